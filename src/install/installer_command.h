@@ -1,0 +1,28 @@
+// The msiexec command line with its time-stamped verbose log, and the run of it.
+#pragma once
+
+#include <string>
+
+#include "app/setup_options.h"
+#include "packages/package_locator.h"
+#include "platform/platform.h"
+
+namespace korvana {
+
+// Locates the package by `packagePattern`, names the log in TMP, composes and runs
+// the msiexec command line, and turns a restart request (1641, 3010, 3011) into 0
+// plus the restart marker. Reads disableRm and skipInstallValidate from `options`.
+Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const SetupOptions& options,
+                          bool silent, std::wstring& logPath, std::wstring installedProductCode,
+                          std::wstring packagePattern, std::wstring installerArguments);
+
+// Deletes <Windows>\Installer\SourceHash<productCode>; the outcome is not looked at.
+void DeleteSourceHash(Platform& platform, const std::wstring& productCode);
+
+// Local time as "%Y-%m-%d-%H-%M-%S", also written as one line to standard output.
+std::wstring MakeTimeStamp(Platform& platform);
+
+// The restart-needed marker under HKEY_CURRENT_USER.
+inline constexpr wchar_t kRestartMarkerKey[] = L"Software\\NeedBstrReboot";
+
+}  // namespace korvana

@@ -1,0 +1,46 @@
+// Reads a package's identity and the installed related product through Windows
+// Installer, with the package opened without touching the machine's state.
+#pragma once
+
+#include <string>
+
+#include "packages/package_locator.h"
+#include "platform/platform.h"
+
+namespace korvana {
+
+// Owns one package handle and closes it exactly once; a handle of 0 is not closed.
+class PackageHandles {
+ public:
+  explicit PackageHandles(WindowsInstaller& msi) : msi_(msi) {}
+  PackageHandles(const PackageHandles&) = delete;
+  PackageHandles& operator=(const PackageHandles&) = delete;
+  ~PackageHandles() {
+    if (handle_ != 0) msi_.CloseHandle(handle_);
+  }
+  MsiHandle* Receive() { return &handle_; }
+  MsiHandle get() const { return handle_; }
+
+ private:
+  WindowsInstaller& msi_;
+  MsiHandle handle_ = 0;
+};
+
+// The two-call read of one property. `value` changes only when the read reaches
+// its second call.
+Status ReadPackageProperty(WindowsInstaller& msi, MsiHandle package, const std::wstring& name,
+                           std::wstring& value);
+
+enum class CodeRequest { OwnProductCode, RelatedProductCode };
+
+// The package's own "ProductCode", or the code of the first installed product that
+// shares its "UpgradeCode". Shows nothing.
+Status ReadPackageCode(Platform& platform, PackageLocator& locator, CodeRequest request,
+                       std::wstring& code);
+
+// "ProductName" and "ProductVersion" of the package VersionSearch(suffix) finds;
+// messages 135, 133 and 134 (no owner, caption 129) unless silent.
+Status ReadNewPackageInfo(Platform& platform, PackageLocator& locator, const std::wstring& suffix,
+                          bool silent, std::wstring& productName, std::wstring& productVersion);
+
+}  // namespace korvana

@@ -1,0 +1,47 @@
+// Finds the package that fits this machine beside the executable, and makes the
+// pattern words (architecture, ARM64, UI language) that its searches use.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace korvana {
+
+// The IsWow64Process entry point, looked up once per process. "Unresolved" is
+// distinct from "absent": a failed kernel32 lookup leaves it unresolved so that the
+// next use tries again.
+struct IsWow64ProcessEntry {
+  enum class State { Unresolved, Absent, Present };
+  State state = State::Unresolved;
+  std::uintptr_t entry = 0;
+};
+
+// One per process; it owns the cached IsWow64Process entry point.
+class PackageLocator {
+ public:
+  explicit PackageLocator(Platform& platform) : platform_(platform) {}
+
+  // 0 and the full path of the first entry matching `pattern` in the executable's
+  // folder, else in its first-level subfolders (not those starting with "."); 232
+  // when nothing matches, `path` then left as it was.
+  Status FindPackage(const std::wstring& pattern, std::wstring& path);
+
+  std::wstring ArchitecturePattern();  // "*x64*" or "*win32*"
+  std::wstring Arm64Pattern();         // "*arm64*" or empty
+  std::wstring LanguagePattern();      // "*rus*" or "*eng*"
+
+  // ArchitecturePattern + "*.msi", then "*.msi".
+  Status IdentitySearch(std::wstring& path);
+  // The five-step plan over ARM64, architecture and language words and `suffix`.
+  Status VersionSearch(const std::wstring& suffix, std::wstring& path);
+
+  const IsWow64ProcessEntry& isWow64ProcessEntry() const { return isWow64ProcessEntry_; }
+
+ private:
+  Platform& platform_;
+  IsWow64ProcessEntry isWow64ProcessEntry_;
+};
+
+}  // namespace korvana

@@ -1,0 +1,12 @@
+// Asks Windows to restart the computer.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace korvana {
+
+// Enables the shutdown privilege and calls ExitWindowsEx (EWX_REBOOT, plus
+// EWX_RESTARTAPPS from Vista on). True when Windows accepted the request.
+bool RestartComputer(SystemProbes& system, PowerControl& power);
+
+}  // namespace korvana

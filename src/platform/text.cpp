@@ -1,0 +1,57 @@
+#include "platform/text.h"
+
+namespace korvana {
+
+std::wstring FormatText(const std::wstring& format, std::initializer_list<std::wstring> args) {
+  std::wstring out;
+  out.reserve(format.size());
+  auto next = args.begin();
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    wchar_t c = format[i];
+    if (c == L'%' && i + 1 < format.size()) {
+      wchar_t spec = format[i + 1];
+      if (spec == L'%') {
+        out += L'%';
+        ++i;
+        continue;
+      }
+      if (spec == L's' && next != args.end()) {
+        out += *next++;
+        ++i;
+        continue;
+      }
+    }
+    out += c;
+  }
+  return out;
+}
+
+std::wstring ToDecimal(std::uint32_t value) {
+  wchar_t digits[11];
+  std::size_t n = 0;
+  do {
+    digits[n++] = static_cast<wchar_t>(L'0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  std::wstring out;
+  while (n > 0) out += digits[--n];
+  return out;
+}
+
+static wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c; }
+
+bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+std::wstring UpToFirstNull(const wchar_t* buffer, std::size_t capacity) {
+  std::size_t n = 0;
+  while (n < capacity && buffer[n] != L'\0') ++n;
+  return std::wstring(buffer, n);
+}
+
+}  // namespace korvana

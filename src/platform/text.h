@@ -1,0 +1,30 @@
+// Small wide-text helpers with one behaviour on every build (msvcrt and glibc differ
+// on %s in wide formats; these do not depend on either).
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+namespace korvana {
+
+// Fills each "%s" of `format` with the next argument, in order; "%%" gives "%".
+// Placeholders beyond the arguments are left as they stand; surplus arguments are
+// ignored. Any other "%x" is copied unchanged.
+std::wstring FormatText(const std::wstring& format, std::initializer_list<std::wstring> args);
+
+// Unsigned decimal digits of `value`.
+std::wstring ToDecimal(std::uint32_t value);
+
+// Exact, case-sensitive substring test.
+inline bool Contains(const std::wstring& text, const wchar_t* piece) {
+  return text.find(piece) != std::wstring::npos;
+}
+
+// Case-insensitive comparison of ASCII letters only (as _wcsicmp in the C locale).
+bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);
+
+// Text up to (not including) the first null character.
+std::wstring UpToFirstNull(const wchar_t* buffer, std::size_t capacity);
+
+}  // namespace korvana

@@ -1,0 +1,71 @@
+// Win32 and Windows Installer numbers that the logic uses, named as the platform
+// names them. The logic never includes <windows.h>; this header must never meet it
+// in one translation unit (the guard below says so at once).
+#pragma once
+
+#include <cstdint>
+
+#if defined(MB_OK) || defined(ERROR_SUCCESS)
+#error "win_constants.h is for code above the platform seam; do not mix it with <windows.h>"
+#endif
+
+namespace korvana::win {
+
+// Message box styles and answers.
+inline constexpr std::uint32_t MB_OK = 0x00000000;
+inline constexpr std::uint32_t MB_YESNO = 0x00000004;
+inline constexpr std::uint32_t MB_ICONERROR = 0x00000010;
+inline constexpr std::uint32_t MB_ICONINFORMATION = 0x00000040;
+inline constexpr std::uint32_t MB_SETFOREGROUND = 0x00010000;
+inline constexpr std::uint32_t MB_TOPMOST = 0x00040000;
+inline constexpr int IDOK = 1;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+
+// Status codes.
+inline constexpr std::uint32_t ERROR_SUCCESS = 0;
+inline constexpr std::uint32_t ERROR_FILE_NOT_FOUND = 2;
+inline constexpr std::uint32_t ERROR_CALL_NOT_IMPLEMENTED = 120;
+inline constexpr std::uint32_t ERROR_MOD_NOT_FOUND = 126;
+inline constexpr std::uint32_t ERROR_PROC_NOT_FOUND = 127;
+inline constexpr std::uint32_t ERROR_ENVVAR_NOT_FOUND = 203;
+inline constexpr std::uint32_t ERROR_NO_DATA = 232;
+inline constexpr std::uint32_t ERROR_MORE_DATA = 234;
+inline constexpr std::uint32_t ERROR_NO_MORE_ITEMS = 259;
+inline constexpr std::uint32_t ERROR_NOT_ALL_ASSIGNED = 1300;
+inline constexpr std::uint32_t ERROR_INSTALL_USEREXIT = 1602;
+inline constexpr std::uint32_t ERROR_INSTALL_FAILURE = 1603;
+inline constexpr std::uint32_t ERROR_PRODUCT_VERSION = 1638;
+inline constexpr std::uint32_t ERROR_SUCCESS_REBOOT_INITIATED = 1641;
+inline constexpr std::uint32_t ERROR_SUCCESS_REBOOT_REQUIRED = 3010;
+inline constexpr std::uint32_t ERROR_SUCCESS_RESTART_REQUIRED = 3011;
+
+// Registry access.
+inline constexpr std::uint32_t KEY_READ = 0x00020019;
+inline constexpr std::uint32_t KEY_WRITE = 0x00020006;
+inline constexpr std::uint32_t KEY_WOW64_32KEY = 0x00000200;
+
+// VerifyVersionInfoW.
+inline constexpr std::uint32_t VER_MINORVERSION = 0x0000001;
+inline constexpr std::uint32_t VER_MAJORVERSION = 0x0000002;
+inline constexpr std::uint32_t VER_SERVICEPACKMAJOR = 0x0000020;
+inline constexpr std::uint8_t VER_EQUAL = 1;
+inline constexpr std::uint8_t VER_LESS = 4;
+
+// ExitWindowsEx.
+inline constexpr std::uint32_t EWX_REBOOT = 0x00000002;
+inline constexpr std::uint32_t EWX_RESTARTAPPS = 0x00000040;
+inline constexpr std::uint32_t SHTDN_REASON_MAJOR_APPLICATION = 0x00040000;
+
+// Processor and language.
+inline constexpr std::uint16_t IMAGE_FILE_MACHINE_ARM64 = 0xAA64;
+
+// Windows Installer.
+inline constexpr std::uint32_t INSTALLUILEVEL_NONE = 2;
+inline constexpr std::uint32_t MSIOPENPACKAGEFLAGS_IGNOREMACHINESTATE = 1;
+inline constexpr int INSTALLSTATE_ABSENT = 2;
+inline constexpr int INSTALLSTATE_DEFAULT = 5;
+inline constexpr std::uint32_t MSIINSTALLCONTEXT_MACHINE = 4;
+inline constexpr std::uint32_t MSICODE_PRODUCT = 0;
+
+}  // namespace korvana::win

@@ -1,0 +1,38 @@
+// Catalogue IDs by name, and the other resource IDs of the executable.
+#pragma once
+
+#include <cstdint>
+
+namespace korvana {
+
+// Catalogue IDs by name, for readability at the call sites.
+namespace text {
+inline constexpr std::uint16_t kNotAdministrator = 101;
+inline constexpr std::uint16_t kInstallQuestion = 103;
+inline constexpr std::uint16_t kPluginCaption = 104;
+inline constexpr std::uint16_t kCspFailed = 105;
+inline constexpr std::uint16_t kPluginFailed = 106;
+inline constexpr std::uint16_t kRestartFailed = 111;
+inline constexpr std::uint16_t kNeedsWindows2000Sp4 = 117;
+inline constexpr std::uint16_t kNeedsWindowsXpSp2 = 118;
+inline constexpr std::uint16_t kNeedsWindows2003Sp1 = 119;
+inline constexpr std::uint16_t kCspCaption = 122;
+inline constexpr std::uint16_t kUpdateCaption = 128;
+inline constexpr std::uint16_t kErrorCaption = 129;
+inline constexpr std::uint16_t kInstalledVersionUnreadable = 131;
+inline constexpr std::uint16_t kNewPackageUnopenable = 133;
+inline constexpr std::uint16_t kNewPackageVersionUnreadable = 134;
+inline constexpr std::uint16_t kNewPackageNotFound = 135;
+inline constexpr std::uint16_t kPackageNotFound = 139;
+inline constexpr std::uint16_t kEnvironmentUnreadable = 144;
+inline constexpr std::uint16_t kReinstallQuestion = 147;
+inline constexpr std::uint16_t kNewerInstalled = 150;
+inline constexpr std::uint16_t kProductCodeUnreadable = 151;
+inline constexpr std::uint16_t kSystemDirectoryUnreadable = 152;
+inline constexpr std::uint16_t kUpdateQuestion = 153;
+}  // namespace text
+
+// Other resources.
+inline constexpr std::uint16_t kIconId = 100;
+
+}  // namespace korvana

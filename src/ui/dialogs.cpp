@@ -1,0 +1,13 @@
+#include "ui/dialogs.h"
+
+#include "platform/win_constants.h"
+
+namespace korvana {
+
+Status ShowConfigurationDialog(Platform&, SetupOptions&) { return win::ERROR_CALL_NOT_IMPLEMENTED; }
+
+Status ShowCompletionDialog(Platform&, const SetupOptions&, bool&) {
+  return win::ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+}  // namespace korvana

@@ -1,0 +1,18 @@
+// The two modal dialogs of a run.
+#pragma once
+
+#include "app/setup_options.h"
+#include "platform/platform.h"
+
+namespace korvana {
+
+// CSP-mode configuration (dialog 141): appends the chosen KC level and language to
+// `options`, or ends the process with 0 on Cancel. Returns 0 when shown. Not built
+// yet: it answers ERROR_CALL_NOT_IMPLEMENTED and the run ends there.
+Status ShowConfigurationDialog(Platform& platform, SetupOptions& options);
+
+// Completion (dialog 40110): reads and may write `rebootRequested`. Returns 0 when
+// shown. Not built yet: it answers ERROR_CALL_NOT_IMPLEMENTED and the run ends there.
+Status ShowCompletionDialog(Platform& platform, const SetupOptions& options, bool& rebootRequested);
+
+}  // namespace korvana

@@ -1,0 +1,430 @@
+#include "fake_platform.h"
+
+#include <algorithm>
+#include <cwctype>
+
+namespace korvana::testing {
+namespace {
+
+std::wstring Lower(std::wstring s) {
+  for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
+  return s;
+}
+
+std::pair<std::wstring, std::wstring> SplitFolder(const std::wstring& path) {
+  auto cut = path.rfind(L'\\');
+  if (cut == std::wstring::npos) return {L"", path};
+  return {path.substr(0, cut + 1), path.substr(cut + 1)};
+}
+
+bool MatchFrom(const std::wstring& p, std::size_t pi, const std::wstring& n, std::size_t ni) {
+  while (pi < p.size()) {
+    if (p[pi] == L'*') {
+      for (std::size_t k = ni; k <= n.size(); ++k)
+        if (MatchFrom(p, pi + 1, n, k)) return true;
+      return false;
+    }
+    if (ni >= n.size()) return false;
+    if (p[pi] != L'?' && std::towlower(p[pi]) != std::towlower(n[ni])) return false;
+    ++pi;
+    ++ni;
+  }
+  return ni == n.size();
+}
+
+}  // namespace
+
+FakePlatform::FakePlatform()
+    : platform_{*this, catalog_, *this, *this, *this, *this, *this, *this, *this, *this} {}
+
+bool FakePlatform::Matches(const std::wstring& pattern, const std::wstring& name) {
+  return MatchFrom(pattern, 0, name, 0);
+}
+
+// ---- UserInterface ---------------------------------------------------------------
+void FakePlatform::CreateOwnerWindow() {
+  calls.push_back("CreateOwnerWindow");
+  ownerWindowCreated = true;
+}
+
+int FakePlatform::ShowMessageBox(Owner owner, const std::wstring& text, const std::wstring& caption,
+                                 std::uint32_t style) {
+  calls.push_back("MessageBox");
+  boxes.push_back({owner, text, caption, style});
+  if (!boxAnswers.empty()) {
+    int answer = boxAnswers.front();
+    boxAnswers.pop_front();
+    return answer;
+  }
+  return (style & 0xF) == 4 ? 6 : 1;
+}
+
+// ---- SystemProbes ----------------------------------------------------------------
+bool FakePlatform::IsUserAnAdmin() {
+  calls.push_back("IsUserAnAdmin");
+  return admin;
+}
+
+bool FakePlatform::VerifyVersion(const VersionQuery& query) {
+  calls.push_back("VerifyVersionInfo");
+  versionQueries.push_back(query);
+  if (verifyVersionFails) return false;
+  for (const auto& c : query.conditions) {
+    if ((query.typeMask & c.typeBit) == 0) continue;
+    std::int64_t actual = 0, wanted = 0;
+    switch (c.typeBit) {
+      case 0x2: actual = osMajor; wanted = query.majorVersion; break;
+      case 0x1: actual = osMinor; wanted = query.minorVersion; break;
+      case 0x20: actual = osServicePack; wanted = query.servicePackMajor; break;
+      default: return false;
+    }
+    bool ok = false;
+    switch (c.condition) {
+      case 1: ok = actual == wanted; break;
+      case 2: ok = actual > wanted; break;
+      case 3: ok = actual >= wanted; break;
+      case 4: ok = actual < wanted; break;
+      case 5: ok = actual <= wanted; break;
+      default: ok = false;
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+NtVersion FakePlatform::GetNtVersion() {
+  calls.push_back("RtlGetNtVersionNumbers");
+  return {osMajor, osMinor};
+}
+
+ProcLookup FakePlatform::FindKernel32Export(const char* name) {
+  calls.push_back(std::string("GetProcAddress:") + name);
+  ++kernel32Lookups;
+  if (!kernel32Loaded) return {ProcLookup::NoModule, 0};
+  std::string n = name;
+  if (n == "IsWow64Process" && hasIsWow64Process) return {ProcLookup::Found, 0x1111};
+  if (n == "IsWow64Process2" && hasIsWow64Process2) return {ProcLookup::Found, 0x2222};
+  return {ProcLookup::NoExport, 0};
+}
+
+std::optional<bool> FakePlatform::CallIsWow64Process(std::uintptr_t entry) {
+  calls.push_back("IsWow64Process");
+  if (entry != 0x1111) return std::nullopt;
+  return isWow64;
+}
+
+std::optional<std::uint16_t> FakePlatform::CallIsWow64Process2(std::uintptr_t entry) {
+  calls.push_back("IsWow64Process2");
+  if (entry != 0x2222) return std::nullopt;
+  return nativeMachine;
+}
+
+std::uint16_t FakePlatform::GetUserDefaultUILanguage() {
+  calls.push_back("GetUserDefaultUILanguage");
+  return uiLanguage;
+}
+
+bool FakePlatform::IsModuleLoaded(const std::wstring& name) {
+  calls.push_back("GetModuleHandle");
+  return loadedModules.count(name) != 0;
+}
+
+// ---- CommandLine -----------------------------------------------------------------
+std::wstring FakePlatform::GetProcessCommandLine() {
+  calls.push_back("GetCommandLine");
+  return processCommandLine;
+}
+
+std::optional<std::vector<std::wstring>> FakePlatform::Split(const std::wstring& commandLine) {
+  calls.push_back("CommandLineToArgv");
+  if (argv) return *argv;
+  // Blanks separate arguments; double quotes group and are removed.
+  std::vector<std::wstring> out;
+  std::wstring current;
+  bool inQuotes = false, any = false;
+  for (wchar_t c : commandLine) {
+    if (c == L'"') {
+      inQuotes = !inQuotes;
+      any = true;
+    } else if ((c == L' ' || c == L'\t') && !inQuotes) {
+      if (any) out.push_back(current);
+      current.clear();
+      any = false;
+    } else {
+      current += c;
+      any = true;
+    }
+  }
+  if (any) out.push_back(current);
+  return out;
+}
+
+// ---- FileSystem ------------------------------------------------------------------
+std::wstring FakePlatform::ModulePath() {
+  calls.push_back("GetModuleFileName");
+  return modulePath;
+}
+
+std::optional<std::wstring> FakePlatform::FindFirstMatch(const std::wstring& pattern) {
+  calls.push_back("FindFirstFile");
+  searches.push_back(pattern);
+  auto [folder, namePattern] = SplitFolder(pattern);
+  for (const auto& e : entries) {
+    auto [entryFolder, name] = SplitFolder(e.name);
+    if (Lower(entryFolder) == Lower(folder) && Matches(namePattern, name)) return name;
+  }
+  return std::nullopt;
+}
+
+std::vector<FolderEntry> FakePlatform::ListEntries(const std::wstring& pattern) {
+  calls.push_back("ListEntries");
+  searches.push_back(pattern);
+  auto [folder, namePattern] = SplitFolder(pattern);
+  std::vector<FolderEntry> out;
+  bool folderExists = folder.empty() || folder.size() == 3;  // a drive root always exists
+  for (const auto& e : entries) {
+    if (e.directory && Lower(e.name + L"\\") == Lower(folder)) folderExists = true;
+  }
+  if (!folderExists) return out;
+  if (folder.size() != 3) {  // a root has no "." and ".."
+    out.push_back({L".", true});
+    out.push_back({L"..", true});
+  }
+  for (const auto& e : entries) {
+    auto [entryFolder, name] = SplitFolder(e.name);
+    if (Lower(entryFolder) == Lower(folder) && Matches(namePattern, name)) out.push_back({name, e.directory});
+  }
+  return out;
+}
+
+bool FakePlatform::Exists(const std::wstring& path) {
+  calls.push_back("wstat");
+  return std::any_of(entries.begin(), entries.end(),
+                     [&](const FolderEntry& e) { return Lower(e.name) == Lower(path); });
+}
+
+bool FakePlatform::DeleteFile(const std::wstring& path) {
+  calls.push_back("DeleteFile");
+  deletedFiles.push_back(path);
+  auto it = std::find_if(entries.begin(), entries.end(),
+                         [&](const FolderEntry& e) { return Lower(e.name) == Lower(path); });
+  if (it == entries.end()) return false;
+  entries.erase(it);
+  return true;
+}
+
+std::optional<std::wstring> FakePlatform::GetWindowsDirectory() {
+  calls.push_back("GetWindowsDirectory");
+  return windowsDirectory;
+}
+
+TextRead FakePlatform::GetSystemDirectory() {
+  calls.push_back("GetSystemDirectory");
+  if (!systemDirectory) return {false, L"", systemDirectoryError};
+  return {true, *systemDirectory, 0};
+}
+
+TextRead FakePlatform::GetEnvironmentVariable(const std::wstring& name) {
+  calls.push_back("GetEnvironmentVariable");
+  environmentReads.push_back(name);
+  auto it = environment.find(name);
+  if (it == environment.end()) return {false, L"", 203};
+  if (it->second.empty()) return {false, L"", 0};  // set but empty: no error of its own
+  return {true, it->second, 0};
+}
+
+// ---- Registry --------------------------------------------------------------------
+std::wstring FakePlatform::KeyName(RegistryRoot root, const std::wstring& subKey) const {
+  return (root == RegistryRoot::CurrentUser ? L"HKCU\\" : L"HKLM\\") + subKey;
+}
+
+Status FakePlatform::OpenKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
+                             KeyToken* key) {
+  calls.push_back("RegOpenKeyEx");
+  std::wstring name = KeyName(root, subKey);
+  registryCalls.push_back({"open", name, access, DeleteKeyRoute::Advapi32});
+  if (failingOpens.count(name)) return 5;
+  if (!keys.count(name)) return 2;
+  *key = nextKey_++;
+  openKeyNames_[*key] = name;
+  ++openKeys;
+  return 0;
+}
+
+Status FakePlatform::CreateKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
+                               KeyToken* key) {
+  calls.push_back("RegCreateKeyEx");
+  std::wstring name = KeyName(root, subKey);
+  registryCalls.push_back({"create", name, access, DeleteKeyRoute::Advapi32});
+  if (failingOpens.count(name)) return 5;
+  keys.insert(name);
+  *key = nextKey_++;
+  openKeyNames_[*key] = name;
+  ++openKeys;
+  return 0;
+}
+
+void FakePlatform::CloseKey(KeyToken key) {
+  calls.push_back("RegCloseKey");
+  if (openKeyNames_.erase(key) == 1) --openKeys;
+  else ++openKeys;  // closing something not open shows up as an imbalance
+}
+
+Status FakePlatform::DeleteSubKey(KeyToken parent, const std::wstring& name, DeleteKeyRoute route) {
+  calls.push_back(route == DeleteKeyRoute::LocalRegistryApiSet ? "RegDeleteKeyExW" : "RegDeleteKeyW");
+  auto it = openKeyNames_.find(parent);
+  if (it == openKeyNames_.end()) return 6;
+  std::wstring full = it->second + L"\\" + name;
+  registryCalls.push_back({"delete", full, 0, route});
+  return keys.erase(full) ? 0 : 2;
+}
+
+// ---- WindowsInstaller ------------------------------------------------------------
+void FakePlatform::SetInternalUI(std::uint32_t level) {
+  calls.push_back("MsiSetInternalUI");
+  internalUiLevels.push_back(level);
+}
+
+Status FakePlatform::OpenPackageEx(const std::wstring& path, std::uint32_t options, MsiHandle* handle) {
+  calls.push_back("MsiOpenPackageEx");
+  if (options != 1) return 87;
+  auto it = packages.find(path);
+  if (it == packages.end()) return 1619;  // ERROR_INSTALL_PACKAGE_OPEN_FAILED
+  if (it->second.openStatus != 0) return it->second.openStatus;
+  *handle = nextHandle_++;
+  openPackages_[*handle] = path;
+  ++openMsiHandles;
+  return 0;
+}
+
+Status FakePlatform::GetProperty(MsiHandle handle, const std::wstring& name, wchar_t* buffer,
+                                 std::uint32_t* size) {
+  calls.push_back("MsiGetProperty");
+  auto open = openPackages_.find(handle);
+  if (open == openPackages_.end()) return 6;
+  const auto& props = packages[open->second].properties;
+  auto it = props.find(name);
+  // Windows Installer answers an undefined property with an empty value.
+  std::wstring value = it == props.end() ? L"" : it->second;
+  if (*size <= value.size()) {
+    if (buffer && *size > 0) buffer[0] = L'\0';
+    *size = static_cast<std::uint32_t>(value.size());
+    return 234;
+  }
+  std::copy(value.begin(), value.end(), buffer);
+  buffer[value.size()] = L'\0';
+  *size = static_cast<std::uint32_t>(value.size());
+  return 0;
+}
+
+void FakePlatform::CloseHandle(MsiHandle handle) {
+  calls.push_back("MsiCloseHandle");
+  closedHandles.push_back(handle);
+  ++closedMsiHandles;
+  openPackages_.erase(handle);
+}
+
+Status FakePlatform::EnumRelatedProducts(const std::wstring& upgradeCode, std::uint32_t index,
+                                         wchar_t* buffer) {
+  calls.push_back("MsiEnumRelatedProducts");
+  std::uint32_t seen = 0;
+  for (const auto& p : products) {
+    if (p.upgradeCode != upgradeCode) continue;
+    if (seen++ == index) {
+      std::wstring code = p.productCode.substr(0, 38);
+      std::copy(code.begin(), code.end(), buffer);
+      buffer[code.size()] = L'\0';
+      return 0;
+    }
+  }
+  return 259;
+}
+
+Status FakePlatform::GetProductInfo(const std::wstring& product, const std::wstring& property,
+                                    wchar_t* buffer, std::uint32_t* size) {
+  calls.push_back(buffer ? "MsiGetProductInfo:value" : "MsiGetProductInfo:length");
+  if (property != L"VersionString") return 1608;  // ERROR_UNKNOWN_PROPERTY
+  if (!buffer && productInfoLengthStatus) return productInfoLengthStatus;
+  if (buffer && productInfoValueStatus) return productInfoValueStatus;
+  auto it = std::find_if(products.begin(), products.end(),
+                         [&](const FakeProduct& p) { return p.productCode == product; });
+  if (it == products.end()) return 1605;  // ERROR_UNKNOWN_PRODUCT
+  const std::wstring& value = it->versionString;
+  if (!buffer) {
+    *size = static_cast<std::uint32_t>(value.size());
+    return 0;
+  }
+  if (*size <= value.size()) {
+    *size = static_cast<std::uint32_t>(value.size());
+    return 234;
+  }
+  std::copy(value.begin(), value.end(), buffer);
+  buffer[value.size()] = L'\0';
+  *size = static_cast<std::uint32_t>(value.size());
+  return 0;
+}
+
+int FakePlatform::QueryProductState(const std::wstring& product) {
+  calls.push_back("MsiQueryProductState");
+  for (const auto& p : products)
+    if (p.productCode == product) return p.state;
+  return -1;  // INSTALLSTATE_UNKNOWN
+}
+
+int FakePlatform::QueryFeatureState(const std::wstring& product, const std::wstring& feature) {
+  calls.push_back("MsiQueryFeatureState");
+  for (const auto& p : products)
+    if (p.productCode == product && feature == L"NPSIVET") return p.featureState;
+  return -1;
+}
+
+Status FakePlatform::SourceListClearAll(const std::wstring& product) {
+  calls.push_back("MsiSourceListClearAll");
+  sourceListCalls.push_back({"ClearAll", product, 0, 0, L"", L""});
+  return product.empty() ? 87 : 0;
+}
+
+Status FakePlatform::SourceListSetInfo(const std::wstring& product, std::uint32_t context,
+                                       std::uint32_t options, const std::wstring& property,
+                                       const std::wstring& value) {
+  calls.push_back("MsiSourceListSetInfo");
+  sourceListCalls.push_back({"SetInfo", product, context, options, property, value});
+  return product.empty() ? 87 : 0;
+}
+
+// ---- Processes -------------------------------------------------------------------
+Status FakePlatform::RunAndWait(const std::wstring& commandLine) {
+  calls.push_back("RunAndWait");
+  commandLines.push_back(commandLine);
+  return onRun ? onRun(commandLine) : 0;
+}
+
+void FakePlatform::ExitProcess(std::uint32_t code) {
+  calls.push_back("ExitProcess");
+  throw ProcessExited{code};
+}
+
+// ---- PowerControl ----------------------------------------------------------------
+std::optional<Status> FakePlatform::EnableShutdownPrivilege() {
+  calls.push_back("EnableShutdownPrivilege");
+  return privilegeResult;
+}
+
+bool FakePlatform::ExitWindows(std::uint32_t flags, std::uint32_t reason) {
+  calls.push_back("ExitWindowsEx");
+  exitWindowsCalls.push_back({flags, reason});
+  return exitWindowsAccepts;
+}
+
+// ---- Clock -----------------------------------------------------------------------
+LocalTime FakePlatform::Now() {
+  calls.push_back("localtime");
+  return now;
+}
+
+void FakePlatform::WriteLine(const std::wstring& text) {
+  calls.push_back("_putws");
+  stdoutLines.push_back(text);
+}
+
+}  // namespace korvana::testing
