@@ -1,7 +1,146 @@
 #include "app/bootstrapper.h"
 
-namespace korvana {
+#include "app/command_line_options.h"
+#include "app/exit_codes.h"
+#include "app/os_gate.h"
+#include "app/setup_options.h"
+#include "install/csp_installer.h"
+#include "install/installer_command.h"
+#include "install/plugin_installer.h"
+#include "packages/package_locator.h"
+#include "platform/message_box.h"
+#include "platform/restart.h"
+#include "platform/text.h"
+#include "platform/win_constants.h"
+#include "resources/text_ids.h"
+#include "ui/dialogs.h"
 
-std::uint32_t RunBootstrapper(Platform&, const std::wstring&) { return 120; }
+namespace korvana {
+namespace {
+
+// The restart-needed marker: read with a 32-bit view, its parent opened to delete it.
+constexpr std::uint32_t kMarkerReadAccess = win::KEY_READ | win::KEY_WOW64_32KEY;  // 0x20219
+constexpr std::uint32_t kMarkerParentAccess =
+    win::KEY_READ | win::KEY_WRITE | win::KEY_WOW64_32KEY;  // 0x2021f
+constexpr wchar_t kMarkerParent[] = L"Software";
+constexpr wchar_t kMarkerName[] = L"NeedBstrReboot";
+constexpr wchar_t kLocalRegistryApiSet[] = L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll";
+
+class Run {
+ public:
+  explicit Run(Platform& platform) : platform_(platform), locator_(platform) {}
+
+  std::uint32_t Execute(const std::wstring& commandLineTail) {
+    platform_.ui.CreateOwnerWindow();
+    if (!commandLineTail.empty()) ParseCommandLine(platform_, options_);
+    caption_ = options_.cspMode ? text::kCspCaption : text::kPluginCaption;
+
+    if (!platform_.system.IsUserAnAdmin()) {
+      Show(text::kNotAdministrator, kErrorBox);
+      return exit_code::kNotAdministrator;
+    }
+    if (std::uint32_t refused = CheckOperatingSystem(platform_, options_.silent)) return refused;
+
+    // Windows Installer must not show its own interface for this process's calls.
+    platform_.msi.SetInternalUI(win::INSTALLUILEVEL_NONE);
+
+    if (!options_.cspMode) {
+      if (Show(text::kInstallQuestion, kQuestionBox) == win::IDNO) return exit_code::kSuccess;
+    } else {
+      if (options_.selectDlg && !options_.silent) {
+        // Cancel in the dialog ends the process itself; what it returns otherwise
+        // only matters while the dialog is not built.
+        if (ShowConfigurationDialog(platform_, options_) == exit_code::kNotImplemented)
+          return exit_code::kNotImplemented;
+      }
+      Status csp = InstallCsp(platform_, options_, options_.silent, options_.reinstall, L"csp",
+                              options_.cspArgs);
+      if (csp != 0) return csp;
+    }
+
+    RunScript();
+
+    std::wstring logPath;
+    Status result = InstallPlugin(platform_, locator_, options_, options_.silent, options_.reinstall,
+                                  options_.sivetArgs, logPath);
+    if (result == win::ERROR_INSTALL_USEREXIT || result == win::ERROR_PRODUCT_VERSION) return result;
+    if (result != 0) {
+      ReportFailure(result, logPath);
+      return result;
+    }
+    return Complete();
+  }
+
+ private:
+  int Show(std::uint16_t textId, std::uint32_t style) {
+    return ShowTextBox(platform_, options_.silent, Owner::OwnerWindow, textId, caption_, style);
+  }
+
+  // "-vbscript": the script host runs the given text and is waited for; what it
+  // returns means nothing to the run.
+  void RunScript() {
+    if (options_.vbscriptArgs.empty()) return;
+    std::optional<std::wstring> windows = platform_.files.GetWindowsDirectory();
+    if (!windows) return;
+    platform_.processes.RunAndWait(*windows + L"\\System32\\wscript.exe " + options_.vbscriptArgs);
+  }
+
+  void ReportFailure(Status result, const std::wstring& logPath) {
+    if (options_.silent) return;
+    std::wstring message = platform_.texts.LoadText(text::kPluginFailed) + L": " + ToDecimal(result) + L".\n";
+    if (!logPath.empty() && platform_.files.Exists(logPath)) message += L"Install log: " + logPath;
+    ShowBox(platform_, false, Owner::OwnerWindow, message, caption_, kErrorBox);
+  }
+
+  // Reads and deletes the restart marker, then ends the run: a silent run restarts
+  // by itself when the marker asks for it; an interactive one shows the completion
+  // dialog.
+  std::uint32_t Complete() {
+    bool markerFound = false;
+    if (!options_.noRestart) {
+      RegistryKey marker(platform_.registry);
+      markerFound = platform_.registry.OpenKey(RegistryRoot::CurrentUser, kRestartMarkerKey,
+                                               kMarkerReadAccess, marker.Receive()) == 0;
+    }
+    DeleteRestartMarker();
+    if (markerFound) rebootRequested_ = true;
+
+    if (options_.silent) {
+      if (rebootRequested_) rebootRequested_ = RestartComputer(platform_.system, platform_.power);
+      return exit_code::kSuccess;
+    }
+    if (ShowCompletionDialog(platform_, options_, rebootRequested_) == exit_code::kNotImplemented)
+      return exit_code::kNotImplemented;
+    if (markerFound && !rebootRequested_) {
+      Show(text::kRestartFailed, kNoticeBox);
+      return exit_code::kRestartFailed;
+    }
+    return exit_code::kSuccess;
+  }
+
+  // Deleted whether or not it counted; a missing marker is the normal case.
+  void DeleteRestartMarker() {
+    RegistryKey software(platform_.registry);
+    if (platform_.registry.OpenKey(RegistryRoot::CurrentUser, kMarkerParent, kMarkerParentAccess,
+                                   software.Receive()) != 0)
+      return;
+    DeleteKeyRoute route = platform_.system.IsModuleLoaded(kLocalRegistryApiSet)
+                               ? DeleteKeyRoute::LocalRegistryApiSet
+                               : DeleteKeyRoute::Advapi32;
+    platform_.registry.DeleteSubKey(software.get(), kMarkerName, route);
+  }
+
+  Platform& platform_;
+  PackageLocator locator_;  // owns the process's cached IsWow64Process entry
+  SetupOptions options_;
+  bool rebootRequested_ = false;
+  std::uint16_t caption_ = text::kPluginCaption;
+};
+
+}  // namespace
+
+std::uint32_t RunBootstrapper(Platform& platform, const std::wstring& commandLineTail) {
+  return Run(platform).Execute(commandLineTail);
+}
 
 }  // namespace korvana

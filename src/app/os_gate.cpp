@@ -1,0 +1,43 @@
+#include "app/os_gate.h"
+
+#include "platform/message_box.h"
+#include "platform/win_constants.h"
+#include "resources/text_ids.h"
+
+namespace korvana {
+
+bool IsBelowServicePack(SystemProbes& system, std::uint32_t minor, std::uint16_t servicePack) {
+  VersionQuery query;
+  query.majorVersion = 5;
+  query.minorVersion = minor;
+  query.servicePackMajor = servicePack;
+  query.typeMask = win::VER_MINORVERSION | win::VER_MAJORVERSION | win::VER_SERVICEPACKMAJOR;
+  query.conditions = {{win::VER_MAJORVERSION, win::VER_EQUAL},
+                      {win::VER_MINORVERSION, win::VER_EQUAL},
+                      {win::VER_SERVICEPACKMAJOR, win::VER_LESS}};
+  return system.VerifyVersion(query);
+}
+
+std::uint32_t CheckOperatingSystem(Platform& platform, bool silent) {
+  struct Refusal {
+    std::uint32_t minor;
+    std::uint16_t servicePack;
+    std::uint16_t textId;
+    std::uint32_t exitCode;
+  };
+  static const Refusal kRefusals[] = {
+      {0, 4, text::kNeedsWindows2000Sp4, 3},
+      {1, 2, text::kNeedsWindowsXpSp2, 4},
+      {2, 1, text::kNeedsWindows2003Sp1, 5},
+  };
+  // The gate speaks for the plug-in in every mode, CSP mode included.
+  for (const Refusal& refusal : kRefusals) {
+    if (IsBelowServicePack(platform.system, refusal.minor, refusal.servicePack)) {
+      ShowTextBox(platform, silent, Owner::OwnerWindow, refusal.textId, text::kPluginCaption, kErrorBox);
+      return refusal.exitCode;
+    }
+  }
+  return 0;
+}
+
+}  // namespace korvana

@@ -1,0 +1,313 @@
+#include "app/bootstrapper.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "fake_platform.h"
+
+namespace korvana {
+namespace {
+
+using testing::FakePlatform;
+using testing::ProcessExited;
+
+constexpr wchar_t kPackage[] = L"C:\\setup\\sivetcom-x64-rus.msi";
+constexpr wchar_t kMarker[] = L"HKCU\\Software\\NeedBstrReboot";
+const std::wstring kFailure =
+    L"В процессе установки или обновления Корвана ЭЦП Browser plug-in возникла ошибка";
+
+// A machine with the plug-in package beside the executable and nothing installed;
+// msiexec ends with `installerResult`.
+struct Machine : FakePlatform {
+  Status installerResult = 0;
+  bool installerWritesLog = true;
+
+  Machine() {
+    AddFile(kPackage);
+    packages[kPackage].properties = {{L"ProductCode", L"{11111111-1111-1111-1111-111111111111}"},
+                                     {L"UpgradeCode", L"{22222222-2222-2222-2222-222222222222}"},
+                                     {L"ProductName", L"Korvana plug-in"},
+                                     {L"ProductVersion", L"2.0.13"}};
+    onRun = [this](const std::wstring& commandLine) -> Status {
+      if (commandLine.find(L"msiexec.exe") == std::wstring::npos) return 0;
+      // msiexec writes the log the command line names.
+      auto at = commandLine.find(L"/Lv \"");
+      if (installerWritesLog && at != std::wstring::npos) {
+        auto start = at + 5;
+        AddFile(commandLine.substr(start, commandLine.find(L'"', start) - start));
+      }
+      return installerResult;
+    };
+  }
+
+  // Runs with `args` after the program path; the exit code, however the run ends.
+  std::uint32_t Run(const std::vector<std::wstring>& args) {
+    std::wstring tail;
+    std::vector<std::wstring> argv{L"C:\\setup\\korvana-setup.exe"};
+    for (const auto& a : args) {
+      tail += (tail.empty() ? L"" : L" ") + a;
+      argv.push_back(a);
+    }
+    this->argv = std::optional<std::vector<std::wstring>>(argv);
+    try {
+      return RunBootstrapper(platform(), tail);
+    } catch (const ProcessExited& exited) {
+      return exited.code;
+    }
+  }
+
+  int Count(const std::string& call) const { return static_cast<int>(std::count(calls.begin(), calls.end(), call)); }
+  std::vector<std::wstring> Texts() const {
+    std::vector<std::wstring> out;
+    for (const auto& b : boxes) out.push_back(b.text);
+    return out;
+  }
+  bool Ran(const std::wstring& piece) const {
+    return std::any_of(commandLines.begin(), commandLines.end(),
+                       [&](const std::wstring& c) { return c.find(piece) != std::wstring::npos; });
+  }
+};
+
+TEST(RunBootstrapper, ExitCodesOfTheWholeRun) {
+  struct Case {
+    const char* name;
+    std::vector<std::wstring> args;
+    bool admin;
+    std::uint16_t servicePack;  // on XP (5.1) when not 99
+    std::deque<int> answers;
+    Status installerResult;
+    std::uint32_t exitCode;
+    bool installerRuns;
+  };
+  const Case cases[] = {
+      {"help", {L"-help"}, true, 99, {}, 0, 0, false},
+      {"help wins over missing rights", {L"-silent", L"-help"}, false, 99, {}, 0, 0, false},
+      {"no rights", {}, false, 99, {}, 0, 1, false},
+      {"no rights, silent", {L"-silent"}, false, 99, {}, 0, 1, false},
+      {"XP SP1", {L"-silent"}, true, 1, {}, 0, 4, false},
+      {"No to the first question", {}, true, 99, {7}, 0, 0, false},
+      {"silent success", {L"-silent"}, true, 99, {}, 0, 0, true},
+      {"user cancelled in msiexec", {}, true, 99, {6}, 1602, 1602, true},
+      {"user cancelled, silent", {L"-silent"}, true, 99, {}, 1602, 1602, true},
+      {"install failure", {}, true, 99, {6, 1}, 1603, 1603, true},
+      {"install failure, silent", {L"-silent"}, true, 99, {}, 1603, 1603, true},
+      {"restart needed, silent, norestart", {L"-silent", L"-norestart"}, true, 99, {}, 3010, 0, true},
+      // The completion dialog is not built yet: an interactive success stops there
+      // with ERROR_CALL_NOT_IMPLEMENTED rather than pretending to have finished.
+      {"interactive success", {}, true, 99, {6}, 0, 120, true},
+      // So is the CSP installation: CSP mode ends before any script or msiexec.
+      {"CSP mode", {L"-csp", L"-silent"}, true, 99, {}, 0, 120, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Machine m;
+    m.admin = c.admin;
+    if (c.servicePack != 99) {
+      m.osMajor = 5;
+      m.osMinor = 1;
+      m.osServicePack = c.servicePack;
+    }
+    m.boxAnswers = c.answers;
+    m.installerResult = c.installerResult;
+    EXPECT_EQ(m.Run(c.args), c.exitCode);
+    EXPECT_EQ(m.Ran(L"msiexec.exe"), c.installerRuns);
+    EXPECT_EQ(m.openKeys, 0);
+  }
+}
+
+TEST(RunBootstrapper, BoxesCarryTheCaptionOfTheModeAndTheirStyle) {
+  struct Case {
+    std::vector<std::wstring> args;
+    bool admin;
+    std::wstring text;
+    std::wstring caption;
+    std::uint32_t style;
+  };
+  const Case cases[] = {
+      {{}, false, L"Программа должна быть запущена от имени администратора.",
+       L"Корвана ЭЦП Browser plug-in", 0x50010},
+      {{L"-csp"}, false, L"Программа должна быть запущена от имени администратора.",
+       L"Установка Корвана", 0x50010},
+      {{}, true, L"Установить Корвана ЭЦП Browser plug-in?", L"Корвана ЭЦП Browser plug-in", 0x50004},
+  };
+  for (const Case& c : cases) {
+    Machine m;
+    m.admin = c.admin;
+    m.boxAnswers = {7};
+    m.Run(c.args);
+    ASSERT_FALSE(m.boxes.empty());
+    EXPECT_EQ(m.boxes[0].text, c.text);
+    EXPECT_EQ(m.boxes[0].caption, c.caption);
+    EXPECT_EQ(m.boxes[0].style, c.style);
+    EXPECT_EQ(m.boxes[0].owner, Owner::OwnerWindow);
+  }
+}
+
+TEST(RunBootstrapper, TheOwnerWindowComesFirstAndTheInstallerUiIsSwitchedOffBeforeAnyMsiCall) {
+  Machine m;
+  m.Run({L"-silent"});
+  ASSERT_FALSE(m.calls.empty());
+  EXPECT_EQ(m.calls.front(), "CreateOwnerWindow");
+  auto firstMsi = std::find_if(m.calls.begin(), m.calls.end(),
+                               [](const std::string& c) { return c.rfind("Msi", 0) == 0; });
+  ASSERT_NE(firstMsi, m.calls.end());
+  EXPECT_EQ(*firstMsi, "MsiSetInternalUI");
+  EXPECT_EQ(m.internalUiLevels, std::vector<std::uint32_t>{2});
+  // The gate ran before it.
+  EXPECT_LT(std::find(m.calls.begin(), m.calls.end(), "VerifyVersionInfo"), firstMsi);
+}
+
+TEST(RunBootstrapper, AnEmptyTailIsNotParsed) {
+  Machine m;
+  m.processCommandLine = L"korvana-setup.exe -help";  // would show the help if parsed
+  try {
+    RunBootstrapper(m.platform(), L"");
+  } catch (const ProcessExited&) {
+  }
+  EXPECT_EQ(m.Count("CommandLineToArgv"), 0);
+  EXPECT_EQ(m.Count("GetCommandLine"), 0);
+}
+
+TEST(RunBootstrapper, FailureMessageCarriesTheCodeAndTheLogWhenItExists) {
+  for (bool logExists : {true, false}) {
+    Machine m;
+    m.installerResult = 1603;
+    m.installerWritesLog = logExists;
+    m.boxAnswers = {6, 1};
+    EXPECT_EQ(m.Run({}), 1603u);
+    ASSERT_EQ(m.boxes.size(), 2u);
+    const auto& box = m.boxes[1];
+    std::wstring expected = kFailure + L": 1603.\n";
+    if (logExists)
+      expected += L"Install log: C:\\temp\\sivetcom-x64-rus.msi_2026-12-07-04-36-54.log";
+    EXPECT_EQ(box.text, expected);
+    EXPECT_EQ(box.caption, L"Корвана ЭЦП Browser plug-in");
+    EXPECT_EQ(box.style, 0x50010u);
+    EXPECT_EQ(box.owner, Owner::OwnerWindow);
+  }
+}
+
+TEST(RunBootstrapper, AFailureWithoutALogNamesNoLog) {
+  Machine m;
+  m.installerResult = 1603;
+  m.boxAnswers = {6, 1};
+  EXPECT_EQ(m.Run({L"-SivetArgs", L"/l*v C:\\x.log"}), 1603u);
+  ASSERT_EQ(m.boxes.size(), 2u);
+  EXPECT_EQ(m.boxes[1].text, kFailure + L": 1603.\n");
+}
+
+TEST(RunBootstrapper, TheScriptRunsThroughTheScriptHostBeforeThePlugInAndIsWaitedFor) {
+  struct Case {
+    std::vector<std::wstring> args;
+    Status installerResult;
+    std::optional<std::wstring> windows;
+    bool scriptRuns;
+  };
+  const Case cases[] = {
+      {{L"-silent", L"-vbscript", L"C:\\s\\a b.vbs"}, 0, L"C:\\windows", true},
+      {{L"-silent", L"-vbscript", L"C:\\s\\a b.vbs"}, 1603, L"C:\\windows", true},
+      {{L"-silent", L"-vbscript", L"C:\\s\\a b.vbs"}, 0, std::nullopt, false},
+      {{L"-silent"}, 0, L"C:\\windows", false},
+  };
+  for (const Case& c : cases) {
+    Machine m;
+    m.installerResult = c.installerResult;
+    m.windowsDirectory = c.windows;
+    std::vector<std::wstring> order;
+    auto install = m.onRun;
+    m.onRun = [&](const std::wstring& commandLine) -> Status {
+      order.push_back(commandLine);
+      if (commandLine.find(L"wscript") != std::wstring::npos) return 77;  // ignored
+      return install(commandLine);
+    };
+    EXPECT_EQ(m.Run(c.args), c.installerResult);
+    if (c.scriptRuns) {
+      ASSERT_EQ(order.size(), 2u);
+      EXPECT_EQ(order[0], L"C:\\windows\\System32\\wscript.exe C:\\s\\a b.vbs");
+      EXPECT_NE(order[1].find(L"msiexec.exe"), std::wstring::npos);
+    } else {
+      EXPECT_FALSE(m.Ran(L"wscript"));
+    }
+  }
+}
+
+TEST(RunBootstrapper, TheRestartMarkerIsReadAndDeletedAfterSuccessOnly) {
+  struct Case {
+    const char* name;
+    std::vector<std::wstring> args;
+    bool markerBefore;
+    Status installerResult;
+    bool restartAccepted;
+    bool restartAsked;
+    bool markerAfter;
+    std::uint32_t exitCode;
+  };
+  const Case cases[] = {
+      {"installer asks, silent: restart", {L"-silent"}, false, 3010, true, true, false, 0},
+      {"1641 too", {L"-silent"}, false, 1641, true, true, false, 0},
+      {"refused restart still exits 0", {L"-silent"}, false, 3011, false, true, false, 0},
+      {"norestart: no restart, marker gone", {L"-silent", L"-norestart"}, false, 3010, true, false, false, 0},
+      {"an earlier run's marker counts", {L"-silent"}, true, 0, true, true, false, 0},
+      {"no marker, no restart", {L"-silent"}, false, 0, true, false, false, 0},
+      {"failure leaves the marker alone", {L"-silent"}, true, 1603, true, false, true, 1603},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Machine m;
+    if (c.markerBefore) m.keys.insert(kMarker);
+    m.installerResult = c.installerResult;
+    m.exitWindowsAccepts = c.restartAccepted;
+    EXPECT_EQ(m.Run(c.args), c.exitCode);
+    EXPECT_EQ(!m.exitWindowsCalls.empty(), c.restartAsked);
+    EXPECT_EQ(m.keys.count(kMarker) == 1, c.markerAfter);
+    EXPECT_EQ(m.openKeys, 0);
+  }
+}
+
+TEST(RunBootstrapper, TheMarkerIsOpenedAndDeletedWithTheDescribedAccessAndRoute) {
+  for (bool apiSetLoaded : {true, false}) {
+    Machine m;
+    m.keys.insert(kMarker);
+    if (apiSetLoaded) m.loadedModules.insert(L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll");
+    EXPECT_EQ(m.Run({L"-silent"}), 0u);
+    std::vector<FakePlatform::RegistryCall> relevant;
+    for (const auto& call : m.registryCalls)
+      if (call.what != "create") relevant.push_back(call);
+    ASSERT_EQ(relevant.size(), 3u);
+    EXPECT_EQ(relevant[0].what, "open");
+    EXPECT_EQ(relevant[0].key, kMarker);
+    EXPECT_EQ(relevant[0].access, 0x20219u);
+    EXPECT_EQ(relevant[1].what, "open");
+    EXPECT_EQ(relevant[1].key, L"HKCU\\Software");
+    EXPECT_EQ(relevant[1].access, 0x2021fu);
+    EXPECT_EQ(relevant[2].what, "delete");
+    EXPECT_EQ(relevant[2].key, kMarker);
+    EXPECT_EQ(relevant[2].route,
+              apiSetLoaded ? DeleteKeyRoute::LocalRegistryApiSet : DeleteKeyRoute::Advapi32);
+  }
+}
+
+TEST(RunBootstrapper, AnUnopenableSoftwareKeySkipsTheDeletion) {
+  Machine m;
+  m.keys.insert(kMarker);
+  m.failingOpens.insert(L"HKCU\\Software");
+  EXPECT_EQ(m.Run({L"-silent"}), 0u);
+  EXPECT_EQ(m.keys.count(kMarker), 1u);
+  EXPECT_EQ(m.Count("RegDeleteKeyW") + m.Count("RegDeleteKeyExW"), 0);
+  EXPECT_EQ(m.exitWindowsCalls.size(), 1u);  // the marker was still found
+}
+
+TEST(RunBootstrapper, CspModeAsksNothingAndStopsAtTheCspStep) {
+  for (const auto& args : std::vector<std::vector<std::wstring>>{
+           {L"-csp"}, {L"-csp", L"-selectDlg"}, {L"-csp", L"-selectDlg", L"-silent"},
+           {L"-csp", L"-vbscript", L"x.vbs"}}) {
+    Machine m;
+    EXPECT_EQ(m.Run(args), 120u);
+    EXPECT_TRUE(m.boxes.empty());
+    EXPECT_TRUE(m.commandLines.empty());
+  }
+}
+
+}  // namespace
+}  // namespace korvana
