@@ -1,13 +1,108 @@
 #include "install/plugin_installer.h"
 
+#include "install/installer_command.h"
+#include "packages/package_identity.h"
+#include "packages/version_decision.h"
+#include "platform/message_box.h"
+#include "platform/text.h"
 #include "platform/win_constants.h"
+#include "resources/text_ids.h"
 
 namespace korvana {
+namespace {
 
-// Placeholder until the plug-in installation lands.
-Status InstallPlugin(Platform&, PackageLocator&, const SetupOptions&, bool, bool, std::wstring,
-                     std::wstring&) {
-  return win::ERROR_CALL_NOT_IMPLEMENTED;
+// Installer properties always go in front of what has been gathered, so the user's
+// own text ends up behind every property chosen here.
+void PutInFront(std::wstring& arguments, const wchar_t* property) { arguments.insert(0, property); }
+
+// Whether to install over the installed product, by the version comparison, the
+// "-reinstall" and "-silent" switches and the user's answer. Stop leaves the run's
+// result in `result`.
+enum class Decision { GoOn, Stop };
+
+Decision DecideOnInstalled(Platform& platform, VersionOutcome outcome, bool silent, bool reinstall,
+                           Status& result) {
+  switch (outcome) {
+    case VersionOutcome::Update:
+      // DecideVersion has already asked about the update in an interactive run.
+      return Decision::GoOn;
+    case VersionOutcome::Same:
+      if (reinstall) return Decision::GoOn;
+      if (silent) {
+        // Nothing to do: the very version is installed and nobody asked for more.
+        result = win::ERROR_SUCCESS;
+        return Decision::Stop;
+      }
+      if (ShowTextBox(platform, silent, Owner::OwnerWindow, text::kReinstallQuestion,
+                      text::kUpdateCaption, kQuestionBox) == win::IDYES)
+        return Decision::GoOn;
+      result = win::ERROR_INSTALL_USEREXIT;
+      return Decision::Stop;
+    case VersionOutcome::InstalledNewer:
+      // A silent run is the administrator's explicit order: try the installation and
+      // let Windows Installer decide.
+      if (silent) return Decision::GoOn;
+      ShowTextBox(platform, silent, Owner::OwnerWindow, text::kNewerInstalled, text::kUpdateCaption,
+                  kInfoBox);
+      result = win::ERROR_PRODUCT_VERSION;
+      return Decision::Stop;
+  }
+  return Decision::GoOn;
+}
+
+}  // namespace
+
+Status InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOptions& options,
+                     bool silent, bool reinstall, std::wstring installerArguments,
+                     std::wstring& logPath) {
+  const std::wstring packagePattern = L"sivetcom" + locator.ArchitecturePattern();
+
+  // No related product, or none readable, simply means a fresh installation: the
+  // state query below then does not report the product as installed.
+  std::wstring installedCode;
+  ReadPackageCode(platform, locator, CodeRequest::RelatedProductCode, installedCode);
+
+  std::wstring newCode;
+  const Status codeStatus = ReadPackageCode(platform, locator, CodeRequest::OwnProductCode, newCode);
+  if (codeStatus != 0) {
+    ShowTextBox(platform, silent, Owner::OwnerWindow, text::kProductCodeUnreadable,
+                text::kErrorCaption, kErrorBox);
+    return codeStatus;
+  }
+
+  // Advertised, per-user-elsewhere and unknown products all count as not installed.
+  if (platform.msi.QueryProductState(installedCode) != win::INSTALLSTATE_DEFAULT) {
+    PutInFront(installerArguments, L" ADDNPSIVET=1");
+  } else {
+    VersionOutcome outcome = VersionOutcome::Update;
+    std::wstring installedVersion;
+    const Status decided = DecideVersion(platform, locator, installedCode, L"sivetcom*.msi", silent,
+                                         /*askUpdate=*/true, outcome, installedVersion);
+    if (decided != 0) return decided;
+
+    Status result = win::ERROR_SUCCESS;
+    if (DecideOnInstalled(platform, outcome, silent, reinstall, result) == Decision::Stop)
+      return result;
+
+    DeleteSourceHash(platform, newCode);
+    // The same product code means a reinstallation of the same product (same or a
+    // rebuilt version); another code means a major upgrade, which needs no reinstall
+    // property. Product codes are compared exactly as Windows Installer gave them.
+    const bool sameProduct = installedCode == newCode;
+    if (sameProduct) PutInFront(installerArguments, L" REINSTALL=ALL REINSTALLMODE=vomus");
+    // A plug-in feature the user once left out is brought back.
+    if (platform.msi.QueryFeatureState(installedCode, L"NPSIVET") == win::INSTALLSTATE_ABSENT) {
+      PutInFront(installerArguments,
+                 sameProduct ? L" COMPADDLOCAL={316A4D11-D027-4C52-86B6-54D1FBC148E3}"
+                             : L" ADDLOCAL=ALL");
+    }
+  }
+
+  // A basic UI unless the user chose a UI level of their own.
+  if (!Contains(installerArguments, L"/q")) PutInFront(installerArguments, L" /qb");
+
+  return RunPluginInstaller(platform, locator, options, silent, logPath, installedCode,
+                            packagePattern, installerArguments);
 }
 
 }  // namespace korvana

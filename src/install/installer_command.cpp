@@ -1,0 +1,150 @@
+#include "install/installer_command.h"
+
+#include "platform/message_box.h"
+#include "platform/text.h"
+#include "platform/win_constants.h"
+#include "resources/text_ids.h"
+
+namespace korvana {
+namespace {
+
+// The characters after the last backslash, extension included; the whole path when
+// it has none.
+std::wstring FileNameOf(const std::wstring& path) {
+  const auto cut = path.rfind(L'\\');
+  return cut == std::wstring::npos ? path : path.substr(cut + 1);
+}
+
+// `value` in decimal, zero-padded on the left to `width` digits; a negative value
+// (which no clock gives) keeps its sign in front rather than being misread.
+std::wstring Padded(int value, std::size_t width) {
+  const bool negative = value < 0;
+  const auto magnitude =
+      negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  std::wstring digits = ToDecimal(magnitude);
+  if (digits.size() < width) digits.insert(0, width - digits.size(), L'0');
+  return negative ? L"-" + digits : digits;
+}
+
+// A product code is joined straight onto a file name in the Installer folder. A
+// code comes from a package's own tables, so one that is empty (no product) or that
+// holds a path separator or a drive colon names no source-hash file of a product and
+// could point the elevated delete outside that folder: such a code deletes nothing.
+bool IsUsableInFileName(const std::wstring& productCode) {
+  return !productCode.empty() && productCode.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
+bool IsNt(const NtVersion& version, std::uint32_t major, std::uint32_t minor) {
+  return version.major == major && version.minor == minor;
+}
+
+bool IsRestartRequest(Status result) {
+  return result == win::ERROR_SUCCESS_REBOOT_INITIATED ||
+         result == win::ERROR_SUCCESS_REBOOT_REQUIRED ||
+         result == win::ERROR_SUCCESS_RESTART_REQUIRED;
+}
+
+Status ShowError(Platform& platform, bool silent, std::uint16_t textId, Status status) {
+  ShowTextBox(platform, silent, Owner::OwnerWindow, textId, text::kErrorCaption, kErrorBox);
+  return status;
+}
+
+}  // namespace
+
+std::wstring MakeTimeStamp(Platform& platform) {
+  const LocalTime now = platform.clock.Now();
+  // Formatted here rather than by the runtime's wcsftime so that both builds give the
+  // same text: a four-digit year, then two digits each, joined by hyphens.
+  std::wstring stamp = Padded(now.year, 4) + L"-" + Padded(now.month, 2) + L"-" +
+                       Padded(now.day, 2) + L"-" + Padded(now.hour, 2) + L"-" +
+                       Padded(now.minute, 2) + L"-" + Padded(now.second, 2);
+  // Seen only when whoever started us redirected standard output; a lost line is fine.
+  platform.clock.WriteLine(stamp);
+  return stamp;
+}
+
+void DeleteSourceHash(Platform& platform, const std::wstring& productCode) {
+  if (!IsUsableInFileName(productCode)) return;
+  const std::optional<std::wstring> windowsDirectory = platform.files.GetWindowsDirectory();
+  if (!windowsDirectory) return;
+  // A missing file is the usual case and not an error.
+  platform.files.DeleteFile(*windowsDirectory + L"\\Installer\\SourceHash" + productCode);
+}
+
+Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const SetupOptions& options,
+                          bool silent, std::wstring& logPath, std::wstring installedProductCode,
+                          std::wstring packagePattern, std::wstring installerArguments) {
+  // One pattern, no fallback: the installer runs only a package named for this
+  // architecture.
+  std::wstring packagePath;
+  const Status found = locator.FindPackage(packagePattern, packagePath);
+  if (found != 0) return ShowError(platform, silent, text::kPackageNotFound, found);
+
+  installerArguments.insert(0, L" REBOOT=R ");
+  const std::wstring packageFileName = FileNameOf(packagePath);
+
+  // A log option of the user's own wins; then TMP is not even read.
+  if (!Contains(installerArguments, L"/l") && !Contains(installerArguments, L"/L")) {
+    const TextRead tmp = platform.files.GetEnvironmentVariable(L"TMP");
+    if (!tmp.ok) {
+      // An unset TMP reports ERROR_ENVVAR_NOT_FOUND. A TMP that is set but empty
+      // also reads as nothing, yet sets no error code of its own; it is the same
+      // trouble for us (no folder to put the log in), so it gets the same code rather
+      // than a 0 that the caller would take for success.
+      const Status error = tmp.lastError != 0 ? tmp.lastError : win::ERROR_ENVVAR_NOT_FOUND;
+      return ShowError(platform, silent, text::kEnvironmentUnreadable, error);
+    }
+    const std::wstring stamp = MakeTimeStamp(platform);
+    // The backslash goes in even when TMP already ends with one; Windows reads the
+    // doubled separator as one.
+    logPath = tmp.value + L"\\" + packageFileName + L"_" + stamp + L".log";
+    installerArguments.insert(0, L"/Lv \"" + logPath + L"\"");
+  }
+
+  const TextRead systemDirectory = platform.files.GetSystemDirectory();
+  if (!systemDirectory.ok) {
+    // Without the system directory msiexec.exe cannot be found. Should the call fail
+    // without an error code, report exactly that (ERROR_FILE_NOT_FOUND) rather than 0,
+    // which would read as success; 2 also stays clear of the exit codes the run
+    // gives a meaning of their own.
+    const Status error =
+        systemDirectory.lastError != 0 ? systemDirectory.lastError : win::ERROR_FILE_NOT_FOUND;
+    return ShowError(platform, silent, text::kSystemDirectoryUnreadable, error);
+  }
+
+  // The two switches go behind everything, the user's own text included.
+  if (options.disableRm) installerArguments += L" MSIRESTARTMANAGERCONTROL=Disable";
+  if (options.skipInstallValidate) installerArguments += L" SKIPINSTALLVALIDATE=1";
+
+  const std::wstring commandLine = L"\"" + systemDirectory.value + L"\\msiexec.exe\" /i \"" +
+                                   packagePath + L"\" " + installerArguments;
+
+  // Point the installed product's source list at the new package's name, so that a
+  // repair or an update does not go looking for the package it was first installed
+  // from. With no product installed both calls fail; that is expected and harmless.
+  platform.msi.SourceListClearAll(installedProductCode);
+  platform.msi.SourceListSetInfo(installedProductCode, win::MSIINSTALLCONTEXT_MACHINE,
+                                 win::MSICODE_PRODUCT, L"PackageName", packageFileName);
+
+  // Windows XP and Server 2003 check a new source against the installed product's
+  // cached source hash; drop that hash there so that the new package is accepted.
+  // Later versions keep no such file for us to remove.
+  if (IsNt(platform.system.GetNtVersion(), 5, 2) || IsNt(platform.system.GetNtVersion(), 5, 1))
+    DeleteSourceHash(platform, installedProductCode);
+
+  Status result = platform.processes.RunAndWait(commandLine);
+
+  if (IsRestartRequest(result)) {
+    // The installation succeeded; the restart it needs is the main flow's business,
+    // told by the key's mere existence. A marker that cannot be written costs only the
+    // restart prompt, so it does not turn success into failure.
+    RegistryKey marker(platform.registry);
+    platform.registry.CreateKey(RegistryRoot::CurrentUser, kRestartMarkerKey,
+                                win::KEY_READ | win::KEY_WRITE | win::KEY_WOW64_32KEY,
+                                marker.Receive());
+    result = win::ERROR_SUCCESS;
+  }
+  return result;
+}
+
+}  // namespace korvana
