@@ -1,0 +1,111 @@
+#include "packages/package_locator.h"
+
+#include "platform/win_constants.h"
+
+namespace korvana {
+namespace {
+
+const wchar_t kWin32Word[] = L"*win32*";
+const wchar_t kX64Word[] = L"*x64*";
+const wchar_t kArm64Word[] = L"*arm64*";
+const wchar_t kRussianWord[] = L"*rus*";
+const wchar_t kEnglishWord[] = L"*eng*";
+const wchar_t kAnyPackage[] = L"*.msi";
+
+// Russian (Russia) as a whole LANGID; other Russian sublanguages get English packages.
+constexpr std::uint16_t kRussianRussia = 0x0419;
+
+// The executable's folder with its trailing backslash; empty when the path has none.
+// The whole module path is used, however long it is.
+std::wstring ExecutableFolder(FileSystem& files) {
+  std::wstring modulePath = files.ModulePath();
+  std::size_t cut = modulePath.rfind(L'\\');
+  if (cut == std::wstring::npos) return std::wstring();
+  return modulePath.substr(0, cut + 1);
+}
+
+}  // namespace
+
+Status PackageLocator::FindPackage(const std::wstring& pattern, std::wstring& path) {
+  FileSystem& files = platform_.files;
+  const std::wstring folder = ExecutableFolder(files);
+
+  // A match beside the executable wins, whatever its subfolders hold.
+  if (std::optional<std::wstring> name = files.FindFirstMatch(folder + pattern)) {
+    path = folder + *name;
+    return win::ERROR_SUCCESS;
+  }
+
+  // Then one level down, in the order the file system lists the folder. Names that
+  // begin with a dot ("." and ".." among them) are never searched.
+  for (const FolderEntry& entry : files.ListEntries(folder + L"*")) {
+    if (!entry.directory || entry.name.empty() || entry.name[0] == L'.') continue;
+    const std::wstring subfolder = folder + entry.name + L"\\";
+    if (std::optional<std::wstring> name = files.FindFirstMatch(subfolder + pattern)) {
+      path = subfolder + *name;
+      return win::ERROR_SUCCESS;
+    }
+  }
+  return win::ERROR_NO_DATA;
+}
+
+std::wstring PackageLocator::ArchitecturePattern() {
+  if (isWow64ProcessEntry_.state == IsWow64ProcessEntry::State::Unresolved) {
+    ProcLookup lookup = platform_.system.FindKernel32Export("IsWow64Process");
+    // Without kernel32's handle nothing is known yet: the next call looks again.
+    if (lookup.result == ProcLookup::NoModule) return kWin32Word;
+    if (lookup.result == ProcLookup::Found) {
+      isWow64ProcessEntry_.state = IsWow64ProcessEntry::State::Present;
+      isWow64ProcessEntry_.entry = lookup.entry;
+    } else {
+      isWow64ProcessEntry_.state = IsWow64ProcessEntry::State::Absent;
+    }
+  }
+  if (isWow64ProcessEntry_.state == IsWow64ProcessEntry::State::Absent) return kWin32Word;
+
+  std::optional<bool> wow64 = platform_.system.CallIsWow64Process(isWow64ProcessEntry_.entry);
+  return (wow64 && *wow64) ? kX64Word : kWin32Word;
+}
+
+std::wstring PackageLocator::Arm64Pattern() {
+  // Looked up on every call: this probe keeps no cache.
+  ProcLookup lookup = platform_.system.FindKernel32Export("IsWow64Process2");
+  if (lookup.result != ProcLookup::Found) return std::wstring();
+  std::optional<std::uint16_t> nativeMachine = platform_.system.CallIsWow64Process2(lookup.entry);
+  if (nativeMachine && *nativeMachine == win::IMAGE_FILE_MACHINE_ARM64) return kArm64Word;
+  return std::wstring();
+}
+
+std::wstring PackageLocator::LanguagePattern() {
+  return platform_.system.GetUserDefaultUILanguage() == kRussianRussia ? kRussianWord
+                                                                       : kEnglishWord;
+}
+
+Status PackageLocator::IdentitySearch(std::wstring& path) {
+  const std::wstring plans[] = {ArchitecturePattern() + kAnyPackage, kAnyPackage};
+  for (const std::wstring& pattern : plans) {
+    if (FindPackage(pattern, path) == win::ERROR_SUCCESS) return win::ERROR_SUCCESS;
+  }
+  return win::ERROR_NO_DATA;
+}
+
+Status PackageLocator::VersionSearch(const std::wstring& suffix, std::wstring& path) {
+  // Each probe runs once, in this order, whatever the search finds.
+  const std::wstring language = LanguagePattern();
+  const std::wstring architecture = ArchitecturePattern();
+  const std::wstring arm64 = Arm64Pattern();
+
+  std::vector<std::wstring> plans;
+  if (!arm64.empty()) plans.push_back(arm64 + language + suffix);
+  plans.push_back(architecture + language + suffix);
+  if (!arm64.empty()) plans.push_back(arm64 + suffix);
+  plans.push_back(architecture + suffix);
+  plans.push_back(suffix);
+
+  for (const std::wstring& pattern : plans) {
+    if (FindPackage(pattern, path) == win::ERROR_SUCCESS) return win::ERROR_SUCCESS;
+  }
+  return win::ERROR_NO_DATA;
+}
+
+}  // namespace korvana

@@ -1,0 +1,139 @@
+#include "packages/version_decision.h"
+
+#include <limits>
+#include <vector>
+
+#include "packages/package_identity.h"
+#include "platform/message_box.h"
+#include "platform/text.h"
+#include "platform/win_constants.h"
+#include "resources/text_ids.h"
+
+namespace korvana {
+namespace {
+
+// White space as the C locale knows it. Both builds use this one set, so a version
+// text parses the same on every platform.
+bool IsScanSpace(wchar_t c) {
+  return c == L' ' || (c >= L'\t' && c <= L'\r');
+}
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+// One signed decimal field, as "%I64d" reads it: white space skipped, an optional
+// sign, then at least one digit. A value beyond the signed 64-bit range saturates at
+// its limit (as strtoll does) while every digit of it is still consumed, so a huge
+// field can never turn into a small or negative number. False when no digit follows.
+bool ScanField(const std::wstring& text, std::size_t& at, std::int64_t& field) {
+  std::size_t i = at;
+  while (i < text.size() && IsScanSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+    negative = text[i] == L'-';
+    ++i;
+  }
+  if (i >= text.size() || !IsDigit(text[i])) return false;
+
+  // The magnitude is gathered as unsigned, capped at the largest one the sign allows.
+  const std::uint64_t limit =
+      negative ? std::uint64_t{1} << 63 : std::uint64_t(std::numeric_limits<std::int64_t>::max());
+  std::uint64_t magnitude = 0;
+  for (; i < text.size() && IsDigit(text[i]); ++i) {
+    const std::uint64_t digit = static_cast<std::uint64_t>(text[i] - L'0');
+    if (magnitude > (limit - digit) / 10) {
+      magnitude = limit;
+    } else {
+      magnitude = magnitude * 10 + digit;
+    }
+  }
+  at = i;
+  if (!negative) {
+    field = static_cast<std::int64_t>(magnitude);
+  } else if (magnitude == limit) {
+    field = std::numeric_limits<std::int64_t>::min();
+  } else {
+    field = -static_cast<std::int64_t>(magnitude);
+  }
+  return true;
+}
+
+}  // namespace
+
+VersionQuad ParseVersionQuad(const std::wstring& text) {
+  VersionQuad version;
+  std::int64_t* const fields[] = {&version.first, &version.second, &version.third,
+                                  &version.fourth};
+  std::size_t at = 0;
+  for (std::size_t n = 0; n < 4; ++n) {
+    // Between two numbers the dot must come at once; white space is skipped only
+    // after it, by the number itself.
+    if (n > 0) {
+      if (at >= text.size() || text[at] != L'.') break;
+      ++at;
+    }
+    if (!ScanField(text, at, *fields[n])) break;
+  }
+  return version;
+}
+
+std::int64_t VersionKey(const VersionQuad& version) {
+  // Unsigned arithmetic wraps by definition; the result is read back as two's complement.
+  std::uint64_t key = static_cast<std::uint64_t>(version.first);
+  key = key * 65536 + static_cast<std::uint64_t>(version.second);
+  key = key * 65536 + static_cast<std::uint64_t>(version.third);
+  key = key * 65536 + static_cast<std::uint64_t>(version.fourth);
+  return static_cast<std::int64_t>(key);
+}
+
+Status DecideVersion(Platform& platform, PackageLocator& locator, const std::wstring& installedCode,
+                     const std::wstring& suffix, bool silent, bool askUpdate,
+                     VersionOutcome& outcome, std::wstring& installedVersion) {
+  WindowsInstaller& msi = platform.msi;
+  const std::wstring property = L"VersionString";
+
+  std::uint32_t length = 0;
+  Status status = msi.GetProductInfo(installedCode, property, nullptr, &length);
+  if (status != win::ERROR_SUCCESS ||
+      length == std::numeric_limits<std::uint32_t>::max()) {  // no room left for the null
+    ShowTextBox(platform, silent, Owner::None, text::kInstalledVersionUnreadable,
+                text::kErrorCaption, kErrorBox);
+    return 1;
+  }
+
+  std::uint32_t size = length + 1;
+  std::vector<wchar_t> buffer(size, L'\0');
+  status = msi.GetProductInfo(installedCode, property, buffer.data(), &size);
+  if (status != win::ERROR_SUCCESS) {
+    ShowTextBox(platform, silent, Owner::None, text::kInstalledVersionUnreadable,
+                text::kErrorCaption, kErrorBox);
+    return status;
+  }
+  installedVersion = UpToFirstNull(buffer.data(), buffer.size());
+
+  std::wstring productName;
+  std::wstring productVersion;
+  status = ReadNewPackageInfo(platform, locator, suffix, silent, productName, productVersion);
+  if (status != win::ERROR_SUCCESS) return status;
+
+  const std::int64_t installedKey = VersionKey(ParseVersionQuad(installedVersion));
+  const std::int64_t newKey = VersionKey(ParseVersionQuad(productVersion));
+
+  if (newKey > installedKey) {
+    if (!silent && askUpdate) {
+      const std::wstring question =
+          FormatText(platform.texts.LoadText(text::kUpdateQuestion),
+                     {productName, installedVersion, productVersion});
+      const int answer = ShowBox(platform, silent, Owner::None, question, text::kUpdateCaption,
+                                 kQuestionBox);
+      if (answer == win::IDNO) platform.processes.ExitProcess(1);
+    }
+    outcome = VersionOutcome::Update;
+  } else if (newKey == installedKey) {
+    outcome = VersionOutcome::Same;
+  } else {
+    outcome = VersionOutcome::InstalledNewer;
+  }
+  return win::ERROR_SUCCESS;
+}
+
+}  // namespace korvana

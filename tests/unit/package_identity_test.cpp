@@ -1,0 +1,287 @@
+#include "packages/package_identity.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "package_test_support.h"
+
+namespace korvana {
+namespace {
+
+using testing::kErrorCaptionText;
+using testing::kErrorStyle;
+using testing::PackageFake;
+
+const std::wstring kPackage = L"C:\\setup\\x64-rus-sivetcom.msi";
+const std::wstring kProductCode = L"{11111111-2222-3333-4444-555555555555}";
+const std::wstring kUpgradeCode = L"{AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE}";
+const std::wstring kInstalledCode = L"{99999999-8888-7777-6666-555555555555}";
+const std::wstring kOtherInstalledCode = L"{12345678-8888-7777-6666-555555555555}";
+
+// A machine with the plug-in package beside the executable and the previous
+// version installed.
+void Scene(PackageFake& fake) {
+  fake.AddFolder(L"C:\\setup");
+  fake.AddPackage(kPackage, {{L"ProductCode", kProductCode},
+                             {L"UpgradeCode", kUpgradeCode},
+                             {L"ProductName", L"Korvana Plugin"},
+                             {L"ProductVersion", L"2.0.14"}});
+  fake.products.push_back({kInstalledCode, kUpgradeCode, L"2.0.13"});
+}
+
+// Every handle opened was closed once, and nothing else was closed.
+void ExpectHandlesBalanced(const PackageFake& fake, bool opened) {
+  EXPECT_EQ(fake.openMsiHandles, opened ? 1 : 0);
+  EXPECT_EQ(fake.closedMsiHandles, fake.openMsiHandles);
+  if (opened) {
+    EXPECT_EQ(fake.closedHandles, std::vector<MsiHandle>{0x2000});
+    EXPECT_EQ(fake.calls.back(), "MsiCloseHandle");
+  }
+}
+
+// ---- ReadPackageProperty ------------------------------------------------------------
+
+// Answers MsiGetPropertyW from a script and records the size each call was given.
+class ScriptedProperty : public PackageFake {
+ public:
+  struct Reply {
+    Status status;
+    std::uint32_t size;    // reported back
+    std::wstring written;  // put into the buffer (as far as it reaches), then a null
+  };
+  std::deque<Reply> replies;
+  std::vector<std::uint32_t> sizesGiven;
+
+  Status GetProperty(MsiHandle, const std::wstring&, wchar_t* buffer,
+                     std::uint32_t* size) override {
+    sizesGiven.push_back(*size);
+    Reply reply = replies.front();
+    replies.pop_front();
+    std::uint32_t n = 0;
+    for (; n < reply.written.size() && n < *size; ++n) buffer[n] = reply.written[n];
+    if (n < *size && !reply.written.empty()) buffer[n] = L'\0';
+    *size = reply.size;
+    return reply.status;
+  }
+};
+
+TEST(ReadPackageProperty, TwoCallReadAndWhatEachOutcomeLeaves) {
+  struct Case {
+    const char* name;
+    std::wstring initial;
+    std::vector<ScriptedProperty::Reply> replies;
+    Status status;
+    std::wstring value;
+    std::vector<std::uint32_t> sizes;
+  };
+  const std::vector<Case> cases = {
+      {"first call succeeds: caller's text untouched", L"keep", {{0, 0, L""}}, 0, L"keep", {0}},
+      {"first call fails: its status, caller's text untouched", L"keep", {{6, 0, L""}}, 6,
+       L"keep", {0}},
+      {"value read with room for its null", L"", {{234, 5, L""}, {0, 5, L"hello"}}, 0,
+       L"hello", {0, 6}},
+      {"a shorter value replaces the caller's text", L"keep-longer-text",
+       {{234, 2, L""}, {0, 2, L"ab"}}, 0, L"ab", {0, 3}},
+      {"the value ends at its first null", L"",
+       {{234, 5, L""}, {0, 5, std::wstring(L"ab\0cd", 5)}}, 0, L"ab", {0, 6}},
+      {"second call fails: its status and what it left", L"",
+       {{234, 4, L""}, {1627, 4, L"ab"}}, 1627, L"ab", {0, 5}},
+      {"second call fails writing nothing", L"", {{234, 4, L""}, {234, 9, L""}}, 234, L"",
+       {0, 5}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedProperty fake;
+    fake.replies.assign(c.replies.begin(), c.replies.end());
+    std::wstring value = c.initial;
+    EXPECT_EQ(ReadPackageProperty(fake, 0x2000, L"ProductName", value), c.status);
+    EXPECT_EQ(value, c.value);
+    EXPECT_EQ(fake.sizesGiven, c.sizes);
+  }
+}
+
+TEST(ReadPackageProperty, ReadsDefinedAndUndefinedPropertiesOfARealPackage) {
+  PackageFake fake;
+  fake.packages[kPackage] = {{{L"ProductName", L"Korvana Plugin"}}, 0};
+  MsiHandle handle = 0;
+  ASSERT_EQ(fake.OpenPackageEx(kPackage, 1, &handle), 0u);
+  std::wstring name;
+  EXPECT_EQ(ReadPackageProperty(fake, handle, L"ProductName", name), 0u);
+  EXPECT_EQ(name, L"Korvana Plugin");
+  std::wstring undefined;
+  EXPECT_EQ(ReadPackageProperty(fake, handle, L"NoSuchProperty", undefined), 0u);
+  EXPECT_EQ(undefined, L"");
+}
+
+// ---- ReadPackageCode ----------------------------------------------------------------
+
+TEST(ReadPackageCode, StatusCodeAndHandlesForEveryPath) {
+  struct Case {
+    const char* name;
+    std::function<void(PackageFake&)> setup;
+    CodeRequest request;
+    Status status;
+    std::wstring code;
+    bool opened;
+  };
+  const auto own = CodeRequest::OwnProductCode;
+  const auto related = CodeRequest::RelatedProductCode;
+  const std::vector<Case> cases = {
+      {"own product code", Scene, own, 0, kProductCode, true},
+      {"own code of the architecture's package, not of one listed earlier",
+       [](PackageFake& f) {
+         f.AddFolder(L"C:\\setup");
+         f.AddFile(L"C:\\setup\\aaa.msi");  // opening this one would fail
+         f.AddPackage(L"C:\\setup\\pkg-x64.msi", {{L"ProductCode", kProductCode}});
+       },
+       own, 0, kProductCode, true},
+      {"related product installed", Scene, related, 0, kInstalledCode, true},
+      {"two related products: the first enumerated",
+       [](PackageFake& f) {
+         Scene(f);
+         f.products.insert(f.products.begin(), {kOtherInstalledCode, kUpgradeCode, L"1.0"});
+       },
+       related, 0, kOtherInstalledCode, true},
+      {"no related product installed",
+       [](PackageFake& f) {
+         Scene(f);
+         f.products.clear();
+         f.products.push_back({kInstalledCode, L"{OTHER-UPGRADE}", L"2.0"});
+       },
+       related, 259, L"", true},
+      {"no package: own", [](PackageFake& f) { f.AddFolder(L"C:\\setup"); }, own, 232, L"", false},
+      {"no package: related", [](PackageFake& f) { f.AddFolder(L"C:\\setup"); }, related, 232,
+       L"", false},
+      {"package cannot be opened",
+       [](PackageFake& f) {
+         Scene(f);
+         f.packages[kPackage].openStatus = 1620;
+       },
+       own, 1620, L"", false},
+      {"product code unreadable",
+       [](PackageFake& f) {
+         Scene(f);
+         f.failingProperties[L"ProductCode"] = 1615;
+       },
+       own, 1615, L"", true},
+      {"upgrade code unreadable",
+       [](PackageFake& f) {
+         Scene(f);
+         f.failingProperties[L"UpgradeCode"] = 1615;
+       },
+       related, 1615, L"", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PackageFake fake;
+    c.setup(fake);
+    PackageLocator locator(fake.platform());
+    std::wstring code;
+    EXPECT_EQ(ReadPackageCode(fake.platform(), locator, c.request, code), c.status);
+    EXPECT_EQ(code, c.code);
+    ExpectHandlesBalanced(fake, c.opened);
+    EXPECT_TRUE(fake.boxes.empty());
+  }
+}
+
+TEST(ReadPackageCode, AnUnreadableUpgradeCodeIsNeverEnumerated) {
+  PackageFake fake;
+  Scene(fake);
+  fake.failingProperties[L"UpgradeCode"] = 1615;
+  PackageLocator locator(fake.platform());
+  std::wstring code;
+  ReadPackageCode(fake.platform(), locator, CodeRequest::RelatedProductCode, code);
+  EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "MsiEnumRelatedProducts"), 0);
+}
+
+// ---- ReadNewPackageInfo -------------------------------------------------------------
+
+TEST(ReadNewPackageInfo, MessagesStatusesAndHandlesForEveryPath) {
+  struct Case {
+    const char* name;
+    std::function<void(PackageFake&)> setup;
+    Status status;
+    const wchar_t* message;  // null: no box
+    bool opened;
+  };
+  const std::vector<Case> cases = {
+      {"name and version read", Scene, 0, nullptr, true},
+      {"no package found", [](PackageFake& f) { f.AddFolder(L"C:\\setup"); }, 232,
+       L"Невозможно найти полный путь установленного msi-пакета.", false},
+      {"package cannot be opened",
+       [](PackageFake& f) {
+         Scene(f);
+         f.packages[kPackage].openStatus = 1620;
+       },
+       1620, L"Невозможно открыть новый msi-пакет.", false},
+      {"product name unreadable",
+       [](PackageFake& f) {
+         Scene(f);
+         f.failingProperties[L"ProductName"] = 1615;
+       },
+       1615, L"Невозможно узнать версию нового msi-пакета.", true},
+      {"product version unreadable",
+       [](PackageFake& f) {
+         Scene(f);
+         f.failingProperties[L"ProductVersion"] = 6;
+       },
+       6, L"Невозможно узнать версию нового msi-пакета.", true},
+  };
+  for (const Case& c : cases) {
+    for (bool silent : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (silent ? ", silent" : ""));
+      PackageFake fake;
+      c.setup(fake);
+      PackageLocator locator(fake.platform());
+      std::wstring name, version;
+      EXPECT_EQ(ReadNewPackageInfo(fake.platform(), locator, L"sivetcom*.msi", silent, name,
+                                   version),
+                c.status);
+      ExpectHandlesBalanced(fake, c.opened);
+      if (c.status == 0) {
+        EXPECT_EQ(name, L"Korvana Plugin");
+        EXPECT_EQ(version, L"2.0.14");
+      }
+      if (c.message == nullptr || silent) {
+        EXPECT_TRUE(fake.boxes.empty());
+        continue;
+      }
+      ASSERT_EQ(fake.boxes.size(), 1u);
+      EXPECT_EQ(fake.boxes[0].owner, Owner::None);
+      EXPECT_EQ(fake.boxes[0].text, c.message);
+      EXPECT_EQ(fake.boxes[0].caption, kErrorCaptionText);
+      EXPECT_EQ(fake.boxes[0].style, kErrorStyle);
+      if (c.opened) {
+        // The box is answered while the package is still open.
+        auto box = std::find(fake.calls.begin(), fake.calls.end(), "MessageBox");
+        auto close = std::find(fake.calls.begin(), fake.calls.end(), "MsiCloseHandle");
+        EXPECT_LT(box, close);
+      }
+    }
+  }
+}
+
+TEST(ReadNewPackageInfo, ReadsThePackageTheLanguageSearchFinds) {
+  PackageFake fake;
+  fake.AddFolder(L"C:\\setup");
+  fake.AddPackage(L"C:\\setup\\sivetcom.msi", {{L"ProductName", L"Generic"},
+                                               {L"ProductVersion", L"1.0"}});
+  fake.AddPackage(L"C:\\setup\\x64-eng-sivetcom.msi", {{L"ProductName", L"English"},
+                                                       {L"ProductVersion", L"1.1"}});
+  fake.AddPackage(L"C:\\setup\\x64-rus-sivetcom.msi", {{L"ProductName", L"Russian"},
+                                                       {L"ProductVersion", L"1.2"}});
+  PackageLocator locator(fake.platform());
+  std::wstring name, version;
+  ASSERT_EQ(ReadNewPackageInfo(fake.platform(), locator, L"sivetcom*.msi", false, name, version),
+            0u);
+  EXPECT_EQ(name, L"Russian");
+  EXPECT_EQ(version, L"1.2");
+}
+
+}  // namespace
+}  // namespace korvana

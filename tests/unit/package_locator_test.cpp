@@ -1,0 +1,349 @@
+#include "packages/package_locator.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "package_test_support.h"
+
+namespace korvana {
+namespace {
+
+using testing::CallsNamed;
+using testing::FakePlatform;
+using testing::FirstMatchPatterns;
+
+const std::wstring kUntouched = L"<untouched>";
+
+FolderEntry File(const std::wstring& path) { return {path, false}; }
+FolderEntry Dir(const std::wstring& path) { return {path, true}; }
+
+struct FindCase {
+  const char* name;
+  std::wstring modulePath;
+  std::vector<FolderEntry> entries;
+  std::wstring pattern;
+  Status status;
+  std::wstring path;                   // expected; kUntouched when not found
+  std::vector<std::wstring> searches;  // every search made, when given
+};
+
+TEST(FindPackage, SearchesTheOwnFolderThenItsFirstLevelSubfolders) {
+  const std::wstring exe = L"C:\\setup\\korvana-setup.exe";
+  const std::vector<FindCase> cases = {
+      {"own folder wins over an earlier-listed subfolder", exe,
+       {Dir(L"C:\\setup"), Dir(L"C:\\setup\\a"), File(L"C:\\setup\\a\\pkg-x64.msi"),
+        File(L"C:\\setup\\z-x64.msi")},
+       L"*x64*.msi", 0, L"C:\\setup\\z-x64.msi", {L"C:\\setup\\*x64*.msi"}},
+      {"first entry the search returns is taken, not the first by name", exe,
+       {Dir(L"C:\\setup"), File(L"C:\\setup\\z-x64.msi"), File(L"C:\\setup\\a-x64.msi")},
+       L"*x64*.msi", 0, L"C:\\setup\\z-x64.msi", {}},
+      {"a folder matching the pattern counts as a match", exe,
+       {Dir(L"C:\\setup"), Dir(L"C:\\setup\\sivetcom-x64-logs"),
+        File(L"C:\\setup\\sub\\sivetcom-x64.msi")},
+       L"sivetcom*x64*", 0, L"C:\\setup\\sivetcom-x64-logs", {}},
+      {"a subfolder is searched when the own folder has nothing", exe,
+       {Dir(L"C:\\setup"), File(L"C:\\setup\\readme.txt"), Dir(L"C:\\setup\\packages"),
+        File(L"C:\\setup\\packages\\sivetcom-x64.msi")},
+       L"*x64*.msi", 0, L"C:\\setup\\packages\\sivetcom-x64.msi",
+       {L"C:\\setup\\*x64*.msi", L"C:\\setup\\*", L"C:\\setup\\packages\\*x64*.msi"}},
+      {"subfolders are tried in listing order, the first with a match wins", exe,
+       {Dir(L"C:\\setup"), Dir(L"C:\\setup\\b"), Dir(L"C:\\setup\\a"),
+        File(L"C:\\setup\\a\\one-x64.msi"), File(L"C:\\setup\\b\\two-x64.msi")},
+       L"*x64*.msi", 0, L"C:\\setup\\b\\two-x64.msi", {}},
+      {"two levels down is never found", exe,
+       {Dir(L"C:\\setup"), Dir(L"C:\\setup\\a"), Dir(L"C:\\setup\\a\\b"),
+        File(L"C:\\setup\\a\\b\\pkg-x64.msi")},
+       L"*x64*.msi", 232, kUntouched,
+       {L"C:\\setup\\*x64*.msi", L"C:\\setup\\*", L"C:\\setup\\a\\*x64*.msi"}},
+      {"folders beginning with a dot, . and .. are never searched", exe,
+       {Dir(L"C:\\setup"), Dir(L"C:\\setup\\.hidden"), File(L"C:\\setup\\.hidden\\pkg-x64.msi")},
+       L"*x64*.msi", 232, kUntouched, {L"C:\\setup\\*x64*.msi", L"C:\\setup\\*"}},
+      {"a file is not searched as a folder", exe,
+       {Dir(L"C:\\setup"), File(L"C:\\setup\\pkgs"), File(L"C:\\setup\\pkgs\\pkg-x64.msi")},
+       L"*x64*.msi", 232, kUntouched, {L"C:\\setup\\*x64*.msi", L"C:\\setup\\*"}},
+      {"an executable folder that lists nothing", exe, {}, L"*.msi", 232, kUntouched,
+       {L"C:\\setup\\*.msi", L"C:\\setup\\*"}},
+      {"drive root: the root itself", L"C:\\korvana-setup.exe", {File(L"C:\\pkg-x64.msi")},
+       L"*x64*.msi", 0, L"C:\\pkg-x64.msi", {L"C:\\*x64*.msi"}},
+      {"drive root: its first-level subfolders", L"C:\\korvana-setup.exe",
+       {Dir(L"C:\\sub"), File(L"C:\\sub\\pkg-x64.msi")},
+       L"*x64*.msi", 0, L"C:\\sub\\pkg-x64.msi",
+       {L"C:\\*x64*.msi", L"C:\\*", L"C:\\sub\\*x64*.msi"}},
+      {"path without a backslash: empty folder", L"korvana-setup.exe",
+       {File(L"pkg-x64.msi")}, L"*x64*.msi", 0, L"pkg-x64.msi", {L"*x64*.msi"}},
+      {"path without a backslash: subfolder of the current folder", L"korvana-setup.exe",
+       {Dir(L"sub"), File(L"sub\\pkg-x64.msi")}, L"*x64*.msi", 0, L"sub\\pkg-x64.msi",
+       {L"*x64*.msi", L"*", L"sub\\*x64*.msi"}},
+  };
+  for (const FindCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform fake;
+    fake.modulePath = c.modulePath;
+    fake.entries = c.entries;
+    PackageLocator locator(fake.platform());
+    std::wstring path = kUntouched;
+    EXPECT_EQ(locator.FindPackage(c.pattern, path), c.status);
+    EXPECT_EQ(path, c.path);
+    if (!c.searches.empty()) {
+      EXPECT_EQ(fake.searches, c.searches);
+    }
+  }
+}
+
+TEST(FindPackage, UsesTheWholeModulePathHoweverLong) {
+  // Longer than the 260 characters of a classic path buffer: nothing may be cut.
+  const std::wstring folder = L"C:\\" + std::wstring(300, L'd');
+  FakePlatform fake;
+  fake.modulePath = folder + L"\\korvana-setup.exe";
+  fake.AddFolder(folder);
+  fake.AddFolder(folder + L"\\x64");
+  fake.AddFile(folder + L"\\x64\\sivetcom-x64.msi");
+  PackageLocator locator(fake.platform());
+  std::wstring path;
+  ASSERT_EQ(locator.FindPackage(L"sivetcom*", path), 0u);
+  EXPECT_EQ(path, folder + L"\\x64\\sivetcom-x64.msi");
+}
+
+// ---- Probes -------------------------------------------------------------------------
+
+using WowState = IsWow64ProcessEntry::State;
+
+TEST(ArchitecturePattern, FallsBackToWin32OnEveryFailure) {
+  struct Case {
+    const char* name;
+    bool kernel32Loaded;
+    bool hasIsWow64Process;
+    std::optional<bool> isWow64;
+    const wchar_t* expected;
+    WowState state;
+  };
+  const Case cases[] = {
+      {"WOW64 process", true, true, true, L"*x64*", WowState::Present},
+      {"native 32-bit process", true, true, false, L"*win32*", WowState::Present},
+      {"the call fails", true, true, std::nullopt, L"*win32*", WowState::Present},
+      {"no IsWow64Process export", true, false, true, L"*win32*", WowState::Absent},
+      {"kernel32 not found", false, true, true, L"*win32*", WowState::Unresolved},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform fake;
+    fake.kernel32Loaded = c.kernel32Loaded;
+    fake.hasIsWow64Process = c.hasIsWow64Process;
+    fake.isWow64 = c.isWow64;
+    PackageLocator locator(fake.platform());
+    EXPECT_EQ(locator.ArchitecturePattern(), c.expected);
+    EXPECT_EQ(locator.isWow64ProcessEntry().state, c.state);
+  }
+}
+
+TEST(ArchitecturePattern, MissingKernel32LeavesTheEntryUnresolvedAndIsRetried) {
+  FakePlatform fake;
+  fake.kernel32Loaded = false;
+  PackageLocator locator(fake.platform());
+  EXPECT_EQ(locator.ArchitecturePattern(), L"*win32*");
+  EXPECT_EQ(locator.isWow64ProcessEntry().state, WowState::Unresolved);
+
+  fake.kernel32Loaded = true;
+  EXPECT_EQ(locator.ArchitecturePattern(), L"*x64*");
+  EXPECT_EQ(locator.isWow64ProcessEntry().state, WowState::Present);
+  EXPECT_EQ(locator.isWow64ProcessEntry().entry, 0x1111u);
+
+  // Once present, the entry is reused, but the process is asked each time.
+  fake.isWow64 = false;
+  EXPECT_EQ(locator.ArchitecturePattern(), L"*win32*");
+  EXPECT_EQ(CallsNamed(fake, {"GetProcAddress:IsWow64Process"}).size(), 2u);
+  EXPECT_EQ(CallsNamed(fake, {"IsWow64Process"}).size(), 2u);
+}
+
+TEST(ArchitecturePattern, AnAbsentExportIsLookedUpOnlyOnce) {
+  FakePlatform fake;
+  fake.hasIsWow64Process = false;
+  PackageLocator locator(fake.platform());
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(locator.ArchitecturePattern(), L"*win32*");
+  // Even if the export could now be found, "absent" is final for the process.
+  fake.hasIsWow64Process = true;
+  EXPECT_EQ(locator.ArchitecturePattern(), L"*win32*");
+  EXPECT_EQ(fake.kernel32Lookups, 1);
+  EXPECT_TRUE(CallsNamed(fake, {"IsWow64Process"}).empty());
+}
+
+TEST(Arm64Pattern, OnlyAnArm64NativeMachineGivesTheWord) {
+  struct Case {
+    const char* name;
+    bool kernel32Loaded;
+    bool hasIsWow64Process2;
+    std::optional<std::uint16_t> nativeMachine;
+    const wchar_t* expected;
+  };
+  const Case cases[] = {
+      {"ARM64 native machine", true, true, 0xAA64, L"*arm64*"},
+      {"x64 native machine", true, true, 0x8664, L""},
+      {"x86 native machine", true, true, 0x014C, L""},
+      {"the call fails", true, true, std::nullopt, L""},
+      {"no IsWow64Process2 export", true, false, 0xAA64, L""},
+      {"kernel32 not found", false, true, 0xAA64, L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform fake;
+    fake.kernel32Loaded = c.kernel32Loaded;
+    fake.hasIsWow64Process2 = c.hasIsWow64Process2;
+    fake.nativeMachine = c.nativeMachine;
+    PackageLocator locator(fake.platform());
+    EXPECT_EQ(locator.Arm64Pattern(), c.expected);
+  }
+}
+
+TEST(Arm64Pattern, KeepsNoCache) {
+  FakePlatform fake;
+  fake.hasIsWow64Process2 = false;
+  PackageLocator locator(fake.platform());
+  EXPECT_EQ(locator.Arm64Pattern(), L"");
+  fake.hasIsWow64Process2 = true;
+  fake.nativeMachine = 0xAA64;
+  EXPECT_EQ(locator.Arm64Pattern(), L"*arm64*");
+  EXPECT_EQ(CallsNamed(fake, {"GetProcAddress:IsWow64Process2"}).size(), 2u);
+}
+
+TEST(LanguagePattern, OnlyRussianRussiaAsAWholeLangIdIsRussian) {
+  const std::pair<std::uint16_t, const wchar_t*> cases[] = {
+      {0x0419, L"*rus*"},  // Russian (Russia)
+      {0x0819, L"*eng*"},  // Russian (Moldova): same primary language, other sublanguage
+      {0x0019, L"*eng*"},  // neutral Russian
+      {0x0409, L"*eng*"},  {0x0422, L"*eng*"}, {0x0000, L"*eng*"}, {0xFFFF, L"*eng*"},
+  };
+  for (const auto& [langId, expected] : cases) {
+    SCOPED_TRACE(langId);
+    FakePlatform fake;
+    fake.uiLanguage = langId;
+    PackageLocator locator(fake.platform());
+    EXPECT_EQ(locator.LanguagePattern(), expected);
+  }
+}
+
+// ---- Search plans -------------------------------------------------------------------
+
+std::vector<std::wstring> InSetupFolder(std::vector<std::wstring> patterns) {
+  for (auto& p : patterns) p = L"C:\\setup\\" + p;
+  return patterns;
+}
+
+TEST(IdentitySearch, TriesTheArchitectureThenAnyPackage) {
+  struct Case {
+    const char* name;
+    bool isWow64;
+    std::vector<std::wstring> files;
+    Status status;
+    std::wstring path;
+    std::vector<std::wstring> patterns;
+  };
+  const std::vector<Case> cases = {
+      {"the architecture's package wins over one listed earlier", true,
+       {L"C:\\setup\\other.msi", L"C:\\setup\\pkg-x64.msi"}, 0, L"C:\\setup\\pkg-x64.msi",
+       {L"*x64**.msi"}},
+      {"any package when none names the architecture", true, {L"C:\\setup\\pkg-win32.msi"}, 0,
+       L"C:\\setup\\pkg-win32.msi", {L"*x64**.msi", L"*.msi"}},
+      {"32-bit Windows", false, {L"C:\\setup\\pkg-x64.msi", L"C:\\setup\\pkg-win32.msi"}, 0,
+       L"C:\\setup\\pkg-win32.msi", {L"*win32**.msi"}},
+      {"nothing at all", true, {}, 232, kUntouched, {L"*x64**.msi", L"*.msi"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform fake;
+    fake.isWow64 = c.isWow64;
+    fake.hasIsWow64Process2 = true;
+    fake.nativeMachine = 0xAA64;
+    fake.AddFolder(L"C:\\setup");
+    for (const auto& f : c.files) fake.AddFile(f);
+    PackageLocator locator(fake.platform());
+    std::wstring path = kUntouched;
+    EXPECT_EQ(locator.IdentitySearch(path), c.status);
+    EXPECT_EQ(path, c.path);
+    EXPECT_EQ(FirstMatchPatterns(fake), InSetupFolder(c.patterns));
+    // Neither the language nor ARM64 has a say here.
+    EXPECT_TRUE(
+        CallsNamed(fake, {"GetUserDefaultUILanguage", "GetProcAddress:IsWow64Process2"}).empty());
+  }
+}
+
+struct MachineCase {
+  const char* name;
+  bool isWow64;
+  bool hasIsWow64Process2;
+  std::uint16_t nativeMachine;
+  std::uint16_t uiLanguage;
+  std::vector<std::wstring> patterns;
+};
+
+TEST(VersionSearch, TriesThePatternsInTheirFixedOrder) {
+  const std::vector<MachineCase> cases = {
+      {"64-bit x64 Windows, Russian", true, false, 0, 0x0419,
+       {L"*x64**rus*sivetcom*.msi", L"*x64*sivetcom*.msi", L"sivetcom*.msi"}},
+      {"32-bit Windows, English", false, false, 0, 0x0409,
+       {L"*win32**eng*sivetcom*.msi", L"*win32*sivetcom*.msi", L"sivetcom*.msi"}},
+      {"x64 Windows that has IsWow64Process2", true, true, 0x8664, 0x0819,
+       {L"*x64**eng*sivetcom*.msi", L"*x64*sivetcom*.msi", L"sivetcom*.msi"}},
+      {"ARM64 Windows, Russian", true, true, 0xAA64, 0x0419,
+       {L"*arm64**rus*sivetcom*.msi", L"*x64**rus*sivetcom*.msi", L"*arm64*sivetcom*.msi",
+        L"*x64*sivetcom*.msi", L"sivetcom*.msi"}},
+      {"ARM64 Windows, 32-bit answer from IsWow64Process", false, true, 0xAA64, 0x0409,
+       {L"*arm64**eng*sivetcom*.msi", L"*win32**eng*sivetcom*.msi", L"*arm64*sivetcom*.msi",
+        L"*win32*sivetcom*.msi", L"sivetcom*.msi"}},
+  };
+  for (const MachineCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform fake;
+    fake.isWow64 = c.isWow64;
+    fake.hasIsWow64Process2 = c.hasIsWow64Process2;
+    fake.nativeMachine = c.nativeMachine;
+    fake.uiLanguage = c.uiLanguage;
+    fake.AddFolder(L"C:\\setup");
+    PackageLocator locator(fake.platform());
+    std::wstring path = kUntouched;
+    EXPECT_EQ(locator.VersionSearch(L"sivetcom*.msi", path), 232u);
+    EXPECT_EQ(path, kUntouched);
+    EXPECT_EQ(FirstMatchPatterns(fake), InSetupFolder(c.patterns));
+    // Each probe once, language first, before any search.
+    const std::vector<std::string> probes = {"GetUserDefaultUILanguage",
+                                             "GetProcAddress:IsWow64Process",
+                                             "GetProcAddress:IsWow64Process2"};
+    EXPECT_EQ(CallsNamed(fake, probes), probes);
+    EXPECT_EQ(fake.calls.at(0), "GetUserDefaultUILanguage");
+  }
+}
+
+TEST(VersionSearch, StopsAtTheFirstPatternThatFinds) {
+  struct Case {
+    const char* name;
+    std::vector<std::wstring> files;
+    std::wstring path;
+    std::size_t searched;
+  };
+  const std::vector<Case> cases = {
+      {"ARM64 and Russian", {L"C:\\setup\\arm64-rus-sivetcom.msi", L"C:\\setup\\sivetcom.msi"},
+       L"C:\\setup\\arm64-rus-sivetcom.msi", 1},
+      {"no arm64 package: falls through to the architecture",
+       {L"C:\\setup\\sivetcom.msi", L"C:\\setup\\x64-sivetcom.msi"},
+       L"C:\\setup\\x64-sivetcom.msi", 4},
+      {"the suffix alone", {L"C:\\setup\\sivetcom.msi"}, L"C:\\setup\\sivetcom.msi", 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform fake;
+    fake.hasIsWow64Process2 = true;
+    fake.nativeMachine = 0xAA64;
+    fake.AddFolder(L"C:\\setup");
+    for (const auto& f : c.files) fake.AddFile(f);
+    PackageLocator locator(fake.platform());
+    std::wstring path;
+    EXPECT_EQ(locator.VersionSearch(L"sivetcom*.msi", path), 0u);
+    EXPECT_EQ(path, c.path);
+    EXPECT_EQ(FirstMatchPatterns(fake).size(), c.searched);
+  }
+}
+
+}  // namespace
+}  // namespace korvana

@@ -1,0 +1,61 @@
+// Shared scenery for the package tests: a fake whose property reads can be made to
+// fail, and helpers to look at what the locator searched.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fake_platform.h"
+
+namespace korvana::testing {
+
+inline constexpr wchar_t kErrorCaptionText[] = L"Ошибка";
+inline constexpr std::uint32_t kErrorStyle = 0x00050010;
+
+class PackageFake : public FakePlatform {
+ public:
+  // Property name -> status that every read of it returns (at its first call).
+  std::map<std::wstring, Status> failingProperties;
+
+  Status GetProperty(MsiHandle handle, const std::wstring& name, wchar_t* buffer,
+                     std::uint32_t* size) override {
+    auto it = failingProperties.find(name);
+    if (it != failingProperties.end()) {
+      calls.push_back("MsiGetProperty");
+      return it->second;
+    }
+    return FakePlatform::GetProperty(handle, name, buffer, size);
+  }
+
+  // A package file at `path` with these properties, its folder made to exist.
+  void AddPackage(const std::wstring& path, std::map<std::wstring, std::wstring> properties,
+                  Status openStatus = 0) {
+    AddFile(path);
+    packages[path] = FakePackage{std::move(properties), openStatus};
+  }
+};
+
+// The patterns handed to FindFirstMatch, in order (ListEntries' "*" searches left out).
+inline std::vector<std::wstring> FirstMatchPatterns(const FakePlatform& fake) {
+  std::vector<std::wstring> out;
+  std::size_t search = 0;
+  for (const std::string& call : fake.calls) {
+    if (call == "FindFirstFile") out.push_back(fake.searches.at(search++));
+    if (call == "ListEntries") ++search;
+  }
+  return out;
+}
+
+// Calls whose name is one of `names`, in order.
+inline std::vector<std::string> CallsNamed(const FakePlatform& fake,
+                                           const std::vector<std::string>& names) {
+  std::vector<std::string> out;
+  for (const std::string& call : fake.calls) {
+    for (const std::string& name : names)
+      if (call == name) out.push_back(call);
+  }
+  return out;
+}
+
+}  // namespace korvana::testing
