@@ -189,15 +189,6 @@ TEST(RunPluginInstaller, FailuresShowTheirMessageUnlessSilentAndRunNothing) {
   }
 }
 
-TEST(RunPluginInstaller, PatternIsTriedOnceWithoutFallback) {
-  InstallScenario s;
-  s.AddPackage(kNewCode, L"2.0.14", L"C:\\setup\\plugin-x64.msi");
-  RunOutcome run = RunInstaller(s);
-  EXPECT_EQ(run.result, 232u);
-  EXPECT_EQ(s.fake.searches, (std::vector<std::wstring>{L"C:\\setup\\sivetcom*x64*",
-                                                        L"C:\\setup\\*"}));
-}
-
 // ---- The run and its result -------------------------------------------------------------
 
 TEST(RunPluginInstaller, RestartRequestsBecomeSuccessPlusTheMarker) {

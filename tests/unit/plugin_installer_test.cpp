@@ -29,7 +29,8 @@ Outcome Install(InstallScenario& s, bool silent = false, bool reinstall = false,
 // The argument text msiexec got after the fixed log and REBOOT=R pieces.
 std::wstring PropertiesOf(const InstallScenario& s) {
   const std::wstring head = kMsiexecPrefix + L"/Lv \"" + kDefaultLog + L"\" REBOOT=R ";
-  if (s.fake.commandLines.size() != 1) return L"<ran " + std::to_wstring(s.fake.commandLines.size()) + L" times>";
+  if (s.fake.commandLines.size() != 1)
+    return L"<ran " + std::to_wstring(s.fake.commandLines.size()) + L" times>";
   const std::wstring& line = s.fake.commandLines[0];
   if (line.compare(0, head.size(), head) != 0) return L"<unexpected head> " + line;
   return line.substr(head.size());
@@ -214,15 +215,6 @@ TEST(InstallPlugin, FailuresBeforeTheRunKeepTheirStatus) {
         EXPECT_TRUE(s.OwnedBoxes().empty());
       }
     }
-  }
-}
-
-TEST(InstallPlugin, InstallerResultIsTheResult) {
-  for (Status exitCode : {Status{1603}, Status{1602}, Status{3010}}) {
-    InstallScenario s;
-    s.AddPackage();
-    s.fake.onRun = [&](const std::wstring&) { return exitCode; };
-    EXPECT_EQ(Install(s).result, exitCode == 3010 ? 0u : exitCode);
   }
 }
 
