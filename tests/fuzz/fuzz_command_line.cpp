@@ -1,0 +1,34 @@
+// Any argument list: the parser either fills the options or shows the help and
+// ends, and never reads past the end of the list.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/command_line_options.h"
+#include "fake_platform.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Arguments are separated by 0 bytes; each byte becomes one character.
+  std::vector<std::wstring> args{L"korvana-setup.exe"};
+  std::wstring current;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] == 0) {
+      args.push_back(current);
+      current.clear();
+    } else {
+      current += static_cast<wchar_t>(data[i]);
+    }
+  }
+  if (!current.empty()) args.push_back(current);
+
+  korvana::testing::FakePlatform fake;
+  fake.argv = std::optional<std::vector<std::wstring>>(args);
+  korvana::SetupOptions options;
+  try {
+    korvana::ParseCommandLine(fake.platform(), options);
+  } catch (const korvana::testing::ProcessExited& exited) {
+    if (exited.code != 0 || fake.boxes.size() != 1) __builtin_trap();
+  }
+  return 0;
+}
