@@ -1,0 +1,97 @@
+"""The harness and its Windows tools, checked against msgbox.exe, a stand-in program.
+
+Every other end-to-end test trusts these: that the launcher passes the command line
+and environment exactly and reports the whole exit code, that uidriver reads texts
+and presses buttons, that regtool reads the registry back.
+"""
+
+import pytest
+
+from wine_harness import IDNO, IDOK, IDYES, TOOLS_DIR_WIN, HarnessError, windows_command_line
+
+MSGBOX = f"{TOOLS_DIR_WIN}\\msgbox.exe"
+MB_YESNO, MB_ICONERROR, MB_ICONINFORMATION = 0x4, 0x10, 0x40
+
+
+@pytest.mark.parametrize("code", [0, 7, 67, 1603, 3010, 0x80070005, 0xFFFFFFFF])
+def test_launcher_reports_the_full_exit_code(prefix, code):
+    result = prefix.run(f"{MSGBOX} -noshow -exit {code}")
+    assert result.exit_code == code
+
+
+@pytest.mark.parametrize("tail", [
+    '-a "b c" d',
+    '""',
+    '   three leading blanks and trailing  ',
+    '"unbalanced',
+    'back\\\\slash\\" "quote"" ',
+    'Справка \t таб',
+])
+def test_launcher_passes_the_command_line_exactly(prefix, tail):
+    command_line = f"{MSGBOX} -noshow -printcmd {tail}"
+    result = prefix.run(command_line)
+    assert result.stdout_lines == [command_line]
+
+
+def test_launcher_changes_the_environment_and_folder(prefix):
+    prefix.unix_path("C:\\with blank").mkdir(exist_ok=True)
+    result = prefix.run(f"{MSGBOX} -noshow -printenv TMP -printenv KORVANA_X -printenv EMPTY -printcwd",
+                        env={"TMP": None, "KORVANA_X": "один=два", "EMPTY": ""}, cwd="C:\\with blank")
+    assert result.stdout_lines == ["TMP unset", "KORVANA_X=один=два", "EMPTY=", "C:\\with blank"]
+
+
+def test_launcher_gives_up_on_a_program_that_never_ends(prefix):
+    with pytest.raises(HarnessError, match="terminated"):
+        prefix.run(f"{MSGBOX} -caption never-answered", timeout=3)
+    assert not [w for w in prefix.windows() if w.caption == "never-answered"]
+
+
+def test_box_texts_and_buttons_are_read_and_pressed(prefix):
+    text = "Строка 1\nСтрока\t2 \\ конец"
+    command_line = windows_command_line([MSGBOX, "-caption", "Вопрос", "-style", f"{MB_YESNO:x}",
+                                         "-text", text.replace("\\", "\\\\").replace("\n", "\\n")
+                                         .replace("\t", "\\t"), "-print", "до"])
+    with prefix.start(command_line) as run:
+        box = run.wait_box("Вопрос")
+        assert (box.text, box.buttons, box.has_icon) == (text, [IDYES, IDNO], False)
+        assert box.screenshot.is_file() and box.screenshot.stat().st_size > 0
+        box.press(IDNO)
+        result = run.wait()
+    assert (result.exit_code, result.stdout_lines) == (IDNO, ["до"])
+
+
+def test_boxes_are_met_one_after_another(prefix):
+    command_line = (f"{MSGBOX} -caption first -style {MB_ICONERROR:x} -show "
+                    f"-caption second -style {MB_ICONINFORMATION:x} -show")
+    with prefix.start(command_line) as run:
+        first = run.wait_box("first")
+        first.press(IDOK)
+        second = run.wait_box("second")
+        assert second.buttons == [IDOK] and second.has_icon
+        second.press(IDOK)
+        assert run.wait().exit_code == IDOK
+    assert [b.screenshot.name for b in run.boxes] == ["01-first.png", "02-second.png"]
+
+
+def test_icon_hashes_tell_information_from_error(prefix):
+    hashes = {}
+    for style in (MB_ICONINFORMATION, MB_ICONERROR, MB_ICONINFORMATION):
+        with prefix.start(f"{MSGBOX} -caption icon -style {style:x}") as run:
+            box = run.wait_box("icon")
+            hashes.setdefault(style, set()).add(box.icon_hash())
+            box.press(IDOK)
+            run.wait()
+    assert len(hashes[MB_ICONINFORMATION]) == 1
+    assert hashes[MB_ICONINFORMATION] != hashes[MB_ICONERROR]
+
+
+def test_registry_round_trip(prefix):
+    key = "HKCU\\Software\\KorvanaE2E\\Проверка"
+    prefix.reg_add(key, "Text", "Привет\tмир")
+    prefix.reg_add(key, "Code", 1603, kind="REG_DWORD")
+    prefix.reg_add(key + "\\Sub")
+    assert prefix.reg_query(key) == {"Text": ("REG_SZ", "Привет\tмир"), "Code": ("REG_DWORD", 1603)}
+    assert prefix.reg_subkeys(key) == ["Sub"]
+    assert prefix.reg_delete("HKCU\\Software\\KorvanaE2E")
+    assert not prefix.reg_key_exists(key)
+    assert not prefix.reg_delete("HKCU\\Software\\KorvanaE2E")

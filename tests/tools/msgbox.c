@@ -1,0 +1,99 @@
+/*
+ * msgbox: a stand-in program for testing the end-to-end harness itself, and the
+ * source of reference message boxes (the icon of a box is compared with one shown
+ * here with a known style).
+ *
+ * Usage: msgbox [options], processed left to right:
+ *   -caption TEXT   caption of the following boxes
+ *   -text TEXT      text of the following boxes; "\n", "\t" and "\\" are unescaped
+ *   -style HEX      MessageBoxW style of the following boxes (default 0)
+ *   -show           shows a box with the current values now
+ *   -print TEXT     writes TEXT and a line feed to the standard output (UTF-8)
+ *   -printcmd       writes the process command line (GetCommandLineW) the same way
+ *   -printenv NAME  writes "NAME=value", or "NAME unset"
+ *   -printcwd       writes the current folder
+ *   -noshow         shows no box at the end
+ *   -exit N         the exit code (default: the button that closed the last box)
+ * Without any -show, one box is shown at the end.
+ */
+#include <windows.h>
+#include <stdlib.h>
+#include <wchar.h>
+
+static wchar_t* Unescape(const wchar_t* text)
+{
+    wchar_t* result = calloc(wcslen(text) + 1, sizeof(wchar_t));
+    wchar_t* out = result;
+    for (const wchar_t* p = text; result && *p; ++p) {
+        if (*p == L'\\' && p[1]) {
+            ++p;
+            *out++ = *p == L'n' ? L'\n' : *p == L't' ? L'\t' : *p;
+        } else {
+            *out++ = *p;
+        }
+    }
+    return result;
+}
+
+static void PrintLine(const wchar_t* text)
+{
+    int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, NULL, 0, NULL, NULL);
+    char* bytes = malloc((size_t)size + 1);
+    if (!bytes) return;
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, size, NULL, NULL);
+    bytes[size - 1] = '\n';
+    DWORD written;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes, (DWORD)size, &written, NULL);
+    free(bytes);
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    const wchar_t* caption = L"msgbox";
+    wchar_t* text = Unescape(L"");
+    UINT style = 0;
+    int shown = 0, hasExit = 0;
+    int button = 0;
+    long exitCode = 0;
+    for (int i = 1; i < argc; ++i) {
+        const wchar_t* arg = argv[i];
+        const wchar_t* value = i + 1 < argc ? argv[i + 1] : NULL;
+        if (wcscmp(arg, L"-show") == 0) {
+            button = MessageBoxW(NULL, text, caption, style);
+            shown = 1;
+        } else if (wcscmp(arg, L"-noshow") == 0) {
+            shown = 1;
+        } else if (wcscmp(arg, L"-printcmd") == 0) {
+            PrintLine(GetCommandLineW());
+        } else if (wcscmp(arg, L"-printcwd") == 0) {
+            wchar_t folder[MAX_PATH + 1] = L"";
+            GetCurrentDirectoryW(MAX_PATH + 1, folder);
+            PrintLine(folder);
+        } else if (!value) {
+            return 2;
+        } else {
+            ++i;
+            if (wcscmp(arg, L"-caption") == 0) caption = value;
+            else if (wcscmp(arg, L"-text") == 0) { free(text); text = Unescape(value); }
+            else if (wcscmp(arg, L"-style") == 0) style = (UINT)wcstoul(value, NULL, 16);
+            else if (wcscmp(arg, L"-print") == 0) PrintLine(value);
+            else if (wcscmp(arg, L"-printenv") == 0) {
+                wchar_t line[4096];
+                wchar_t variable[3800];
+                SetLastError(0);
+                DWORD length = GetEnvironmentVariableW(value, variable, 3800);
+                if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND)
+                    _snwprintf(line, 4096, L"%ls unset", value);
+                else
+                    _snwprintf(line, 4096, L"%ls=%ls", value, length < 3800 ? variable : L"<long>");
+                line[4095] = L'\0';
+                PrintLine(line);
+            }
+            else if (wcscmp(arg, L"-exit") == 0) { exitCode = (long)wcstoul(value, NULL, 10); hasExit = 1; }
+            else return 2;
+        }
+    }
+    if (!shown) button = MessageBoxW(NULL, text, caption, style);
+    free(text);
+    return hasExit ? (int)exitCode : button;
+}

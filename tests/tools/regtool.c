@@ -1,0 +1,167 @@
+/*
+ * regtool: reads one registry key for the end-to-end tests and prints it as UTF-8.
+ * (Wine's reg.exe prints through the console code page, which turns Cyrillic into
+ * question marks.)
+ *
+ * Usage: regtool [-32|-64] KEY
+ *   KEY   ROOT\path, ROOT one of HKLM, HKCU, HKCR, HKU or their long names
+ *   -32, -64  the 32-bit or 64-bit view (KEY_WOW64_32KEY / KEY_WOW64_64KEY)
+ *
+ * Output, one record a line, fields separated by tabs; texts escape "\\", tab, line
+ * feed, carriage return and NUL as \\, \t, \n, \r and \0:
+ *   value  <name> <type> <data>   type as REG_SZ, REG_DWORD, ...; data: texts as they
+ *                                 are (REG_MULTI_SZ items separated by \0), numbers in
+ *                                 unsigned decimal, anything else in hexadecimal
+ *   subkey <name>
+ * The default value has an empty name.
+ * Exit codes: 0 the key exists; 1 it does not; 2 usage; 3 another failure.
+ */
+#include <windows.h>
+#include <stdlib.h>
+#include <wchar.h>
+
+static HANDLE out;
+
+static void Write(const wchar_t* text, size_t length, int escape)
+{
+    wchar_t* escaped = malloc((length * 2 + 1) * sizeof(wchar_t));
+    if (!escaped) return;
+    size_t n = 0;
+    for (size_t i = 0; i < length; ++i) {
+        wchar_t c = text[i];
+        const wchar_t* replacement = NULL;
+        if (escape) {
+            if (c == L'\\') replacement = L"\\\\";
+            else if (c == L'\t') replacement = L"\\t";
+            else if (c == L'\n') replacement = L"\\n";
+            else if (c == L'\r') replacement = L"\\r";
+            else if (c == 0) replacement = L"\\0";
+        }
+        if (replacement) {
+            escaped[n++] = replacement[0];
+            escaped[n++] = replacement[1];
+        } else {
+            escaped[n++] = c;
+        }
+    }
+    int size = n ? WideCharToMultiByte(CP_UTF8, 0, escaped, (int)n, NULL, 0, NULL, NULL) : 0;
+    char* bytes = malloc((size_t)size + 1);
+    if (bytes && size > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, escaped, (int)n, bytes, size, NULL, NULL);
+        DWORD written;
+        WriteFile(out, bytes, (DWORD)size, &written, NULL);
+    }
+    free(bytes);
+    free(escaped);
+}
+
+static void WriteText(const wchar_t* text) { Write(text, wcslen(text), 0); }
+
+static const wchar_t* TypeName(DWORD type)
+{
+    switch (type) {
+    case REG_NONE: return L"REG_NONE";
+    case REG_SZ: return L"REG_SZ";
+    case REG_EXPAND_SZ: return L"REG_EXPAND_SZ";
+    case REG_BINARY: return L"REG_BINARY";
+    case REG_DWORD: return L"REG_DWORD";
+    case REG_DWORD_BIG_ENDIAN: return L"REG_DWORD_BIG_ENDIAN";
+    case REG_LINK: return L"REG_LINK";
+    case REG_MULTI_SZ: return L"REG_MULTI_SZ";
+    case REG_QWORD: return L"REG_QWORD";
+    default: return L"REG_UNKNOWN";
+    }
+}
+
+static HKEY RootKey(const wchar_t* name, size_t length)
+{
+    static const struct { const wchar_t* name; HKEY key; } roots[] = {
+        {L"HKLM", HKEY_LOCAL_MACHINE}, {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+        {L"HKCU", HKEY_CURRENT_USER},  {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+        {L"HKCR", HKEY_CLASSES_ROOT},  {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+        {L"HKU", HKEY_USERS},          {L"HKEY_USERS", HKEY_USERS},
+    };
+    for (size_t i = 0; i < sizeof roots / sizeof roots[0]; ++i)
+        if (wcslen(roots[i].name) == length && _wcsnicmp(roots[i].name, name, length) == 0)
+            return roots[i].key;
+    return NULL;
+}
+
+static void PrintValue(const wchar_t* name, DWORD nameLength, DWORD type, const BYTE* data,
+                       DWORD size)
+{
+    WriteText(L"value\t");
+    Write(name, nameLength, 1);
+    WriteText(L"\t");
+    WriteText(TypeName(type));
+    WriteText(L"\t");
+    wchar_t number[32];
+    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ || type == REG_LINK) {
+        size_t length = size / sizeof(wchar_t);
+        const wchar_t* text = (const wchar_t*)data;
+        /* Stored terminators are not part of the text; the items of a REG_MULTI_SZ
+         * stay separated by their NULs. */
+        while (length && text[length - 1] == 0) --length;
+        Write(text, length, 1);
+    } else if (type == REG_DWORD && size == 4) {
+        _snwprintf(number, 32, L"%lu", (unsigned long)*(const DWORD*)data);
+        WriteText(number);
+    } else if (type == REG_QWORD && size == 8) {
+        _snwprintf(number, 32, L"%llu", *(const unsigned long long*)data);
+        WriteText(number);
+    } else {
+        for (DWORD i = 0; i < size; ++i) {
+            _snwprintf(number, 32, L"%02x", data[i]);
+            WriteText(number);
+        }
+    }
+    WriteText(L"\n");
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    out = GetStdHandle(STD_OUTPUT_HANDLE);
+    REGSAM view = 0;
+    int i = 1;
+    if (i < argc && wcscmp(argv[i], L"-32") == 0) { view = KEY_WOW64_32KEY; ++i; }
+    else if (i < argc && wcscmp(argv[i], L"-64") == 0) { view = KEY_WOW64_64KEY; ++i; }
+    if (i + 1 != argc) return 2;
+    const wchar_t* path = argv[i];
+    const wchar_t* slash = wcschr(path, L'\\');
+    size_t rootLength = slash ? (size_t)(slash - path) : wcslen(path);
+    HKEY root = RootKey(path, rootLength);
+    if (!root) return 2;
+
+    HKEY key;
+    LONG status = RegOpenKeyExW(root, slash ? slash + 1 : L"", 0, KEY_READ | view, &key);
+    if (status == ERROR_FILE_NOT_FOUND) return 1;
+    if (status != ERROR_SUCCESS) return 3;
+
+    DWORD maxName = 0, maxData = 0, maxSubkey = 0;
+    RegQueryInfoKeyW(key, NULL, NULL, NULL, NULL, &maxSubkey, NULL, NULL, &maxName, &maxData,
+                     NULL, NULL);
+    wchar_t* name = malloc(((size_t)maxName + maxSubkey + 2) * sizeof(wchar_t));
+    BYTE* data = malloc((size_t)maxData + 2);
+    int result = 0;
+    if (!name || !data) result = 3;
+    for (DWORD index = 0; result == 0; ++index) {
+        DWORD nameLength = maxName + maxSubkey + 1, size = maxData, type = 0;
+        status = RegEnumValueW(key, index, name, &nameLength, NULL, &type, data, &size);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status != ERROR_SUCCESS) { result = 3; break; }
+        PrintValue(name, nameLength, type, data, size);
+    }
+    for (DWORD index = 0; result == 0; ++index) {
+        DWORD nameLength = maxName + maxSubkey + 1;
+        status = RegEnumKeyExW(key, index, name, &nameLength, NULL, NULL, NULL, NULL);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status != ERROR_SUCCESS) { result = 3; break; }
+        WriteText(L"subkey\t");
+        Write(name, nameLength, 1);
+        WriteText(L"\n");
+    }
+    free(name);
+    free(data);
+    RegCloseKey(key);
+    return result;
+}
