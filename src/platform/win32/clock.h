@@ -1,0 +1,14 @@
+// Local time and the standard output.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace korvana::win32 {
+
+class Win32Clock final : public Clock {
+ public:
+  LocalTime Now() override;
+  void WriteLine(const std::wstring& text) override;
+};
+
+}  // namespace korvana::win32

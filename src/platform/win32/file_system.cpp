@@ -1,0 +1,107 @@
+#include "platform/win32/file_system.h"
+
+#include <sys/stat.h>
+
+#include "platform/win32/unique_handle.h"
+
+namespace korvana::win32 {
+namespace {
+
+// The longest path Windows can hand out, with its terminating null.
+constexpr DWORD kLongestPath = 32768;
+
+// A Win32 "read text into a buffer" call that answers the characters written (without
+// the null) when the text fits, else the size it needs (with the null); 0 on failure.
+template <typename Read>
+TextRead ReadGrowing(DWORD initialCapacity, Read read) {
+  std::wstring buffer(initialCapacity, L'\0');
+  for (;;) {
+    ::SetLastError(0);
+    const DWORD result = read(&buffer[0], static_cast<DWORD>(buffer.size()));
+    if (result == 0) return {false, {}, ::GetLastError()};
+    if (result < buffer.size()) {
+      buffer.resize(result);
+      return {true, std::move(buffer), 0};
+    }
+    // Too small (or the text grew since the last call): take the size it asked for,
+    // and always grow, so that no answer can keep us here.
+    if (buffer.size() >= kLongestPath) return {false, {}, ERROR_INSUFFICIENT_BUFFER};
+    const DWORD next = result > buffer.size() ? result : static_cast<DWORD>(buffer.size()) + 1;
+    buffer.assign(next < kLongestPath ? next : kLongestPath, L'\0');
+  }
+}
+
+}  // namespace
+
+std::wstring ReadModuleFileName(HMODULE module, DWORD initialCapacity) {
+  // A truncated answer fills the buffer completely (and, before Vista, carries no
+  // null), so a full buffer means "try a larger one".
+  std::wstring buffer(initialCapacity == 0 ? 1 : initialCapacity, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetModuleFileNameW(module, &buffer[0], static_cast<DWORD>(buffer.size()));
+    if (length < buffer.size() || buffer.size() >= kLongestPath) {
+      buffer.resize(length < buffer.size() ? length : buffer.size());
+      return buffer;
+    }
+    buffer.assign(buffer.size() * 2 < kLongestPath ? buffer.size() * 2 : kLongestPath, L'\0');
+  }
+}
+
+std::wstring Win32FileSystem::ModulePath() { return ReadModuleFileName(nullptr); }
+
+std::optional<std::wstring> Win32FileSystem::FindFirstMatch(const std::wstring& pattern) {
+  WIN32_FIND_DATAW data{};
+  UniqueFindHandle search(::FindFirstFileW(pattern.c_str(), &data));
+  if (!search) return std::nullopt;
+  return std::wstring(data.cFileName);
+}
+
+std::vector<FolderEntry> Win32FileSystem::ListEntries(const std::wstring& pattern) {
+  std::vector<FolderEntry> entries;
+  WIN32_FIND_DATAW data{};
+  UniqueFindHandle search(::FindFirstFileW(pattern.c_str(), &data));
+  if (!search) return entries;
+  do {
+    entries.push_back({data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (::FindNextFileW(search.get(), &data));
+  return entries;
+}
+
+bool Win32FileSystem::Exists(const std::wstring& path) {
+  struct _stat info;
+  return ::_wstat(path.c_str(), &info) == 0;
+}
+
+bool Win32FileSystem::DeleteFile(const std::wstring& path) {
+  return ::DeleteFileW(path.c_str()) != FALSE;
+}
+
+std::optional<std::wstring> Win32FileSystem::GetWindowsDirectory() {
+  wchar_t buffer[MAX_PATH];
+  const UINT length = ::GetWindowsDirectoryW(buffer, MAX_PATH);
+  // A longer folder does not fit: the call then answers the size it would need and
+  // leaves the buffer unwritten.
+  if (length == 0 || length >= MAX_PATH) return std::nullopt;
+  return std::wstring(buffer, length);
+}
+
+TextRead Win32FileSystem::GetSystemDirectory() {
+  return ReadGrowing(MAX_PATH, [](wchar_t* buffer, DWORD size) {
+    return static_cast<DWORD>(::GetSystemDirectoryW(buffer, size));
+  });
+}
+
+TextRead Win32FileSystem::GetEnvironmentVariable(const std::wstring& name) {
+  // First the size (with the null), then the read. A variable that is set but empty
+  // reads as 0 characters with no error set: SetLastError(0) keeps a stale code from
+  // being reported for it.
+  ::SetLastError(0);
+  const DWORD size = ::GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+  if (size == 0) return {false, {}, ::GetLastError()};
+  return ReadGrowing(size, [&name](wchar_t* buffer, DWORD capacity) {
+    return ::GetEnvironmentVariableW(name.c_str(), buffer, capacity);
+  });
+}
+
+}  // namespace korvana::win32

@@ -1,0 +1,25 @@
+// Files, folders and the environment.
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/win32/windows_api.h"
+
+namespace korvana::win32 {
+
+// The full path of `module` (null: the executable), however long. The buffer starts
+// at `initialCapacity` characters and grows until the path fits.
+std::wstring ReadModuleFileName(HMODULE module, DWORD initialCapacity = MAX_PATH);
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  std::wstring ModulePath() override;
+  std::optional<std::wstring> FindFirstMatch(const std::wstring& pattern) override;
+  std::vector<FolderEntry> ListEntries(const std::wstring& pattern) override;
+  bool Exists(const std::wstring& path) override;
+  bool DeleteFile(const std::wstring& path) override;
+  std::optional<std::wstring> GetWindowsDirectory() override;
+  TextRead GetSystemDirectory() override;
+  TextRead GetEnvironmentVariable(const std::wstring& name) override;
+};
+
+}  // namespace korvana::win32

@@ -1,0 +1,14 @@
+// The steps of a restart request.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace korvana::win32 {
+
+class Win32PowerControl final : public PowerControl {
+ public:
+  std::optional<Status> EnableShutdownPrivilege() override;
+  bool ExitWindows(std::uint32_t flags, std::uint32_t reason) override;
+};
+
+}  // namespace korvana::win32

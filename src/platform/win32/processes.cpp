@@ -1,0 +1,38 @@
+#include "platform/win32/processes.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/win32/unique_handle.h"
+
+namespace korvana::win32 {
+
+Status Win32Processes::RunAndWait(const std::wstring& commandLine) {
+  // CreateProcessW may write into the command line it is given: hand it our own copy.
+  std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+  buffer.push_back(L'\0');
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  // No application name: the program is the first token, found by the usual search.
+  // CREATE_NO_WINDOW keeps console programs from opening a console.
+  if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &started)) {
+    return ::GetLastError();
+  }
+  UniqueKernelHandle process(started.hProcess);
+  UniqueKernelHandle thread(started.hThread);
+
+  ::WaitForSingleObject(process.get(), INFINITE);
+  DWORD exitCode = 0;
+  if (!::GetExitCodeProcess(process.get(), &exitCode)) exitCode = 0;
+  return exitCode;
+}
+
+void Win32Processes::ExitProcess(std::uint32_t code) {
+  // The C runtime's exit, so static destructors and atexit handlers run.
+  std::exit(static_cast<int>(code));
+}
+
+}  // namespace korvana::win32

@@ -1,0 +1,61 @@
+#include "platform/win32/registry.h"
+
+#include "platform/win32/unique_handle.h"
+
+namespace korvana::win32 {
+namespace {
+
+using RegDeleteKeyExWFunction = LONG(WINAPI*)(HKEY key, LPCWSTR subKey, REGSAM access,
+                                              DWORD reserved);
+using RegDeleteKeyWFunction = LONG(WINAPI*)(HKEY key, LPCWSTR subKey);
+
+HKEY RootKey(RegistryRoot root) {
+  return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+HKEY FromToken(KeyToken key) { return reinterpret_cast<HKEY>(key); }
+
+KeyToken ToToken(HKEY key) { return reinterpret_cast<KeyToken>(key); }
+
+}  // namespace
+
+Status Win32Registry::OpenKey(RegistryRoot root, const std::wstring& subKey,
+                              std::uint32_t access, KeyToken* key) {
+  HKEY opened = nullptr;
+  const LONG status = ::RegOpenKeyExW(RootKey(root), subKey.c_str(), 0, access, &opened);
+  if (status == ERROR_SUCCESS) *key = ToToken(opened);
+  return static_cast<Status>(status);
+}
+
+Status Win32Registry::CreateKey(RegistryRoot root, const std::wstring& subKey,
+                                std::uint32_t access, KeyToken* key) {
+  HKEY created = nullptr;
+  const LONG status = ::RegCreateKeyExW(RootKey(root), subKey.c_str(), 0, nullptr,
+                                        REG_OPTION_NON_VOLATILE, access, nullptr, &created,
+                                        nullptr);
+  if (status == ERROR_SUCCESS) *key = ToToken(created);
+  return static_cast<Status>(status);
+}
+
+void Win32Registry::CloseKey(KeyToken key) { ::RegCloseKey(FromToken(key)); }
+
+Status Win32Registry::DeleteSubKey(KeyToken parent, const std::wstring& name,
+                                   DeleteKeyRoute route) {
+  if (route == DeleteKeyRoute::LocalRegistryApiSet) {
+    // Only ever looked up when already loaded: GetModuleHandleW loads nothing.
+    HMODULE apiSet = ::GetModuleHandleW(L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll");
+    if (apiSet == nullptr) return ERROR_MOD_NOT_FOUND;
+    auto deleteKeyEx = FindExport<RegDeleteKeyExWFunction>(apiSet, "RegDeleteKeyExW");
+    if (deleteKeyEx == nullptr) return ERROR_PROC_NOT_FOUND;
+    return static_cast<Status>(deleteKeyEx(FromToken(parent), name.c_str(), 0, 0));
+  }
+  // advapi32 is a KnownDLL and the search path is limited to System32 at start, so
+  // this name cannot be planted beside the executable.
+  UniqueLoadedModule advapi32(::LoadLibraryW(L"advapi32.dll"));
+  if (!advapi32) return ERROR_MOD_NOT_FOUND;
+  auto deleteKey = FindExport<RegDeleteKeyWFunction>(advapi32.get(), "RegDeleteKeyW");
+  if (deleteKey == nullptr) return ERROR_PROC_NOT_FOUND;
+  return static_cast<Status>(deleteKey(FromToken(parent), name.c_str()));
+}
+
+}  // namespace korvana::win32

@@ -1,0 +1,18 @@
+// Registry keys. Tokens handed out are the HKEY values; the logic closes them.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace korvana::win32 {
+
+class Win32Registry final : public Registry {
+ public:
+  Status OpenKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
+                 KeyToken* key) override;
+  Status CreateKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
+                   KeyToken* key) override;
+  void CloseKey(KeyToken key) override;
+  Status DeleteSubKey(KeyToken parent, const std::wstring& name, DeleteKeyRoute route) override;
+};
+
+}  // namespace korvana::win32

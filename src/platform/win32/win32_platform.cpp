@@ -1,0 +1,11 @@
+#include "platform/win32/win32_platform.h"
+
+namespace korvana::win32 {
+
+Win32Platform::Win32Platform(HINSTANCE instance)
+    : ui_(instance),
+      texts_(instance),
+      platform_{ui_,  texts_, system_,    commandLine_, files_,
+                registry_, msi_, processes_, power_,       clock_} {}
+
+}  // namespace korvana::win32

@@ -1,0 +1,133 @@
+#include "platform/win32/windows_installer.h"
+
+#include <string>
+
+namespace korvana::win32 {
+namespace {
+
+// The ten entry points, declared here rather than taken from <msi.h>: nothing in this
+// program may link against msi.dll.
+using MSIHANDLE_ = unsigned long;
+using MsiSetInternalUIFunction = int(WINAPI*)(int level, HWND* window);
+using MsiOpenPackageExWFunction = UINT(WINAPI*)(LPCWSTR path, DWORD options, MSIHANDLE_* handle);
+using MsiGetPropertyWFunction = UINT(WINAPI*)(MSIHANDLE_ handle, LPCWSTR name, LPWSTR buffer,
+                                              DWORD* size);
+using MsiCloseHandleFunction = UINT(WINAPI*)(MSIHANDLE_ handle);
+using MsiEnumRelatedProductsWFunction = UINT(WINAPI*)(LPCWSTR upgradeCode, DWORD reserved,
+                                                      DWORD index, LPWSTR productCode);
+using MsiGetProductInfoWFunction = UINT(WINAPI*)(LPCWSTR product, LPCWSTR property,
+                                                 LPWSTR buffer, DWORD* size);
+using MsiQueryProductStateWFunction = int(WINAPI*)(LPCWSTR product);
+using MsiQueryFeatureStateWFunction = int(WINAPI*)(LPCWSTR product, LPCWSTR feature);
+using MsiSourceListClearAllWFunction = UINT(WINAPI*)(LPCWSTR product, LPCWSTR userName,
+                                                     DWORD reserved);
+using MsiSourceListSetInfoWFunction = UINT(WINAPI*)(LPCWSTR product, LPCWSTR userSid,
+                                                    DWORD context, DWORD options,
+                                                    LPCWSTR property, LPCWSTR value);
+
+constexpr int kInstallStateUnknown = -1;  // INSTALLSTATE_UNKNOWN
+
+static_assert(sizeof(DWORD) == sizeof(std::uint32_t), "sizes are passed through as DWORD*");
+
+DWORD* AsDword(std::uint32_t* value) { return reinterpret_cast<DWORD*>(value); }
+
+}  // namespace
+
+HMODULE Win32WindowsInstaller::Library() {
+  // Called on the main thread only; the first call decides for the whole run.
+  if (!loadTried_) {
+    loadTried_ = true;
+    wchar_t folder[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    if (length != 0 && length < MAX_PATH) {
+      std::wstring path(folder, length);
+      path += L'\\';
+      path += libraryName_;
+      // Full path plus altered search: msi.dll's own dependencies are looked for in
+      // System32 too. Works from Windows 2000 on, with or without the
+      // SetDefaultDllDirectories update.
+      library_.reset(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    }
+  }
+  return library_.get();
+}
+
+void* Win32WindowsInstaller::Find(const char* name) {
+  return FindExport<void*>(Library(), name);
+}
+
+Status Win32WindowsInstaller::MissingStatus() {
+  return Library() == nullptr ? ERROR_MOD_NOT_FOUND : ERROR_PROC_NOT_FOUND;
+}
+
+void Win32WindowsInstaller::SetInternalUI(std::uint32_t level) {
+  if (auto setInternalUI = Resolve<MsiSetInternalUIFunction>("MsiSetInternalUI")) {
+    setInternalUI(static_cast<int>(level), nullptr);
+  }
+}
+
+Status Win32WindowsInstaller::OpenPackageEx(const std::wstring& path, std::uint32_t options,
+                                            MsiHandle* handle) {
+  auto openPackageEx = Resolve<MsiOpenPackageExWFunction>("MsiOpenPackageExW");
+  if (openPackageEx == nullptr) return MissingStatus();
+  MSIHANDLE_ opened = 0;
+  const UINT status = openPackageEx(path.c_str(), options, &opened);
+  *handle = static_cast<MsiHandle>(opened);
+  return status;
+}
+
+Status Win32WindowsInstaller::GetProperty(MsiHandle handle, const std::wstring& name,
+                                          wchar_t* buffer, std::uint32_t* size) {
+  auto getProperty = Resolve<MsiGetPropertyWFunction>("MsiGetPropertyW");
+  if (getProperty == nullptr) return MissingStatus();
+  return getProperty(handle, name.c_str(), buffer, AsDword(size));
+}
+
+void Win32WindowsInstaller::CloseHandle(MsiHandle handle) {
+  if (auto closeHandle = Resolve<MsiCloseHandleFunction>("MsiCloseHandle")) closeHandle(handle);
+}
+
+Status Win32WindowsInstaller::EnumRelatedProducts(const std::wstring& upgradeCode,
+                                                  std::uint32_t index, wchar_t* buffer) {
+  auto enumRelated = Resolve<MsiEnumRelatedProductsWFunction>("MsiEnumRelatedProductsW");
+  if (enumRelated == nullptr) return MissingStatus();
+  return enumRelated(upgradeCode.c_str(), 0, index, buffer);
+}
+
+Status Win32WindowsInstaller::GetProductInfo(const std::wstring& product,
+                                             const std::wstring& property, wchar_t* buffer,
+                                             std::uint32_t* size) {
+  auto getProductInfo = Resolve<MsiGetProductInfoWFunction>("MsiGetProductInfoW");
+  if (getProductInfo == nullptr) return MissingStatus();
+  return getProductInfo(product.c_str(), property.c_str(), buffer, AsDword(size));
+}
+
+int Win32WindowsInstaller::QueryProductState(const std::wstring& product) {
+  auto queryProductState = Resolve<MsiQueryProductStateWFunction>("MsiQueryProductStateW");
+  if (queryProductState == nullptr) return kInstallStateUnknown;
+  return queryProductState(product.c_str());
+}
+
+int Win32WindowsInstaller::QueryFeatureState(const std::wstring& product,
+                                             const std::wstring& feature) {
+  auto queryFeatureState = Resolve<MsiQueryFeatureStateWFunction>("MsiQueryFeatureStateW");
+  if (queryFeatureState == nullptr) return kInstallStateUnknown;
+  return queryFeatureState(product.c_str(), feature.c_str());
+}
+
+Status Win32WindowsInstaller::SourceListClearAll(const std::wstring& product) {
+  auto clearAll = Resolve<MsiSourceListClearAllWFunction>("MsiSourceListClearAllW");
+  if (clearAll == nullptr) return MissingStatus();
+  return clearAll(product.c_str(), nullptr, 0);
+}
+
+Status Win32WindowsInstaller::SourceListSetInfo(const std::wstring& product,
+                                                std::uint32_t context, std::uint32_t options,
+                                                const std::wstring& property,
+                                                const std::wstring& value) {
+  auto setInfo = Resolve<MsiSourceListSetInfoWFunction>("MsiSourceListSetInfoW");
+  if (setInfo == nullptr) return MissingStatus();
+  return setInfo(product.c_str(), nullptr, context, options, property.c_str(), value.c_str());
+}
+
+}  // namespace korvana::win32

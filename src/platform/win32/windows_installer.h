@@ -1,0 +1,56 @@
+// Windows Installer, reached through msi.dll loaded from the System32 folder.
+//
+// msi.dll is not imported: an import would be resolved by the loader's usual search,
+// which for an elevated setup program started from a download folder starts in that
+// folder. It is loaded by full path, once, at the first call that needs it.
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/win32/unique_handle.h"
+
+namespace korvana::win32 {
+
+class Win32WindowsInstaller final : public WindowsInstaller {
+ public:
+  // `libraryName`: the file in the System32 folder; tests name a missing one to see
+  // every operation fail cleanly.
+  explicit Win32WindowsInstaller(const wchar_t* libraryName = L"msi.dll")
+      : libraryName_(libraryName) {}
+
+  void SetInternalUI(std::uint32_t level) override;
+  Status OpenPackageEx(const std::wstring& path, std::uint32_t options,
+                       MsiHandle* handle) override;
+  Status GetProperty(MsiHandle handle, const std::wstring& name, wchar_t* buffer,
+                     std::uint32_t* size) override;
+  void CloseHandle(MsiHandle handle) override;
+  Status EnumRelatedProducts(const std::wstring& upgradeCode, std::uint32_t index,
+                             wchar_t* buffer) override;
+  Status GetProductInfo(const std::wstring& product, const std::wstring& property,
+                        wchar_t* buffer, std::uint32_t* size) override;
+  int QueryProductState(const std::wstring& product) override;
+  int QueryFeatureState(const std::wstring& product, const std::wstring& feature) override;
+  Status SourceListClearAll(const std::wstring& product) override;
+  Status SourceListSetInfo(const std::wstring& product, std::uint32_t context,
+                           std::uint32_t options, const std::wstring& property,
+                           const std::wstring& value) override;
+
+  // The loaded library, or null when it could not be loaded (loads it if needed).
+  HMODULE Library();
+
+ private:
+  // The address of export `name`, or null when the library or the export is missing.
+  void* Find(const char* name);
+  // ERROR_MOD_NOT_FOUND without the library, else ERROR_PROC_NOT_FOUND.
+  Status MissingStatus();
+
+  template <typename Function>
+  Function Resolve(const char* name) {
+    return reinterpret_cast<Function>(Find(name));
+  }
+
+  const wchar_t* libraryName_;
+  bool loadTried_ = false;
+  UniqueLoadedModule library_;
+};
+
+}  // namespace korvana::win32
