@@ -1,0 +1,82 @@
+// Registry keys and both routes of subkey deletion, against the real registry.
+#include <gtest/gtest.h>
+
+#include "platform/win32/registry.h"
+#include "platform/win32/system_probes.h"
+#include "platform/win32/windows_api.h"
+
+namespace korvana::win32 {
+namespace {
+
+constexpr REGSAM kReadWrite = KEY_READ | KEY_WRITE;
+const wchar_t kParent[] = L"Software\\KorvanaWin32UnitTest";
+
+class Win32RegistryTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, (std::wstring(kParent) + L"\\Marker").c_str());
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, kParent);
+  }
+
+  bool MarkerExists() {
+    KeyToken key = 0;
+    const Status status = registry_.OpenKey(RegistryRoot::CurrentUser,
+                                            std::wstring(kParent) + L"\\Marker", KEY_READ, &key);
+    if (status == ERROR_SUCCESS) registry_.CloseKey(key);
+    return status == ERROR_SUCCESS;
+  }
+
+  // Creates the marker and answers the status of deleting it through `route`.
+  Status CreateThenDelete(DeleteKeyRoute route) {
+    KeyToken marker = 0;
+    EXPECT_EQ(registry_.CreateKey(RegistryRoot::CurrentUser, std::wstring(kParent) + L"\\Marker",
+                                  kReadWrite, &marker),
+              0u);
+    registry_.CloseKey(marker);
+    EXPECT_TRUE(MarkerExists());
+    KeyToken parent = 0;
+    EXPECT_EQ(registry_.OpenKey(RegistryRoot::CurrentUser, kParent, kReadWrite, &parent), 0u);
+    const Status status = registry_.DeleteSubKey(parent, L"Marker", route);
+    registry_.CloseKey(parent);
+    return status;
+  }
+
+  Win32Registry registry_;
+};
+
+TEST_F(Win32RegistryTest, OpenFailsWithTheErrorAndLeavesTheTokenAlone) {
+  KeyToken key = 12345;
+  EXPECT_EQ(registry_.OpenKey(RegistryRoot::CurrentUser, L"Software\\KorvanaNoSuchKey",
+                              KEY_READ, &key),
+            static_cast<Status>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(key, 12345u);
+}
+
+TEST_F(Win32RegistryTest, Advapi32RouteDeletesTheKey) {
+  EXPECT_EQ(CreateThenDelete(DeleteKeyRoute::Advapi32), 0u);
+  EXPECT_FALSE(MarkerExists());
+}
+
+TEST_F(Win32RegistryTest, ApiSetRouteDeletesOnlyWhenTheApiSetIsLoaded) {
+  const bool loaded =
+      Win32SystemProbes().IsModuleLoaded(L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll");
+  const Status status = CreateThenDelete(DeleteKeyRoute::LocalRegistryApiSet);
+  if (loaded) {
+    EXPECT_EQ(status, 0u);
+    EXPECT_FALSE(MarkerExists());
+  } else {
+    EXPECT_EQ(status, static_cast<Status>(ERROR_MOD_NOT_FOUND));
+    EXPECT_TRUE(MarkerExists());
+  }
+}
+
+TEST_F(Win32RegistryTest, DeletingAMissingKeyReportsIt) {
+  KeyToken parent = 0;
+  ASSERT_EQ(registry_.CreateKey(RegistryRoot::CurrentUser, kParent, kReadWrite, &parent), 0u);
+  EXPECT_EQ(registry_.DeleteSubKey(parent, L"Marker", DeleteKeyRoute::Advapi32),
+            static_cast<Status>(ERROR_FILE_NOT_FOUND));
+  registry_.CloseKey(parent);
+}
+
+}  // namespace
+}  // namespace korvana::win32

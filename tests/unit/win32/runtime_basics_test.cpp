@@ -1,0 +1,89 @@
+// What the Win32 build takes for granted of its compiler and C runtime, and the small
+// platform pieces without a system effect worth a test of their own.
+#include <gtest/gtest.h>
+
+#include "platform/win32/clock.h"
+#include "platform/win32/command_line.h"
+#include "platform/win32/power_control.h"
+#include "platform/win32/unique_handle.h"
+
+namespace korvana::win32 {
+namespace {
+
+TEST(Win32Runtime, WideTextIsUtf16) {
+  // The string table, the catalogue literals and every Win32 call share one encoding.
+  static_assert(sizeof(wchar_t) == 2, "wchar_t is one UTF-16 unit");
+  const std::wstring text = L"Корвана – Ж";
+  ASSERT_EQ(text.size(), 11u);
+  EXPECT_EQ(text[0], 0x041A);   // К: the UTF-8 source became UTF-16
+  EXPECT_EQ(text[8], 0x2013);   // en dash
+}
+
+TEST(Win32CommandLineSplit, SplitsAsTheShellDoes) {
+  Win32CommandLine commandLine;
+  struct Case {
+    const wchar_t* line;
+    std::vector<std::wstring> arguments;
+  };
+  const Case cases[] = {
+      {L"setup.exe -silent", {L"setup.exe", L"-silent"}},
+      {L"\"C:\\Program Files\\setup.exe\" -sivet \"A=1 B=2\"",
+       {L"C:\\Program Files\\setup.exe", L"-sivet", L"A=1 B=2"}},
+      {L"setup.exe a\\\\\\\"b", {L"setup.exe", L"a\\\"b"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(commandLine.Split(c.line), std::optional<std::vector<std::wstring>>(c.arguments))
+        << std::wstring(c.line);
+  }
+}
+
+TEST(Win32Clock, LocalTimeIsACalendarDate) {
+  const LocalTime now = Win32Clock().Now();
+  EXPECT_GE(now.year, 2024);
+  EXPECT_GE(now.month, 1);
+  EXPECT_LE(now.month, 12);
+  EXPECT_GE(now.day, 1);
+  EXPECT_LE(now.day, 31);
+  EXPECT_LE(now.hour, 23);
+}
+
+TEST(Win32PowerControl, OwnTokenOpensForThePrivilege) {
+  // Only the privilege step: ExitWindowsEx is left to a real restart.
+  EXPECT_TRUE(Win32PowerControl().EnableShutdownPrivilege().has_value());
+}
+
+bool IsOpen(HANDLE handle) {
+  DWORD flags = 0;
+  return ::GetHandleInformation(handle, &flags) != FALSE;
+}
+
+TEST(Win32UniqueHandle, ClosesOnceOnEveryWayOut) {
+  HANDLE raw = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(raw, nullptr);
+  {
+    UniqueKernelHandle first(raw);
+    UniqueKernelHandle second(std::move(first));
+    EXPECT_FALSE(first.valid());
+    EXPECT_EQ(second.get(), raw);
+    UniqueKernelHandle third;
+    third = std::move(second);
+    EXPECT_TRUE(IsOpen(raw));
+  }
+  EXPECT_FALSE(IsOpen(raw));
+
+  HANDLE other = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  UniqueKernelHandle owner(other);
+  HANDLE released = owner.release();
+  EXPECT_FALSE(owner.valid());
+  EXPECT_TRUE(IsOpen(released));
+  owner.reset(released);
+  owner.reset();
+  EXPECT_FALSE(IsOpen(released));
+
+  // A search handle's "none" is INVALID_HANDLE_VALUE, which must never be closed.
+  UniqueFindHandle search(INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(search.valid());
+}
+
+}  // namespace
+}  // namespace korvana::win32
