@@ -95,3 +95,9 @@ def test_registry_round_trip(prefix):
     assert prefix.reg_delete("HKCU\\Software\\KorvanaE2E")
     assert not prefix.reg_key_exists(key)
     assert not prefix.reg_delete("HKCU\\Software\\KorvanaE2E")
+
+
+def test_32bit_prefix(prefix32):
+    assert not prefix32.unix_path("C:\\windows\\syswow64").exists()
+    result = prefix32.run(f"{MSGBOX} -noshow -printcmd -exit 3010")
+    assert (result.exit_code, result.stdout_lines) == (3010, [f"{MSGBOX} -noshow -printcmd -exit 3010"])

@@ -53,7 +53,7 @@ TOOLS = ("launcher.exe", "uidriver.exe", "regtool.exe", "msgbox.exe")
 TOOLS_DIR_WIN = "C:\\korvana-e2e\\tools"
 SCRATCH_DIR_WIN = "C:\\korvana-e2e\\scratch"
 
-DEFAULT_RUN_TIMEOUT = 120.0  # seconds a program may run before the harness gives up
+DEFAULT_RUN_TIMEOUT = 60.0  # seconds a program may run before the harness gives up
 DEFAULT_BOX_TIMEOUT = 30.0  # seconds to wait for a window to appear
 LAUNCHER_GRACE = 60.0  # the launcher's own limit exceeds the harness's by this much
 
@@ -137,11 +137,14 @@ class Control:
 
 @dataclass
 class WindowInfo:
-    """A top-level window: handle, owning process, visibility, class, caption."""
+    """A top-level window: handle, owning process, visibility, owner window (0 for
+    none), extended style, class, caption."""
 
     hwnd: int
     pid: int
     visible: bool
+    owner: int
+    exstyle: int
     cls: str
     caption: str
 
@@ -151,9 +154,10 @@ def _parse_records(output: str) -> tuple[list[WindowInfo], list[Control]]:
     controls: list[Control] = []
     for line in output.splitlines():
         fields = line.split("\t")
-        if fields[0] == "window" and len(fields) == 6:
+        if fields[0] == "window" and len(fields) == 8:
             windows.append(WindowInfo(int(fields[1], 16), int(fields[2]), fields[3] == "1",
-                                      _unescape(fields[4]), _unescape(fields[5])))
+                                      int(fields[4], 16), int(fields[5], 16),
+                                      _unescape(fields[6]), _unescape(fields[7])))
         elif fields[0] == "control" and len(fields) == 11:
             width, height = (int(n) for n in fields[8].split("x"))
             controls.append(Control(int(fields[1], 16), int(fields[2]), _unescape(fields[3]),
@@ -171,8 +175,9 @@ class Box:
 
     ``text`` is a message box's text (the static control 65535); ``buttons`` the ids
     of its visible push buttons, in ascending order; ``has_icon`` whether it shows an
-    icon (which one: compare ``icon_hash()`` with a reference box's).  ``screenshot``
-    is the PNG taken when the box was found.
+    icon (which one: compare ``icon_hash()`` with a reference box's); ``topmost``
+    whether it has WS_EX_TOPMOST (Wine 8 ignores MB_TOPMOST); ``owner`` the owner window's handle (0: none, see
+    ``owner_window()``).  ``screenshot`` is the PNG taken when the box was found.
     """
 
     prefix: "WinePrefix"
@@ -180,8 +185,20 @@ class Box:
     pid: int
     cls: str
     caption: str
+    owner: int
+    exstyle: int
     controls: list[Control]
     screenshot: Optional[Path] = None
+
+    @property
+    def topmost(self) -> bool:
+        return bool(self.exstyle & 0x8)  # WS_EX_TOPMOST
+
+    def owner_window(self) -> Optional[WindowInfo]:
+        """The owner window (hidden ones included), or None for an unowned box."""
+        if not self.owner:
+            return None
+        return self.prefix.window(self.owner)
 
     @property
     def text(self) -> Optional[str]:
@@ -429,6 +446,12 @@ class WinePrefix:
         args = ["-a", "list"] if include_hidden else ["list"]
         return _parse_records(self.uidriver(*args).stdout)[0]
 
+    def window(self, hwnd: int) -> Optional[WindowInfo]:
+        """A window by handle, hidden or not; None once it has gone."""
+        completed = self.uidriver("-a", "-w", "0", "find", f"hwnd:{hwnd:x}")
+        windows = _parse_records(completed.stdout)[0] if completed.returncode == 0 else []
+        return windows[0] if windows else None
+
     def screenshot(self, label: str) -> Optional[Path]:
         """Saves the whole screen as the test's next artefact; returns its path."""
         if self.artefacts is None:
@@ -620,7 +643,8 @@ class Running:
                                f"{state}; windows now: {self.prefix.windows()}; screenshot {shot}")
         windows, controls = _parse_records(completed.stdout)
         window = windows[0]
-        box = Box(self.prefix, window.hwnd, window.pid, window.cls, window.caption, controls)
+        box = Box(self.prefix, window.hwnd, window.pid, window.cls, window.caption, window.owner,
+                  window.exstyle, controls)
         box.screenshot = self.prefix.screenshot(window.caption)
         self.boxes.append(box)
         return box

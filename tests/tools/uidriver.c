@@ -30,7 +30,8 @@
  *
  * Output: UTF-8, one record a line, fields separated by tabs; in texts, "\\", tab,
  * line feed and carriage return are written as \\, \t, \n and \r.
- *   window  <hwnd> <pid> <visible 0|1> <class> <caption>
+ *   window  <hwnd> <pid> <visible 0|1> <owner hwnd, 0 for none> <exstyle> <class>
+ *           <caption>
  *   control <hwnd> <id> <class> <enabled 0|1> <visible 0|1> <check> <style>
  *           <width>x<height> <image> <text>
  *           id in unsigned decimal (a message box's text has 65535); check is
@@ -117,8 +118,10 @@ static void PrintWindowRecord(HWND window)
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     wchar_t* caption = WindowText(window);
-    Print(L"window\t%lx\t%lu\t%d\t", (unsigned long)(ULONG_PTR)window, (unsigned long)pid,
-          IsWindowVisible(window) ? 1 : 0);
+    Print(L"window\t%lx\t%lu\t%d\t%lx\t%lx\t", (unsigned long)(ULONG_PTR)window,
+          (unsigned long)pid, IsWindowVisible(window) ? 1 : 0,
+          (unsigned long)(ULONG_PTR)GetWindow(window, GW_OWNER),
+          (unsigned long)(DWORD)GetWindowLongW(window, GWL_EXSTYLE));
     WriteUtf8(className, 1);
     WriteUtf8(L"\t", 0);
     WriteUtf8(caption ? caption : L"", 1);
