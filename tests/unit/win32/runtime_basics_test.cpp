@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/clock.h"
-#include "platform/win32/command_line.h"
 #include "platform/win32/power_control.h"
 #include "platform/win32/unique_handle.h"
 
@@ -19,25 +18,8 @@ TEST(Win32Runtime, WideTextIsUtf16) {
   EXPECT_EQ(text[8], 0x2013);   // en dash
 }
 
-TEST(Win32CommandLineSplit, SplitsAsTheShellDoes) {
-  Win32CommandLine commandLine;
-  struct Case {
-    const wchar_t* line;
-    std::vector<std::wstring> arguments;
-  };
-  const Case cases[] = {
-      {L"setup.exe -silent", {L"setup.exe", L"-silent"}},
-      {L"\"C:\\Program Files\\setup.exe\" -sivet \"A=1 B=2\"",
-       {L"C:\\Program Files\\setup.exe", L"-sivet", L"A=1 B=2"}},
-      {L"setup.exe a\\\\\\\"b", {L"setup.exe", L"a\\\"b"}},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(commandLine.Split(c.line), std::optional<std::vector<std::wstring>>(c.arguments))
-        << std::wstring(c.line);
-  }
-}
-
 TEST(Win32Clock, LocalTimeIsACalendarDate) {
+  // Calendar year and month, not struct tm's years since 1900 and months from 0.
   const LocalTime now = Win32Clock().Now();
   EXPECT_GE(now.year, 2024);
   EXPECT_GE(now.month, 1);
