@@ -104,6 +104,13 @@ def test_silent_run_without_package_fails_quietly(setup_folder, tail):
     assert (result.exit_code, result.stdout) == (NO_PACKAGE, "")
 
 
+@pytest.mark.parametrize("folder,quoted", [("Папка с пробелом", True), ("plain", False)])
+def test_options_follow_any_program_path(make_setup_folder, folder, quoted):
+    setup = make_setup_folder(folder)
+    result = setup.prefix.run(setup.command_line("-silent", quote_exe=quoted), cwd=setup.win)
+    assert result.exit_code == NO_PACKAGE
+
+
 @pytest.mark.parametrize("tail", [
     None,               # no arguments at all
     "   ",              # only blanks after the program path

@@ -33,6 +33,14 @@ def test_launcher_passes_the_command_line_exactly(prefix, tail):
     assert result.stdout_lines == [command_line]
 
 
+def test_launcher_passes_the_rest_of_its_own_command_line(prefix):
+    # A launcher started with an exact command line starts a second one in "--" mode.
+    inner = f'{MSGBOX} -noshow -exit 5 -printcmd -print "a  b"'
+    result = prefix.run(f"{TOOLS_DIR_WIN}\\launcher.exe --   {inner}")
+    assert result.exit_code == 5
+    assert inner in result.stdout_lines
+
+
 def test_launcher_changes_the_environment_and_folder(prefix):
     prefix.unix_path("C:\\with blank").mkdir(exist_ok=True)
     result = prefix.run(f"{MSGBOX} -noshow -printenv TMP -printenv KORVANA_X -printenv EMPTY -printcwd",
@@ -40,10 +48,16 @@ def test_launcher_changes_the_environment_and_folder(prefix):
     assert result.stdout_lines == ["TMP unset", "KORVANA_X=один=два", "EMPTY=", "C:\\with blank"]
 
 
-def test_launcher_gives_up_on_a_program_that_never_ends(prefix):
+def test_a_program_that_never_ends_is_terminated(prefix):
     with pytest.raises(HarnessError, match="terminated"):
-        prefix.run(f"{MSGBOX} -caption never-answered", timeout=3)
+        prefix.start(f"{MSGBOX} -caption never-answered").wait(timeout=3)
     assert not [w for w in prefix.windows() if w.caption == "never-answered"]
+
+
+def test_a_run_that_shows_a_window_fails_at_once(prefix):
+    with pytest.raises(HarnessError, match="should not.*unexpected"):
+        prefix.run(f"{MSGBOX} -caption unexpected", timeout=600)
+    assert not [w for w in prefix.windows() if w.caption == "unexpected"]
 
 
 def test_box_texts_and_buttons_are_read_and_pressed(prefix):

@@ -38,6 +38,7 @@ import shutil
 import subprocess
 import tempfile
 import threading
+import time
 from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Iterable, Mapping, Optional, Sequence, Union
@@ -571,11 +572,13 @@ class WinePrefix:
             unix_env: Optional[Mapping[str, str]] = None) -> Result:
         """Runs a program with an exact Windows command line and waits for its end.
 
-        Arguments as for ``start()``.  A run that needs an answer from the user stays
-        blocked on its box: the harness then screenshots the screen, terminates the
-        program and raises HarnessError naming the windows it saw.
+        Arguments as for ``start()``.  The program must not show a window of its own
+        (windows of other processes, such as an installer's progress, are fine): as
+        soon as it does, the harness screenshots the screen, terminates the program
+        and raises HarnessError naming the window.
         """
-        return self.start(command_line, env=env, cwd=cwd, timeout=timeout, unix_env=unix_env).wait()
+        return self.start(command_line, env=env, cwd=cwd, timeout=timeout,
+                          unix_env=unix_env).wait(fail_on_window=True)
 
 
 class Running:
@@ -654,19 +657,42 @@ class Running:
         """Waits for a message box or dialog (class #32770) with that exact caption."""
         return self.wait_window(caption, cls=DIALOG_CLASS, any_process=any_process, timeout=timeout)
 
-    def wait(self, timeout: Optional[float] = None) -> Result:
+    def wait(self, timeout: Optional[float] = None, *, fail_on_window: bool = False) -> Result:
         """Waits for the program's end and returns its Result.
 
         If it is still running after ``timeout`` (default: the run's own limit), the
         screen is saved, the program and its children are terminated, and
-        HarnessError is raised naming the windows that were open.
+        HarnessError is raised naming the windows that were open.  With
+        ``fail_on_window``, the same happens as soon as the program itself shows any
+        window (a box in a run that should show none), instead of at the time limit.
         """
         if self._result is not None:
             return self._result
+        limit = self.timeout if timeout is None else timeout
+        watcher = None
+        if fail_on_window and self.pid is not None:
+            watcher = subprocess.Popen(
+                ["wine", f"{TOOLS_DIR_WIN}\\uidriver.exe", "-p", str(self.pid), "-w",
+                 str(int(limit * 1000)), "find", "*"],
+                env=self.prefix.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + limit
         try:
-            self.process.wait(timeout=self.timeout if timeout is None else timeout)
-        except subprocess.TimeoutExpired:
-            self._abandon(f"still ran after {self.timeout if timeout is None else timeout}s and was terminated")
+            while True:
+                try:
+                    self.process.wait(timeout=0.2 if watcher else max(0.0, deadline - time.monotonic()))
+                    break
+                except subprocess.TimeoutExpired:
+                    if watcher is not None and watcher.poll() == 0:
+                        shown = _parse_records(watcher.stdout.read().decode("utf-8", "replace"))[0]
+                        self._abandon(f"showed a window it should not: {shown}", "unexpected-window")
+                    if time.monotonic() >= deadline:
+                        self._abandon(f"still ran after {limit}s and was terminated")
+        finally:
+            if watcher is not None:
+                if watcher.poll() is None:
+                    watcher.kill()
+                watcher.wait()
+                watcher.stdout.close()
         for reader in self._readers:
             reader.join(timeout=30)
         stderr = self._stderr.decode("utf-8", "replace")
@@ -682,9 +708,9 @@ class Running:
             raise HarnessError(f"launcher gave no exit code for {self.command_line!r}: {stderr!r}")
         return self._result
 
-    def _abandon(self, why: str) -> None:
+    def _abandon(self, why: str, label: str = "timeout") -> None:
         windows = self.prefix.windows()
-        shot = self.prefix.screenshot("timeout")
+        shot = self.prefix.screenshot(label)
         self.kill()
         raise HarnessError(f"{self.command_line!r} {why}; windows: {windows}; screenshot {shot}")
 

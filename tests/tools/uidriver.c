@@ -25,8 +25,8 @@
  *   *                    any caption
  *   anything else        exactly that caption (as `wine` delivered the argument)
  * Options narrowing the choice: -c CLASS (for example "#32770", a dialog or message
- * box), -p PID (windows of that process).  -w MS is how long WINDOW is waited for
- * (default 10000; "gone" waits as long).
+ * box), -p PID (windows of that process; the wait ends early when it has ended).
+ * -w MS is how long WINDOW is waited for (default 10000; "gone" waits as long).
  *
  * Output: UTF-8, one record a line, fields separated by tabs; in texts, "\\", tab,
  * line feed and carriage return are written as \\, \t, \n and \r.
@@ -193,15 +193,24 @@ static HWND FindOnce(const Selector* selector)
     return search.found;
 }
 
+/* Waits for a matching window; with a process filter, gives up as soon as that
+ * process has ended (it will show nothing more). */
 static HWND WaitForWindow(const Selector* selector, DWORD timeout)
 {
+    HANDLE process = selector->pid ? OpenProcess(SYNCHRONIZE, FALSE, selector->pid) : NULL;
     ULONGLONG started = GetTickCount64();
+    HWND window = NULL;
     for (;;) {
-        HWND window = FindOnce(selector);
-        if (window) return window;
-        if (GetTickCount64() - started >= timeout) return NULL;
+        window = FindOnce(selector);
+        if (window || GetTickCount64() - started >= timeout) break;
+        if (process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
+            window = FindOnce(selector);
+            break;
+        }
         Sleep(50);
     }
+    if (process) CloseHandle(process);
+    return window;
 }
 
 static int WaitUntilGone(const Selector* selector, DWORD timeout)
