@@ -39,9 +39,9 @@ import subprocess
 import tempfile
 import threading
 import time
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 from pathlib import Path
-from typing import Iterable, Mapping, Optional, Sequence, Union
+from typing import Mapping, Optional, Sequence, Union
 
 # Button and control ids of message boxes (winuser.h).
 IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO = 1, 2, 3, 4, 5, 6, 7
@@ -559,7 +559,9 @@ class WinePrefix:
                       removes TMP, {"X": "1"} sets X
         cwd           the program's current folder (Windows path)
         timeout       seconds after which the program and its children are terminated
-        unix_env      changes to the Unix environment of the `wine` process (e.g. LANG)
+        unix_env      changes to the Unix environment of the `wine` process; Wine's
+                      locale comes from LC_ALL, which the prefix sets to C.UTF-8
+                      (this machine has no other UTF-8 locale: see `locale -a`)
         """
         args = self._prepare_launch(command_line, env, cwd, timeout)
         run_env = dict(self.env, **(unix_env or {}))
