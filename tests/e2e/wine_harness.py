@@ -647,6 +647,9 @@ class Running:
             raise HarnessError(f"no window {caption!r} (class {cls}) within {timeout}s; program "
                                f"{state}; windows now: {self.prefix.windows()}; screenshot {shot}")
         windows, controls = _parse_records(completed.stdout)
+        if not windows:
+            raise HarnessError(f"uidriver output not understood (a stale build of tests/tools?): "
+                               f"{completed.stdout!r}")
         window = windows[0]
         box = Box(self.prefix, window.hwnd, window.pid, window.cls, window.caption, window.owner,
                   window.exstyle, controls)
