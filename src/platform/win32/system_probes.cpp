@@ -15,9 +15,12 @@ using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE process, USHORT* processMac
 }  // namespace
 
 bool Win32SystemProbes::IsUserAnAdmin() {
-  // shell32 is imported (CommandLineToArgvW), so it is loaded already.
+  // Normally loaded already (CommandLineToArgvW is imported from it); the load only
+  // takes a reference. shell32 is a KnownDLL and the search path is limited to
+  // System32 at start, so the name cannot be planted.
+  UniqueLoadedModule shell32(::LoadLibraryW(L"shell32.dll"));
   auto isUserAnAdmin = FindExport<IsUserAnAdminFunction>(
-      ::GetModuleHandleW(L"shell32.dll"), MAKEINTRESOURCEA(kIsUserAnAdminOrdinal));
+      shell32.get(), MAKEINTRESOURCEA(kIsUserAnAdminOrdinal));
   return isUserAnAdmin != nullptr && isUserAnAdmin() != FALSE;
 }
 

@@ -8,14 +8,15 @@ namespace korvana::win32 {
 namespace {
 
 TEST(Win32SystemProbes, AdministratorProbeUsesShell32Ordinal680) {
-  HMODULE shell32 = ::GetModuleHandleW(L"shell32.dll");
-  ASSERT_NE(shell32, nullptr);
-  FARPROC byOrdinal = ::GetProcAddress(shell32, MAKEINTRESOURCEA(kIsUserAnAdminOrdinal));
-  FARPROC byName = ::GetProcAddress(shell32, "IsUserAnAdmin");
+  // Also where nothing has loaded shell32 yet (this test program imports nothing of it).
+  const bool answer = Win32SystemProbes().IsUserAnAdmin();
+  UniqueLoadedModule shell32(::LoadLibraryW(L"shell32.dll"));
+  ASSERT_TRUE(shell32);
+  FARPROC byOrdinal = ::GetProcAddress(shell32.get(), MAKEINTRESOURCEA(kIsUserAnAdminOrdinal));
+  FARPROC byName = ::GetProcAddress(shell32.get(), "IsUserAnAdmin");
   ASSERT_NE(byOrdinal, nullptr);
   EXPECT_EQ(byOrdinal, byName);
-  EXPECT_EQ(Win32SystemProbes().IsUserAnAdmin(),
-            reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(byName))() != FALSE);
+  EXPECT_EQ(answer, reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(byName))() != FALSE);
 }
 
 TEST(Win32SystemProbes, VersionQueriesAgainstTheTrueVersion) {
