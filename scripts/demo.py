@@ -32,10 +32,10 @@ def main() -> int:
         folder = prefix.unix_path("C:\\") / "demo"
         folder.mkdir()
         (folder / "korvana-setup.exe").write_bytes((build / "korvana-setup.exe").read_bytes())
-        specs = msi_packages.demo_packages()
-        for spec in specs:
-            msi_packages.build_package(spec, folder)
-        print(f"{DEMO}: korvana-setup.exe, " + ", ".join(s.file_name for s in specs))
+        packages = msi_packages.demo_packages()
+        for package in packages:
+            msi_packages.build_package(package, folder)
+        print(f"{DEMO}: korvana-setup.exe, " + ", ".join(p.file_name for p in packages))
         exe = f'"{DEMO}\\korvana-setup.exe"'
 
         print("\n1. korvana-setup.exe -help")
@@ -50,7 +50,7 @@ def main() -> int:
         print("\n2. korvana-setup.exe -silent   (nothing installed yet)")
         result = prefix.run(f"{exe} -silent", cwd=DEMO, timeout=300)
         show(result)
-        x64 = specs[0]
+        x64 = packages[0]
         payload = prefix.unix_path(x64.payload_path())
         print(f"  installed file {x64.payload_path()}: "
               + (payload.read_text().strip() if payload.is_file() else "missing"))

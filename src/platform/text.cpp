@@ -9,13 +9,13 @@ std::wstring FormatText(const std::wstring& format, std::initializer_list<std::w
   for (std::size_t i = 0; i < format.size(); ++i) {
     wchar_t c = format[i];
     if (c == L'%' && i + 1 < format.size()) {
-      wchar_t spec = format[i + 1];
-      if (spec == L'%') {
+      wchar_t directive = format[i + 1];
+      if (directive == L'%') {
         out += L'%';
         ++i;
         continue;
       }
-      if (spec == L's' && next != args.end()) {
+      if (directive == L's' && next != args.end()) {
         out += *next++;
         ++i;
         continue;
