@@ -1,0 +1,549 @@
+"""The plug-in installation end to end: real packages built by wixl, real msiexec, real
+Windows Installer database, registry and message boxes, in the session's Wine prefix.
+
+Every package records the properties msiexec received under
+HKLM\\Software\\KorvanaTest\\<ProductCode> (see msi_packages.py), so a test can tell what
+the bootstrapper passed without parsing its command line.  Each test starts from a
+machine with no test product installed and no restart marker, and points TMP at a
+folder of its own (with a blank in its name, so that the log path must be quoted).
+"""
+
+from __future__ import annotations
+
+import re
+import time
+from pathlib import Path
+from typing import Optional
+
+import pytest
+
+import msi_packages as msi
+from wine_harness import IDNO, IDOK, IDYES, HarnessError, SetupFolder, WinePrefix, build_dir
+
+PLUGIN_CAPTION = "Корвана ЭЦП Browser plug-in"
+UPDATE_CAPTION = "Обновление"
+ERROR_CAPTION = "Ошибка"
+COMPLETION_CAPTION = "Установка Корвана"
+INSTALL_QUESTION = "Установить Корвана ЭЦП Browser plug-in?"
+REINSTALL_QUESTION = "Эта версия Корвана ЭЦП Browser plug-in уже установлена. Переустановить?"
+NEWER_INSTALLED = "Более новая версия Корвана ЭЦП Browser plug-in уже установлена."
+INSTALL_FAILED = "В процессе установки или обновления Корвана ЭЦП Browser plug-in возникла ошибка"
+NO_PRODUCT_CODE = "Невозможно найти ProductCode msi-пакета."
+NO_ENVIRONMENT_VARIABLE = "Невозможно узнать значение переменной окружения."
+
+
+def update_question(new_version: str, installed_version: str) -> str:
+    return (f"Будет произведено обновление {msi.PLUGIN_PRODUCT_NAME} {installed_version} "
+            f"до версии {new_version}. Обновить?")
+
+
+RESTART_BOX, BROWSER_BOX = 41027, 41029  # check boxes of the completion dialog
+COMPAT_FEATURE = "{316A4D11-D027-4C52-86B6-54D1FBC148E3}"
+MSIEXEC = "C:\\windows\\system32\\msiexec.exe"
+STAGE_WIN = "C:\\korvana-e2e\\packages"
+MARKER = "HKCU\\Software\\NeedBstrReboot"
+STAMP = re.compile(r"\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d")
+
+# Exit codes.
+NOT_IMPLEMENTED = 120  # the completion dialog of this build (see finish_success)
+ENVVAR_NOT_FOUND = 203
+NO_PACKAGE = 232
+USER_EXIT = 1602
+PRODUCT_VERSION = 1638
+
+# The packages of these tests.  Versions that share a product line get product codes of
+# their own, derived from the version (and the variant where two builds of one version
+# differ), as real packages do.
+V12 = msi.plugin_package("2.0.12")
+V13 = msi.plugin_package("2.0.13")
+V14 = msi.plugin_package("2.0.14")
+V13_RESTART = msi.plugin_package("2.0.13", variant="restart", reboot=True)
+V13_NO_FEATURE = msi.plugin_package("2.0.13", variant="npsivet-off", npsivet="off")
+V12_NO_FEATURE = msi.plugin_package("2.0.12", variant="npsivet-off", npsivet="off")
+V13_FAILS = msi.plugin_package("2.0.13", variant="fails", fail="condition")
+V13_FAILS_QUIETLY = msi.plugin_package("2.0.13", variant="fails-quietly", fail="action")
+V13_WIN32 = msi.plugin_package("2.0.13", "win32")
+
+
+# --------------------------------------------------------------------------- the machine
+
+
+class Machine:
+    """The prefix seen from one test: its setup folder, its TMP and the test products."""
+
+    def __init__(self, prefix: WinePrefix, folder: SetupFolder):
+        self.prefix = prefix
+        self.folder = folder
+        self.tmp_win = f"{folder.win}\\temp dir"
+        self.tmp = prefix.unix_path(self.tmp_win)
+        self.tmp.mkdir(parents=True, exist_ok=True)
+
+    # ---- packages and products
+
+    def put(self, spec: msi.PackageSpec, subfolder: str = "", name: Optional[str] = None) -> Path:
+        """Puts a package beside the bootstrapper (or into a subfolder of its folder)."""
+        return self.folder.add_file(msi.build_package(spec), name=name or spec.file_name,
+                                    subfolder=subfolder)
+
+    def install(self, spec: msi.PackageSpec, properties: str = "") -> None:
+        """Installs a package with plain msiexec, from outside the setup folder."""
+        staged = f"{STAGE_WIN}\\{spec.product_code}"
+        msi.build_package(spec, self.prefix.unix_path(staged))
+        result = self.prefix.run(f'{MSIEXEC} /i "{staged}\\{spec.file_name}" /qn {properties}')
+        assert result.exit_code in (0, msi.ERROR_SUCCESS_REBOOT_REQUIRED), f"installing {spec}: {result}"
+        assert self.version(spec) == spec.version
+
+    def record(self, spec: msi.PackageSpec) -> Optional[dict[str, str]]:
+        """The properties the installed product recorded, or None when it is not installed."""
+        values = self.prefix.reg_query(spec.record_key, spec.registry_view)
+        return None if values is None else {name: data for name, (_, data) in values.items()}
+
+    def version(self, spec: msi.PackageSpec) -> Optional[str]:
+        record = self.record(spec)
+        return None if record is None else record["ProductVersion"]
+
+    def installed(self) -> dict[str, str]:
+        """{product code: version} of every test product installed."""
+        products = {}
+        for view in (32, 64):
+            for code in self.prefix.reg_subkeys(f"HKLM\\{msi.RECORD_KEY}", view) or []:
+                values = self.prefix.reg_query(f"HKLM\\{msi.RECORD_KEY}\\{code}", view) or {}
+                products[code] = values.get("ProductVersion", ("", "?"))[1]
+        return products
+
+    def clean(self) -> None:
+        """Removes every test product and the restart marker."""
+        for code in self.installed():
+            result = self.prefix.run(f"{MSIEXEC} /x {code} /qn")
+            assert result.exit_code == 0, f"removing {code}: {result}"
+        for view in (32, 64):
+            self.prefix.reg_delete(MARKER, view=view)
+        assert self.installed() == {}
+
+    def marker_exists(self) -> bool:
+        return any(self.prefix.reg_key_exists(MARKER, view) for view in (32, 64))
+
+    # ---- runs
+
+    def env(self, **changes: Optional[str]) -> dict[str, Optional[str]]:
+        return {"TMP": self.tmp_win, **changes}
+
+    def run(self, args: Optional[str], env: Optional[dict] = None, **options):
+        return self.folder.run_setup(args, env=env or self.env(), **options)
+
+    def start(self, args: Optional[str] = None, env: Optional[dict] = None, **options):
+        return self.folder.start_setup(args, env=env or self.env(), **options)
+
+    # ---- logs
+
+    def logs(self) -> list[Path]:
+        return sorted(self.tmp.glob("*.log"))
+
+    def the_log(self, result, package: str) -> tuple[str, dict[str, str]]:
+        """The one log this run named: its Windows path and its properties.
+
+        The run prints the time stamp it put into the log's name; the log must lie in
+        TMP under "<package file name>_<stamp>.log", and no other log may be there.
+        """
+        stamps = [line for line in result.stdout_lines if line]
+        assert len(stamps) == 1 and STAMP.fullmatch(stamps[0]), result.stdout
+        name = f"{package}_{stamps[0]}.log"
+        assert [log.name for log in self.logs()] == [name]
+        return f"{self.tmp_win}\\{name}", msi.log_properties(msi.read_log(self.tmp / name))
+
+
+@pytest.fixture
+def machine(prefix, setup_folder) -> Machine:
+    machine = Machine(prefix, setup_folder)
+    machine.clean()
+    return machine
+
+
+def answer_install_question(run, answer: int = IDYES) -> None:
+    box = run.wait_box(PLUGIN_CAPTION)
+    assert box.text == INSTALL_QUESTION
+    box.press(answer)
+
+
+def owned_by_hidden_window(box) -> bool:
+    owner = box.owner_window()
+    return owner is not None and (owner.cls.lower(), owner.visible, owner.pid) == ("static", False, box.pid)
+
+
+def finish_success(run, restart_box: bool = False):
+    """Ends an interactive run whose installation succeeded; returns its Result.
+
+    The run ends in the completion dialog.  While this build has none, the main flow
+    gets ERROR_CALL_NOT_IMPLEMENTED from it and exits with that code, after the restart
+    marker has been read and deleted.  Once the dialog exists, its restart box must
+    reflect the marker; both boxes are cleared (no restart, no browser download) and
+    OK ends the run with 0.
+    """
+    deadline = time.monotonic() + 60
+    while run.process.poll() is None:
+        if any(w.caption == COMPLETION_CAPTION and w.pid == run.pid for w in run.prefix.windows()):
+            dialog = run.wait_box(COMPLETION_CAPTION)
+            assert dialog.control(RESTART_BOX).check == int(restart_box)
+            dialog.set_check(RESTART_BOX, False)
+            dialog.set_check(BROWSER_BOX, False)
+            dialog.press(IDOK)
+            result = run.wait()
+            assert result.exit_code == 0
+            return result
+        if time.monotonic() > deadline:
+            raise HarnessError(f"the run neither ended nor showed {COMPLETION_CAPTION!r}")
+        time.sleep(0.2)
+    result = run.wait()
+    assert result.exit_code == NOT_IMPLEMENTED
+    return result
+
+
+# --------------------------------------------------------------------------- fresh install
+
+
+@pytest.mark.parametrize("args,expected", [
+    # The bootstrapper's own properties, and the basic interface (/qb: UILevel 3).
+    ("-silent", {"REBOOT": "R", "ADDNPSIVET": "1", "UILevel": "3"}),
+    # The user's /qn replaces /qb; the user's property goes behind ours.
+    ('-silent -SivetArgs "/qn KORVANA_EXTRA=yes"', {"REBOOT": "R", "ADDNPSIVET": "1", "UILevel": "2",
+                                                    "KORVANA_EXTRA": "yes"}),
+    ("-silent -disablerm /skipinstallvalidate", {"MSIRESTARTMANAGERCONTROL": "Disable",
+                                                 "SKIPINSTALLVALIDATE": "1", "ADDNPSIVET": "1"}),
+])
+def test_fresh_silent_install(machine, args, expected):
+    machine.put(V13)
+    result = machine.run(args)
+    assert result.exit_code == 0
+    _, properties = machine.the_log(result, "sivetcom-x64.msi")
+    assert {name: properties.get(name) for name in expected} == expected
+    assert "REINSTALL" not in properties and "ADDLOCAL" not in properties
+    record = machine.record(V13)
+    assert (record["ADDNPSIVET"], record["REBOOT"], record["NPSIVET"]) == ("1", "R", "1")
+    assert not machine.marker_exists()
+
+
+def test_fresh_interactive_install(machine):
+    machine.put(V13)
+    with machine.start() as run:
+        answer_install_question(run)
+        finish_success(run)
+    assert machine.version(V13) == "2.0.13"
+    _, properties = machine.the_log(run.wait(), "sivetcom-x64.msi")
+    assert (properties.get("ADDNPSIVET"), properties.get("REBOOT")) == ("1", "R")
+
+
+# --------------------------------------------------------------------------- same version
+
+
+def test_same_version_silent_does_nothing(machine):
+    machine.install(V13)
+    machine.put(V13)
+    result = machine.run("-silent")
+    assert (result.exit_code, result.stdout, machine.logs()) == (0, "", [])
+    assert machine.record(V13)["REINSTALL"] == ""  # untouched since plain msiexec put it there
+
+
+@pytest.mark.parametrize("installed,expected", [
+    (V13, {"REINSTALL": "ALL", "REINSTALLMODE": "vomus", "COMPADDLOCAL": None}),
+    # Feature NPSIVET absent in the installed product: it is added back.
+    (V13_NO_FEATURE, {"REINSTALL": "ALL", "REINSTALLMODE": "vomus", "COMPADDLOCAL": COMPAT_FEATURE}),
+])
+def test_same_version_silent_reinstall(machine, installed, expected):
+    machine.install(installed)
+    machine.put(installed)
+    result = machine.run("-silent -reinstall")
+    assert result.exit_code == 0
+    _, properties = machine.the_log(result, "sivetcom-x64.msi")
+    assert {name: properties.get(name) for name in expected} == expected
+    assert "ADDNPSIVET" not in properties and "ADDLOCAL" not in properties
+    assert machine.record(installed)["REINSTALL"] == "ALL"
+
+
+@pytest.mark.parametrize("answer", [IDNO, IDYES])
+def test_same_version_interactive_asks_to_reinstall(machine, answer):
+    machine.install(V13)
+    machine.put(V13)
+    with machine.start() as run:
+        answer_install_question(run)
+        box = run.wait_box(UPDATE_CAPTION)
+        assert (box.text, box.buttons, box.has_icon) == (REINSTALL_QUESTION, [IDYES, IDNO], False)
+        assert owned_by_hidden_window(box)
+        box.press(answer)
+        if answer == IDNO:
+            result = run.wait()
+            assert (result.exit_code, result.stdout) == (USER_EXIT, "")
+        else:
+            result = finish_success(run)
+    if answer == IDNO:
+        assert machine.logs() == [] and machine.record(V13)["REINSTALL"] == ""
+    else:
+        _, properties = machine.the_log(result, "sivetcom-x64.msi")
+        assert (properties.get("REINSTALL"), properties.get("REINSTALLMODE")) == ("ALL", "vomus")
+        assert machine.record(V13)["REINSTALL"] == "ALL"
+
+
+# --------------------------------------------------------------------------- update
+
+
+@pytest.mark.parametrize("answer", [IDNO, IDYES])
+def test_update_interactive(machine, answer):
+    machine.install(V12)
+    machine.put(V13)
+    with machine.start() as run:
+        answer_install_question(run)
+        box = run.wait_box(UPDATE_CAPTION)
+        assert (box.text, box.buttons, box.has_icon) == (update_question("2.0.13", "2.0.12"), [IDYES, IDNO], False)
+        assert box.owner == 0
+        box.press(answer)
+        if answer == IDNO:
+            result = run.wait()
+            assert (result.exit_code, result.stdout) == (1, "")
+        else:
+            result = finish_success(run)
+    if answer == IDNO:
+        assert (machine.installed(), machine.logs()) == ({V12.product_code: "2.0.12"}, [])
+    else:
+        # The new package's upgrade rule removed the old product.
+        assert machine.installed() == {V13.product_code: "2.0.13"}
+        _, properties = machine.the_log(result, "sivetcom-x64.msi")
+        assert properties.get("REBOOT") == "R"
+        assert not {"ADDNPSIVET", "REINSTALL", "ADDLOCAL"} & properties.keys()
+
+
+def test_update_adds_a_missing_feature(machine):
+    # Neither package installs NPSIVET by default: only ADDLOCAL=ALL brings it in.
+    machine.install(V12_NO_FEATURE)
+    assert "NPSIVET" not in machine.record(V12_NO_FEATURE)
+    machine.put(V13_NO_FEATURE)
+    result = machine.run("-silent")
+    assert result.exit_code == 0
+    _, properties = machine.the_log(result, "sivetcom-x64.msi")
+    assert (properties.get("ADDLOCAL"), properties.get("REINSTALL")) == ("ALL", None)
+    assert machine.installed() == {V13_NO_FEATURE.product_code: "2.0.13"}
+    assert machine.record(V13_NO_FEATURE)["NPSIVET"] == "1"
+
+
+# --------------------------------------------------------------------------- newer installed
+
+
+def test_newer_installed_interactive_refuses(machine):
+    machine.install(V14)
+    machine.put(V13)
+    with machine.start() as run:
+        answer_install_question(run)
+        box = run.wait_box(UPDATE_CAPTION)
+        assert (box.text, box.buttons, box.has_icon) == (NEWER_INSTALLED, [IDOK], True)
+        assert owned_by_hidden_window(box)
+        box.press(IDOK)
+        result = run.wait()
+    assert (result.exit_code, result.stdout) == (PRODUCT_VERSION, "")
+    assert (machine.installed(), machine.logs()) == ({V14.product_code: "2.0.14"}, [])
+
+
+def test_newer_installed_silent_installs_anyway(machine):
+    machine.install(V14)
+    machine.put(V13)
+    result = machine.run("-silent")
+    # The test package's upgrade rule replaces any other version, newer ones too.
+    assert result.exit_code == 0
+    machine.the_log(result, "sivetcom-x64.msi")
+    assert machine.installed() == {V13.product_code: "2.0.13"}
+
+
+# --------------------------------------------------------------------------- failures
+
+
+def test_installer_failure_is_reported_with_its_log(machine):
+    machine.install(V12)
+    machine.prefix.reg_add(MARKER)  # a failed run neither reads nor deletes the marker
+    machine.put(V13_FAILS)
+    with machine.start() as run:
+        answer_install_question(run)
+        box = run.wait_box(UPDATE_CAPTION)
+        assert box.text == update_question("2.0.13", "2.0.12")
+        box.press(IDYES)
+        # msiexec's own box for the launch condition (its basic interface, /qb).
+        refusal = run.wait_box(msi.FAIL_BOX_CAPTION, any_process=True)
+        assert refusal.pid != run.pid
+        refusal.press(IDOK)
+        error = run.wait_box(PLUGIN_CAPTION)
+        logs = machine.logs()  # the name is checked against the printed stamp below
+        assert len(logs) == 1
+        log_win = f"{machine.tmp_win}\\{logs[0].name}"
+        assert error.text == f"{INSTALL_FAILED}: 1603.\nInstall log: {log_win}"
+        assert (error.buttons, error.has_icon) == ([IDOK], True)
+        assert owned_by_hidden_window(error)
+        error.press(IDOK)
+        result = run.wait()
+    assert result.exit_code == msi.ERROR_INSTALL_FAILURE
+    assert machine.the_log(result, "sivetcom-x64.msi")[0] == log_win
+    assert machine.installed() == {V12.product_code: "2.0.12"}
+    assert machine.marker_exists()
+
+
+def test_installer_failure_silent(machine):
+    machine.prefix.reg_add(MARKER)
+    machine.put(V13_FAILS_QUIETLY)
+    result = machine.run("-silent")
+    # msiexec's code comes back unchanged (Wine reports a failed custom action as 1627).
+    assert result.exit_code == msi.ERROR_FUNCTION_FAILED
+    machine.the_log(result, "sivetcom-x64.msi")
+    assert machine.installed() == {} and machine.marker_exists()
+
+
+def test_failure_without_our_log_has_no_log_line(machine):
+    own_log = f"{machine.folder.win}\\own.log"
+    machine.put(V13_FAILS_QUIETLY)
+    with machine.start(f'-SivetArgs "/l*v {own_log}"') as run:
+        answer_install_question(run)
+        error = run.wait_box(PLUGIN_CAPTION)
+        assert error.text == f"{INSTALL_FAILED}: {msi.ERROR_FUNCTION_FAILED}.\n"
+        error.press(IDOK)
+        result = run.wait()
+    assert (result.exit_code, result.stdout, machine.logs()) == (msi.ERROR_FUNCTION_FAILED, "", [])
+    assert machine.prefix.unix_path(own_log).is_file()
+
+
+# --------------------------------------------------------------------------- restart request
+
+
+def test_restart_request_silent_norestart(machine):
+    machine.put(V13_RESTART)
+    # +process makes Wine trace process starts: a restart would show as wineboot.
+    result = machine.run("-silent -norestart", unix_env={"WINEDEBUG": "+process"})
+    assert result.exit_code == 0
+    assert machine.version(V13_RESTART) == "2.0.13"
+    assert not machine.marker_exists()
+    assert "msiexec.exe" in result.launcher_stderr and "wineboot" not in result.launcher_stderr
+
+
+def test_restart_request_interactive(machine):
+    machine.put(V13_RESTART)
+    with machine.start() as run:
+        answer_install_question(run)
+        finish_success(run, restart_box=True)
+    assert machine.version(V13_RESTART) == "2.0.13"
+    assert not machine.marker_exists()
+
+
+def test_marker_of_someone_else_is_deleted_after_success(machine):
+    machine.prefix.reg_add(MARKER)
+    machine.put(V13)
+    result = machine.run("-silent -norestart")
+    assert result.exit_code == 0
+    assert not machine.marker_exists()
+
+
+@pytest.fixture(scope="module")
+def restart_prefix():
+    # A silent run restarts the computer; under Wine that ends the session of the
+    # prefix (wineboot --end-session), so it gets a prefix of its own.
+    prefix = WinePrefix.create("win64")
+    yield prefix
+    prefix.close()
+
+
+def test_restart_request_silent_restarts(restart_prefix, artefacts, setup_exe):
+    restart_prefix.artefacts = artefacts
+    machine = Machine(restart_prefix, SetupFolder(restart_prefix, "C:\\t\\restart", setup_exe))
+    machine.put(V13_RESTART)
+    result = machine.run("-silent", unix_env={"WINEDEBUG": "+process"})
+    assert result.exit_code == 0
+    assert machine.version(V13_RESTART) == "2.0.13"
+    assert not machine.marker_exists()
+    # Wine's ExitWindowsEx with EWX_REBOOT starts wineboot to end the session.
+    assert re.search(r'wineboot\.exe" cmdline L"[^"]*--end-session', result.launcher_stderr)
+
+
+# --------------------------------------------------------------------------- finding the package
+
+
+@pytest.mark.parametrize("placement,expected", [
+    ({"": V13}, V13),
+    ({"pkgs": V13}, V13),
+    ({"pkgs\\deeper": V13}, None),  # two levels down: not searched
+    ({".hidden": V13}, None),  # folders whose names begin with a dot are skipped
+    ({"": V13, "pkgs": V14}, V13),  # the executable's own folder wins
+])
+def test_package_search(machine, placement, expected):
+    for subfolder, spec in placement.items():
+        machine.put(spec, subfolder)
+    result = machine.run("-silent")
+    if expected is None:
+        assert (result.exit_code, result.stdout, machine.installed()) == (NO_PACKAGE, "", {})
+    else:
+        assert result.exit_code == 0
+        assert machine.installed() == {expected.product_code: expected.version}
+
+
+def expect_errors(run, *boxes: tuple[str, str]) -> None:
+    """Answers the error boxes that must come, in this order: (caption, text) each."""
+    for caption, text in boxes:
+        box = run.wait_box(caption)
+        assert (box.text, box.buttons, box.has_icon) == (text, [IDOK], True)
+        assert owned_by_hidden_window(box)
+        box.press(IDOK)
+
+
+def test_no_package_two_levels_down_interactive(machine):
+    machine.put(V13, "pkgs\\deeper")
+    with machine.start() as run:
+        answer_install_question(run)
+        # The plug-in step names the missing package; the run then reports its code,
+        # with no log line (no log was named).
+        expect_errors(run, (ERROR_CAPTION, NO_PRODUCT_CODE), (PLUGIN_CAPTION, f"{INSTALL_FAILED}: {NO_PACKAGE}.\n"))
+        assert run.wait().exit_code == NO_PACKAGE
+
+
+# --------------------------------------------------------------------------- TMP and the log
+
+
+@pytest.mark.parametrize("tmp", [None, ""])
+def test_tmp_unset_interactive(machine, tmp):
+    machine.put(V13)
+    with machine.start(env={"TMP": tmp}) as run:
+        answer_install_question(run)
+        expect_errors(run, (ERROR_CAPTION, NO_ENVIRONMENT_VARIABLE),
+                      (PLUGIN_CAPTION, f"{INSTALL_FAILED}: {ENVVAR_NOT_FOUND}.\n"))
+        result = run.wait()
+    assert (result.exit_code, result.stdout, machine.installed()) == (ENVVAR_NOT_FOUND, "", {})
+
+
+def test_tmp_unset_silent(machine):
+    machine.put(V13)
+    result = machine.run("-silent", env={"TMP": None})
+    assert (result.exit_code, result.stdout, machine.installed()) == (ENVVAR_NOT_FOUND, "", {})
+
+
+def test_own_log_option_needs_no_tmp(machine):
+    own_log = f"{machine.folder.win}\\x.log"
+    machine.put(V13)
+    result = machine.run(f'-silent -SivetArgs "/l*v {own_log}"', env={"TMP": None})
+    assert (result.exit_code, result.stdout) == (0, "")
+    properties = msi.log_properties(msi.read_log(machine.prefix.unix_path(own_log)))
+    assert (properties.get("REBOOT"), properties.get("ADDNPSIVET")) == ("R", "1")
+    assert machine.version(V13) == "2.0.13"
+
+
+# --------------------------------------------------------------------------- architecture
+
+
+def test_64bit_prefix_takes_the_x64_package(machine):
+    machine.put(V13_WIN32)
+    machine.put(V13)
+    result = machine.run("-silent")
+    assert result.exit_code == 0
+    machine.the_log(result, "sivetcom-x64.msi")
+    assert machine.installed() == {V13.product_code: "2.0.13"}
+    assert machine.prefix.unix_path(V13.payload_path()).read_text() == V13.payload_text()
+
+
+def test_32bit_prefix_takes_the_win32_package(prefix32, setup_folder32):
+    machine = Machine(prefix32, setup_folder32)
+    machine.put(V13_WIN32)
+    machine.put(V13)
+    result = machine.run("-silent")
+    assert result.exit_code == 0
+    machine.the_log(result, "sivetcom-win32.msi")
+    assert machine.installed() == {V13_WIN32.product_code: "2.0.13"}
+    assert machine.record(V13_WIN32)["ADDNPSIVET"] == "1"
