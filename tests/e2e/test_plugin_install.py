@@ -391,6 +391,19 @@ def test_installer_failure_silent(machine):
     assert machine.installed() == {} and machine.marker_exists()
 
 
+def test_silent_run_still_meets_the_installers_own_box(machine):
+    # "-silent" silences the bootstrapper, not msiexec: without a /q of the user's the
+    # installer runs with /qb, whose error box waits for an answer.
+    machine.put(V13_FAILS)
+    with machine.start("-silent") as run:
+        refusal = run.wait_box(msi.FAIL_BOX_CAPTION, any_process=True)
+        assert refusal.pid != run.pid
+        refusal.press(IDOK)
+        result = run.wait(fail_on_window=True)
+    assert result.exit_code == msi.ERROR_INSTALL_FAILURE
+    machine.the_log(result, "sivetcom-x64.msi")
+
+
 def test_failure_without_our_log_has_no_log_line(machine):
     own_log = f"{machine.folder.win}\\own.log"
     machine.put(V13_FAILS_QUIETLY)
