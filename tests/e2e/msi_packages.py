@@ -2,9 +2,9 @@
 
 A package is described by a ``PackageSpec`` (file name, product code, version, features,
 whether it fails or asks for a restart, how it replaces other versions) and built by
-``build_package(spec)``, which caches the result by the generated WiX source, so a
+``build_package(pkg)``, which caches the result by the generated WiX source, so a
 session builds each distinct package once.  ``plugin_package(version, arch)`` makes
-the spec of a plug-in package the way the bootstrapper expects to find one
+the description of a plug-in package the way the bootstrapper expects to find one
 ("sivetcom-x64.msi", "sivetcom-win32-rus.msi", ...), with a product code derived
 from the architecture and the version (packages of different versions must have
 different product codes: once a product code is installed, Wine's msi reads that
@@ -16,7 +16,7 @@ What every package installs:
   * the record key HKLM\\Software\\KorvanaTest\\<ProductCode> with the values of the
     properties msiexec received (RECORDED_PROPERTIES), so a test can see which
     properties the bootstrapper passed (feature "Core"); x86 packages write it into
-    the 32-bit registry view, x64 packages into the 64-bit one (``spec.registry_view``);
+    the 32-bit registry view, x64 packages into the 64-bit one (``pkg.registry_view``);
   * with ``npsivet`` "on" or "off", a feature "NPSIVET" holding the value
     NPSIVET=1 under the record key.  "on": installed by default; "off": present
     but not installed unless asked for (ADDLOCAL=ALL), so the installed product
@@ -156,7 +156,7 @@ class PackageSpec:
 
 def plugin_package(version: str, arch: str = "x64", *, language: Optional[str] = None,
                    file_name: Optional[str] = None, variant: str = "", **choices) -> PackageSpec:
-    """The spec of a plug-in package of the architecture named in its file name.
+    """The description of a plug-in package of the architecture named in its file name.
 
     arch      "x64" (an x64 package named "*x64*") or "win32" (an x86 one, "*win32*")
     language  None, "rus" or "eng": the language word of the file name
@@ -182,16 +182,16 @@ def _component(cid: str, guid: str, win64: bool, body: str) -> str:
     return f'<Component Id="{cid}" Guid="{guid}"{bits}>\n{body}\n              </Component>'
 
 
-def wxs_source(spec: PackageSpec) -> str:
+def wxs_source(pkg: PackageSpec) -> str:
     """The WiX source of a package."""
-    win64 = spec.arch == "x64"
+    win64 = pkg.arch == "x64"
     program_files = "ProgramFiles64Folder" if win64 else "ProgramFilesFolder"
     # The payload component keeps its GUID across versions of one product line, so an
     # upgrade moves the file from the old product to the new one; the record
     # components are the product's own, like the key they write.
-    payload_guid = derived_guid("payload", spec.upgrade_code, spec.arch, spec.payload_dir)
-    record_guid = derived_guid("record", spec.product_code)
-    npsivet_guid = derived_guid("npsivet", spec.product_code)
+    payload_guid = derived_guid("payload", pkg.upgrade_code, pkg.arch, pkg.payload_dir)
+    record_guid = derived_guid("record", pkg.product_code)
+    npsivet_guid = derived_guid("npsivet", pkg.product_code)
     key = f"{RECORD_KEY}\\[ProductCode]"
     key_path = ' KeyPath="yes"'
     values = "\n".join(
@@ -205,44 +205,44 @@ def wxs_source(spec: PackageSpec) -> str:
     ]
     features = ['<Feature Id="Core" Level="1">\n      <ComponentRef Id="Payload" />\n'
                 '      <ComponentRef Id="Record" />\n    </Feature>']
-    if spec.npsivet != "none":
+    if pkg.npsivet != "none":
         components.append(_component(
             "NpSivet", npsivet_guid, win64,
             f'                <RegistryValue Root="HKLM" Key="{key}" Name="NPSIVET" Type="string" '
             f'Value="1" KeyPath="yes" />'))
-        level = 1 if spec.npsivet == "on" else 1000  # above INSTALLLEVEL 1: not installed by default
+        level = 1 if pkg.npsivet == "on" else 1000  # above INSTALLLEVEL 1: not installed by default
         features.append(f'<Feature Id="NPSIVET" Level="{level}">\n      <ComponentRef Id="NpSivet" />\n'
                         f'    </Feature>')
 
     upgrade = ""
     sequence = []
-    if spec.upgrade == "major":
+    if pkg.upgrade == "major":
         upgrade = '<MajorUpgrade DowngradeErrorMessage="A newer version is already installed." />'
-    elif spec.upgrade == "replace":
-        upgrade = (f'<Upgrade Id="{spec.upgrade_code}">\n'
-                   f'      <UpgradeVersion Minimum="0.0.0" IncludeMinimum="yes" Maximum="{spec.version}" '
+    elif pkg.upgrade == "replace":
+        upgrade = (f'<Upgrade Id="{pkg.upgrade_code}">\n'
+                   f'      <UpgradeVersion Minimum="0.0.0" IncludeMinimum="yes" Maximum="{pkg.version}" '
                    f'IncludeMaximum="no" Property="KORVANA_OLDER_FOUND" />\n'
-                   f'      <UpgradeVersion Minimum="{spec.version}" IncludeMinimum="no" '
+                   f'      <UpgradeVersion Minimum="{pkg.version}" IncludeMinimum="no" '
                    f'Property="KORVANA_NEWER_FOUND" />\n    </Upgrade>')
         # Explicit numbers: wixl misplaces actions given by "After" when there are several.
         sequence.append('<RemoveExistingProducts Sequence="1450" />')
     condition = ""
     custom = ""
-    if spec.fail == "condition":
+    if pkg.fail == "condition":
         condition = f'<Condition Message="{FAIL_CONDITION_TEXT}">KORVANA_NEVER_SET</Condition>'
-    elif spec.fail == "action":
+    elif pkg.fail == "action":
         custom = ('<Property Id="KORVANA_CMD" Value="cmd.exe" />\n'
                   '    <CustomAction Id="KorvanaFail" Property="KORVANA_CMD" ExeCommand="/c exit 1" Return="check" />')
         sequence.append('<Custom Action="KorvanaFail" Sequence="1010" />')
-    if spec.reboot:
+    if pkg.reboot:
         sequence.append('<ScheduleReboot Sequence="6610">NOT (REMOVE = "ALL")</ScheduleReboot>')
     sequence_xml = ("<InstallExecuteSequence>\n      " + "\n      ".join(sequence) +
                     "\n    </InstallExecuteSequence>") if sequence else ""
 
     return f"""<?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
-  <Product Id="{spec.product_code}" Name={quoteattr(spec.product_name)} Language="1033"
-           Version="{spec.version}" Manufacturer="{MANUFACTURER}" UpgradeCode="{spec.upgrade_code}">
+  <Product Id="{pkg.product_code}" Name={quoteattr(pkg.product_name)} Language="1033"
+           Version="{pkg.version}" Manufacturer="{MANUFACTURER}" UpgradeCode="{pkg.upgrade_code}">
     <Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine" />
     <Media Id="1" Cabinet="payload.cab" EmbedCab="yes" />
     {upgrade}
@@ -251,7 +251,7 @@ def wxs_source(spec: PackageSpec) -> str:
     <Directory Id="TARGETDIR" Name="SourceDir">
       <Directory Id="{program_files}">
         <Directory Id="KorvanaDir" Name="Korvana">
-          <Directory Id="INSTALLDIR" Name={quoteattr(spec.payload_dir)}>
+          <Directory Id="INSTALLDIR" Name={quoteattr(pkg.payload_dir)}>
               {(chr(10) + "              ").join(components)}
           </Directory>
         </Directory>
@@ -276,17 +276,17 @@ def _wixl_version() -> str:
     return completed.stdout.strip()
 
 
-def build_package(spec: PackageSpec, dest_dir: Optional[Path] = None,
+def build_package(pkg: PackageSpec, dest_dir: Optional[Path] = None,
                   name: Optional[str] = None) -> Path:
     """Builds the package (or takes it from the cache) and returns its path.
 
     With ``dest_dir`` the package is also copied there as ``name`` (default: the
-    spec's file name) and that copy's path is returned.
+    package's file name) and that copy's path is returned.
     """
-    source = wxs_source(spec)
-    payload = spec.payload_text()
-    key = hashlib.sha256("\0".join([source, payload, spec.arch, _wixl_version()]).encode()).hexdigest()[:24]
-    cached = cache_dir() / key / spec.file_name
+    source = wxs_source(pkg)
+    payload = pkg.payload_text()
+    key = hashlib.sha256("\0".join([source, payload, pkg.arch, _wixl_version()]).encode()).hexdigest()[:24]
+    cached = cache_dir() / key / pkg.file_name
     if not cached.is_file():
         cached.parent.parent.mkdir(parents=True, exist_ok=True)
         # Built in a folder of its own and moved into place whole, so a concurrent
@@ -296,13 +296,13 @@ def build_package(spec: PackageSpec, dest_dir: Optional[Path] = None,
             (work / "package.wxs").write_text(source, encoding="utf-8")
             (work / "plugin.txt").write_text(payload, encoding="ascii", newline="")
             completed = subprocess.run(
-                ["wixl", "-a", spec.arch, "-o", spec.file_name, "package.wxs"],
+                ["wixl", "-a", pkg.arch, "-o", pkg.file_name, "package.wxs"],
                 cwd=work, capture_output=True, text=True)
-            if completed.returncode != 0 or not (work / spec.file_name).is_file():
-                raise RuntimeError(f"wixl failed for {spec}:\n{completed.stdout}{completed.stderr}")
+            if completed.returncode != 0 or not (work / pkg.file_name).is_file():
+                raise RuntimeError(f"wixl failed for {pkg}:\n{completed.stdout}{completed.stderr}")
             ready = work / "ready"
             ready.mkdir()
-            (work / spec.file_name).rename(ready / spec.file_name)
+            (work / pkg.file_name).rename(ready / pkg.file_name)
             (work / "package.wxs").rename(ready / "package.wxs")
             try:
                 ready.rename(cached.parent)
@@ -315,7 +315,7 @@ def build_package(spec: PackageSpec, dest_dir: Optional[Path] = None,
         return cached
     dest_dir = Path(dest_dir)
     dest_dir.mkdir(parents=True, exist_ok=True)
-    target = dest_dir / (name or spec.file_name)
+    target = dest_dir / (name or pkg.file_name)
     shutil.copyfile(cached, target)
     return target
 
@@ -413,11 +413,11 @@ def verify() -> bool:
         major_old = plugin_package("3.0.1", "x64", variant="major", upgrade="major",
                                    upgrade_code=derived_guid("major-line"))
         major_new = replace(major_old, version="3.0.2", product_code=derived_guid("major", "3.0.2"))
-        for spec in (old, new, failing, failing_action, major_old, major_new):
-            build_package(spec, prefix.drive_c, f"{spec.version}-{spec.fail or 'ok'}-{spec.file_name}")
+        for pkg in (old, new, failing, failing_action, major_old, major_new):
+            build_package(pkg, prefix.drive_c, f"{pkg.version}-{pkg.fail or 'ok'}-{pkg.file_name}")
 
-        def path(spec):
-            return f"C:\\{spec.version}-{spec.fail or 'ok'}-{spec.file_name}"
+        def path(pkg):
+            return f"C:\\{pkg.version}-{pkg.fail or 'ok'}-{pkg.file_name}"
 
         def log(name):
             return log_properties(read_log(prefix.drive_c / name))
@@ -477,11 +477,11 @@ def verify() -> bool:
 
     prefix = _ScratchPrefix("win32")
     try:
-        spec = plugin_package("2.0.13", "win32", reboot=True)
-        build_package(spec, prefix.drive_c)
+        pkg = plugin_package("2.0.13", "win32", reboot=True)
+        build_package(pkg, prefix.drive_c)
         print("32-bit prefix: win32 package")
-        check("exit code", prefix.msiexec(f'/i "C:\\{spec.file_name}" /qn ADDNPSIVET=1'), 3010)
-        check("record", "ADDNPSIVET    REG_SZ    1" in prefix.reg_query(spec.record_key, 32), True)
+        check("exit code", prefix.msiexec(f'/i "C:\\{pkg.file_name}" /qn ADDNPSIVET=1'), 3010)
+        check("record", "ADDNPSIVET    REG_SZ    1" in prefix.reg_query(pkg.record_key, 32), True)
     finally:
         prefix.close()
     return ok
@@ -495,8 +495,8 @@ def main(argv: Optional[list[str]] = None) -> int:
     parser.add_argument("--version", default=DEMO_VERSION, help="version of the demo packages")
     args = parser.parse_args(argv)
     if args.demo:
-        for spec in demo_packages(args.version):
-            print(build_package(spec, args.demo))
+        for pkg in demo_packages(args.version):
+            print(build_package(pkg, args.demo))
         return 0
     return 0 if verify() else 1
 

@@ -80,26 +80,26 @@ class Machine:
 
     # ---- packages and products
 
-    def put(self, spec: msi.PackageSpec, subfolder: str = "", name: Optional[str] = None) -> Path:
+    def put(self, pkg: msi.PackageSpec, subfolder: str = "", name: Optional[str] = None) -> Path:
         """Puts a package beside the bootstrapper (or into a subfolder of its folder)."""
-        return self.folder.add_file(msi.build_package(spec), name=name or spec.file_name,
+        return self.folder.add_file(msi.build_package(pkg), name=name or pkg.file_name,
                                     subfolder=subfolder)
 
-    def install(self, spec: msi.PackageSpec, properties: str = "") -> None:
+    def install(self, pkg: msi.PackageSpec, properties: str = "") -> None:
         """Installs a package with plain msiexec, from outside the setup folder."""
-        staged = f"{STAGE_WIN}\\{spec.product_code}"
-        msi.build_package(spec, self.prefix.unix_path(staged))
-        result = self.prefix.run(f'{MSIEXEC} /i "{staged}\\{spec.file_name}" /qn {properties}')
-        assert result.exit_code in (0, msi.ERROR_SUCCESS_REBOOT_REQUIRED), f"installing {spec}: {result}"
-        assert self.version(spec) == spec.version
+        staged = f"{STAGE_WIN}\\{pkg.product_code}"
+        msi.build_package(pkg, self.prefix.unix_path(staged))
+        result = self.prefix.run(f'{MSIEXEC} /i "{staged}\\{pkg.file_name}" /qn {properties}')
+        assert result.exit_code in (0, msi.ERROR_SUCCESS_REBOOT_REQUIRED), f"installing {pkg}: {result}"
+        assert self.version(pkg) == pkg.version
 
-    def record(self, spec: msi.PackageSpec) -> Optional[dict[str, str]]:
+    def record(self, pkg: msi.PackageSpec) -> Optional[dict[str, str]]:
         """The properties the installed product recorded, or None when it is not installed."""
-        values = self.prefix.reg_query(spec.record_key, spec.registry_view)
+        values = self.prefix.reg_query(pkg.record_key, pkg.registry_view)
         return None if values is None else {name: data for name, (_, data) in values.items()}
 
-    def version(self, spec: msi.PackageSpec) -> Optional[str]:
-        record = self.record(spec)
+    def version(self, pkg: msi.PackageSpec) -> Optional[str]:
+        record = self.record(pkg)
         return None if record is None else record["ProductVersion"]
 
     def installed(self) -> dict[str, str]:
@@ -479,8 +479,8 @@ def test_restart_request_silent_restarts(restart_prefix, artefacts, setup_exe):
     ({"": V13, "pkgs": V14}, V13),  # the executable's own folder wins
 ])
 def test_package_search(machine, placement, expected):
-    for subfolder, spec in placement.items():
-        machine.put(spec, subfolder)
+    for subfolder, pkg in placement.items():
+        machine.put(pkg, subfolder)
     result = machine.run("-silent")
     if expected is None:
         assert (result.exit_code, result.stdout, machine.installed()) == (NO_PACKAGE, "", {})
