@@ -10,21 +10,7 @@
 namespace korvana {
 
 // Owns one package handle and closes it exactly once; a handle of 0 is not closed.
-class PackageHandles {
- public:
-  explicit PackageHandles(WindowsInstaller& msi) : msi_(msi) {}
-  PackageHandles(const PackageHandles&) = delete;
-  PackageHandles& operator=(const PackageHandles&) = delete;
-  ~PackageHandles() {
-    if (handle_ != 0) msi_.CloseHandle(handle_);
-  }
-  MsiHandle* Receive() { return &handle_; }
-  MsiHandle get() const { return handle_; }
-
- private:
-  WindowsInstaller& msi_;
-  MsiHandle handle_ = 0;
-};
+using PackageHandles = ScopedToken<WindowsInstaller, MsiHandle, &WindowsInstaller::CloseHandle>;
 
 // The two-call read of one property. `value` changes only when the read reaches
 // its second call.

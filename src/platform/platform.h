@@ -240,21 +240,27 @@ struct Platform {
   Clock& clock;
 };
 
-// Owns an open registry key and closes it on every way out.
-class RegistryKey {
+// Owns one token that a service hands out (a registry key, a package handle) and
+// gives it back through `Close` exactly once, on every way out; a token of 0, which
+// stands for none, is not given back. Never copied.
+template <class Service, class Token, void (Service::*Close)(Token)>
+class ScopedToken {
  public:
-  explicit RegistryKey(Registry& registry) : registry_(registry) {}
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  ~RegistryKey() {
-    if (key_ != 0) registry_.CloseKey(key_);
+  explicit ScopedToken(Service& service) : service_(service) {}
+  ScopedToken(const ScopedToken&) = delete;
+  ScopedToken& operator=(const ScopedToken&) = delete;
+  ~ScopedToken() {
+    if (token_ != 0) (service_.*Close)(token_);
   }
-  KeyToken* Receive() { return &key_; }
-  KeyToken get() const { return key_; }
+  Token* Receive() { return &token_; }
+  Token get() const { return token_; }
 
  private:
-  Registry& registry_;
-  KeyToken key_ = 0;
+  Service& service_;
+  Token token_ = 0;
 };
+
+// An open registry key, closed on every way out.
+using RegistryKey = ScopedToken<Registry, KeyToken, &Registry::CloseKey>;
 
 }  // namespace korvana
