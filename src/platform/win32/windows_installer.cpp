@@ -43,10 +43,14 @@ HMODULE Win32WindowsInstaller::Library() {
       std::wstring path(folder, length);
       path += L'\\';
       path += libraryName_;
-      // Full path plus altered search: msi.dll's own dependencies are looked for in
-      // System32 too. Works from Windows 2000 on, with or without the
-      // SetDefaultDllDirectories update.
-      library_.reset(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+      // By full path, and msi.dll's own dependencies from System32 only. The
+      // LOAD_LIBRARY_SEARCH_* flags exist where SetDefaultDllDirectories does; older
+      // systems get the altered search, which looks in msi.dll's folder first.
+      const bool searchFlagsKnown =
+          FindExport<void*>(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories") != nullptr;
+      library_.reset(::LoadLibraryExW(path.c_str(), nullptr,
+                                      searchFlagsKnown ? LOAD_LIBRARY_SEARCH_SYSTEM32
+                                                       : LOAD_WITH_ALTERED_SEARCH_PATH));
     }
   }
   return library_.get();
