@@ -63,7 +63,7 @@ class Run {
     std::wstring logPath;
     Status result = InstallPlugin(platform_, locator_, options_, options_.silent, options_.reinstall,
                                   options_.sivetArgs, logPath);
-    if (result == win::ERROR_INSTALL_USEREXIT || result == win::ERROR_PRODUCT_VERSION) return result;
+    if (result == exit_code::kUserDeclined || result == exit_code::kNewerInstalled) return result;
     if (result != 0) {
       ReportFailure(result, logPath);
       return result;
