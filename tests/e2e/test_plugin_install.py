@@ -131,6 +131,12 @@ class Machine:
     def run(self, args: Optional[str], env: Optional[dict] = None, **options):
         return self.folder.run_setup(args, env=env or self.env(), **options)
 
+    def silent_install(self, package: str = "sivetcom-x64.msi") -> tuple[str, dict[str, str]]:
+        """A "-silent" run that must succeed by installing `package`; its log (see the_log)."""
+        result = self.run("-silent")
+        assert result.exit_code == 0, result
+        return self.the_log(result, package)
+
     def start(self, args: Optional[str] = None, env: Optional[dict] = None, **options):
         return self.folder.start_setup(args, env=env or self.env(), **options)
 
@@ -315,9 +321,7 @@ def test_update_adds_a_missing_feature(machine):
     machine.install(V12_NO_FEATURE)
     assert "NPSIVET" not in machine.record(V12_NO_FEATURE)
     machine.put(V13_NO_FEATURE)
-    result = machine.run("-silent")
-    assert result.exit_code == 0
-    _, properties = machine.the_log(result, "sivetcom-x64.msi")
+    _, properties = machine.silent_install()
     assert (properties.get("ADDLOCAL"), properties.get("REINSTALL")) == ("ALL", None)
     assert machine.installed() == {V13_NO_FEATURE.product_code: "2.0.13"}
     assert machine.record(V13_NO_FEATURE)["NPSIVET"] == "1"
@@ -343,10 +347,8 @@ def test_newer_installed_interactive_refuses(machine):
 def test_newer_installed_silent_installs_anyway(machine):
     machine.install(V14)
     machine.put(V13)
-    result = machine.run("-silent")
     # The test package's upgrade rule replaces any other version, newer ones too.
-    assert result.exit_code == 0
-    machine.the_log(result, "sivetcom-x64.msi")
+    machine.silent_install()
     assert machine.installed() == {V13.product_code: "2.0.13"}
 
 
@@ -547,11 +549,9 @@ def test_folders_with_cyrillic_names_and_blanks(prefix, make_setup_folder):
     machine.tmp = prefix.unix_path(machine.tmp_win)
     machine.tmp.mkdir()
     machine.put(V13)
-    result = machine.run("-silent")
-    assert result.exit_code == 0
     # (Wine writes the log in the ANSI code page: the Cyrillic in the paths it records
     # comes out as question marks, so the log's text is not compared here.)
-    machine.the_log(result, "sivetcom-x64.msi")
+    machine.silent_install()
     assert machine.installed() == {V13.product_code: "2.0.13"}
 
 
@@ -561,9 +561,7 @@ def test_folders_with_cyrillic_names_and_blanks(prefix, make_setup_folder):
 def test_64bit_prefix_takes_the_x64_package(machine):
     machine.put(V13_WIN32)
     machine.put(V13)
-    result = machine.run("-silent")
-    assert result.exit_code == 0
-    machine.the_log(result, "sivetcom-x64.msi")
+    machine.silent_install()
     assert machine.installed() == {V13.product_code: "2.0.13"}
     assert machine.prefix.unix_path(V13.payload_path()).read_text() == V13.payload_text()
 
@@ -572,8 +570,6 @@ def test_32bit_prefix_takes_the_win32_package(prefix32, setup_folder32):
     machine = Machine(prefix32, setup_folder32)
     machine.put(V13_WIN32)
     machine.put(V13)
-    result = machine.run("-silent")
-    assert result.exit_code == 0
-    machine.the_log(result, "sivetcom-win32.msi")
+    machine.silent_install("sivetcom-win32.msi")
     assert machine.installed() == {V13_WIN32.product_code: "2.0.13"}
     assert machine.record(V13_WIN32)["ADDNPSIVET"] == "1"

@@ -20,42 +20,9 @@
 #include <stdlib.h>
 #include <wchar.h>
 
-static HANDLE out;
+#include "utf8_output.h"
 
-static void Write(const wchar_t* text, size_t length, int escape)
-{
-    wchar_t* escaped = malloc((length * 2 + 1) * sizeof(wchar_t));
-    if (!escaped) return;
-    size_t n = 0;
-    for (size_t i = 0; i < length; ++i) {
-        wchar_t c = text[i];
-        const wchar_t* replacement = NULL;
-        if (escape) {
-            if (c == L'\\') replacement = L"\\\\";
-            else if (c == L'\t') replacement = L"\\t";
-            else if (c == L'\n') replacement = L"\\n";
-            else if (c == L'\r') replacement = L"\\r";
-            else if (c == 0) replacement = L"\\0";
-        }
-        if (replacement) {
-            escaped[n++] = replacement[0];
-            escaped[n++] = replacement[1];
-        } else {
-            escaped[n++] = c;
-        }
-    }
-    int size = n ? WideCharToMultiByte(CP_UTF8, 0, escaped, (int)n, NULL, 0, NULL, NULL) : 0;
-    char* bytes = malloc((size_t)size + 1);
-    if (bytes && size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, escaped, (int)n, bytes, size, NULL, NULL);
-        DWORD written;
-        WriteFile(out, bytes, (DWORD)size, &written, NULL);
-    }
-    free(bytes);
-    free(escaped);
-}
-
-static void WriteText(const wchar_t* text) { Write(text, wcslen(text), 0); }
+static void WriteText(const wchar_t* text) { WriteUtf8Escaped(text, wcslen(text), 0); }
 
 static const wchar_t* TypeName(DWORD type)
 {
@@ -91,7 +58,7 @@ static void PrintValue(const wchar_t* name, DWORD nameLength, DWORD type, const 
                        DWORD size)
 {
     WriteText(L"value\t");
-    Write(name, nameLength, 1);
+    WriteUtf8Escaped(name, nameLength, 1);
     WriteText(L"\t");
     WriteText(TypeName(type));
     WriteText(L"\t");
@@ -102,7 +69,7 @@ static void PrintValue(const wchar_t* name, DWORD nameLength, DWORD type, const 
         /* Stored terminators are not part of the text; the items of a REG_MULTI_SZ
          * stay separated by their NULs. */
         while (length && text[length - 1] == 0) --length;
-        Write(text, length, 1);
+        WriteUtf8Escaped(text, length, 1);
     } else if (type == REG_DWORD && size == 4) {
         _snwprintf(number, 32, L"%lu", (unsigned long)*(const DWORD*)data);
         WriteText(number);
@@ -157,7 +124,7 @@ int wmain(int argc, wchar_t** argv)
         if (status == ERROR_NO_MORE_ITEMS) break;
         if (status != ERROR_SUCCESS) { result = 3; break; }
         WriteText(L"subkey\t");
-        Write(name, nameLength, 1);
+        WriteUtf8Escaped(name, nameLength, 1);
         WriteText(L"\n");
     }
     free(name);

@@ -48,37 +48,13 @@
 #include <stdlib.h>
 #include <wchar.h>
 
-enum { EXIT_OK = 0, EXIT_NO_WINDOW = 1, EXIT_USAGE = 2, EXIT_NO_CONTROL = 3, EXIT_REFUSED = 4 };
+#include "utf8_output.h"
 
-static HANDLE out;
+enum { EXIT_OK = 0, EXIT_NO_WINDOW = 1, EXIT_USAGE = 2, EXIT_NO_CONTROL = 3, EXIT_REFUSED = 4 };
 
 /* ---- output ------------------------------------------------------------------ */
 
-static void WriteUtf8(const wchar_t* text, int escape)
-{
-    size_t length = wcslen(text);
-    wchar_t* escaped = malloc((length * 2 + 1) * sizeof(wchar_t));
-    if (!escaped) return;
-    size_t n = 0;
-    for (size_t i = 0; i < length; ++i) {
-        wchar_t c = text[i];
-        if (escape && (c == L'\\' || c == L'\t' || c == L'\n' || c == L'\r')) {
-            escaped[n++] = L'\\';
-            escaped[n++] = c == L'\\' ? L'\\' : c == L'\t' ? L't' : c == L'\n' ? L'n' : L'r';
-        } else {
-            escaped[n++] = c;
-        }
-    }
-    int size = WideCharToMultiByte(CP_UTF8, 0, escaped, (int)n, NULL, 0, NULL, NULL);
-    char* bytes = malloc((size_t)size + 1);
-    if (bytes && size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, escaped, (int)n, bytes, size, NULL, NULL);
-        DWORD written;
-        WriteFile(out, bytes, (DWORD)size, &written, NULL);
-    }
-    free(bytes);
-    free(escaped);
-}
+static void WriteUtf8(const wchar_t* text, int escape) { WriteUtf8Escaped(text, wcslen(text), escape); }
 
 static void Print(const wchar_t* format, ...)
 {
