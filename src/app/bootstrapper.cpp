@@ -109,8 +109,9 @@ class Run {
       if (rebootRequested_) rebootRequested_ = RestartComputer(platform_.system, platform_.power);
       return exit_code::kSuccess;
     }
-    if (ShowCompletionDialog(platform_, options_, rebootRequested_) == exit_code::kNotImplemented)
-      return exit_code::kNotImplemented;
+    // A dialog that cannot be shown changes nothing: the installation succeeded and
+    // the restart question stays unanswered, as if the user had closed it.
+    ShowCompletionDialog(platform_, options_, rebootRequested_);
     if (markerFound && !rebootRequested_) {
       Show(text::kRestartFailed, kNoticeBox);
       return exit_code::kRestartFailed;

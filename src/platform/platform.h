@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,39 @@ using Status = std::uint32_t;
 enum class Owner { None, OwnerWindow };
 
 // ---------------------------------------------------------------------------------
+// Modal dialogs. What a dialog decides lives in a DialogLogic above the seam; the
+// Win32 dialog procedure forwards the messages to it and hands it the controls.
+using WindowToken = std::uintptr_t;  // a window handle
+
+class DialogControls {
+ public:
+  virtual ~DialogControls() = default;
+  virtual WindowToken Window() = 0;
+  virtual void SetText(int id, const std::wstring& text) = 0;  // SetDlgItemTextW
+  virtual void Check(int id, bool checked) = 0;                // CheckDlgButton
+  virtual bool IsChecked(int id) = 0;                          // IsDlgButtonChecked == BST_CHECKED
+  virtual bool IsEnabled(int id) = 0;                          // IsWindowEnabled
+  virtual void Enable(int id, bool enabled) = 0;               // EnableWindow
+  virtual void End(std::intptr_t result) = 0;                  // EndDialog
+  // LoadImageW of the program's icon `iconId`, shared; when it loads, WM_SETICON
+  // with ICON_BIG, then with ICON_SMALL.
+  virtual void SetIcon(std::uint16_t iconId) = 0;
+  // Attaches the foreground window's thread input to this thread, makes the dialog
+  // the foreground window, gives it the focus, and detaches again.
+  virtual void BringToFront() = 0;
+};
+
+class DialogLogic {
+ public:
+  virtual ~DialogLogic() = default;
+  // WM_INITDIALOG: the procedure's result (true lets the default focus be set).
+  virtual bool OnInitDialog(DialogControls& controls) = 0;
+  // Every later message; false leaves it to the default dialog processing.
+  virtual bool OnMessage(DialogControls& controls, std::uint32_t message, std::uintptr_t wParam,
+                         std::intptr_t lParam) = 0;
+};
+
+// ---------------------------------------------------------------------------------
 // User interface: the hidden owner window, message boxes, modal dialogs.
 class UserInterface {
  public:
@@ -31,6 +65,13 @@ class UserInterface {
   // MessageBoxW; returns the button pressed (IDOK 1, IDYES 6, IDNO 7, ...).
   virtual int ShowMessageBox(Owner owner, const std::wstring& text,
                              const std::wstring& caption, std::uint32_t style) = 0;
+  // DialogBoxParamW: the program's own template `templateId`, no owner window,
+  // parameter 0, and a procedure that forwards every message to `logic`. The
+  // dialog's result, or -1 when it cannot be shown.
+  virtual std::intptr_t ShowDialog(std::uint16_t templateId, DialogLogic& logic) = 0;
+  // PostMessageW; false when the message could not be posted. Any thread may call it.
+  virtual bool PostMessage(WindowToken window, std::uint32_t message, std::uintptr_t wParam,
+                           std::intptr_t lParam) = 0;
 };
 
 // ---------------------------------------------------------------------------------
@@ -118,6 +159,8 @@ struct TextRead {
   Status lastError = 0;     // GetLastError right after a failed read (0 if none was set)
 };
 
+using FileToken = std::uintptr_t;  // an open file; 0 for none
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -135,6 +178,15 @@ class FileSystem {
   virtual TextRead GetSystemDirectory() = 0;
   // GetEnvironmentVariableW: the size query, then the read into that size.
   virtual TextRead GetEnvironmentVariable(const std::wstring& name) = 0;
+  // GetCurrentDirectoryW, however long.
+  virtual TextRead GetCurrentDirectory() = 0;
+  // CreateFileW(path, access, share, no security, disposition, attributes, no
+  // template); 0 when it fails (Win32's INVALID_HANDLE_VALUE).
+  virtual FileToken CreateFile(const std::wstring& path, std::uint32_t access, std::uint32_t share,
+                               std::uint32_t disposition, std::uint32_t attributes) = 0;
+  // WriteFile of all `size` bytes; false when the call fails or writes fewer.
+  virtual bool WriteFile(FileToken file, const void* data, std::uint32_t size) = 0;
+  virtual void CloseFile(FileToken file) = 0;  // CloseHandle
 };
 
 // ---------------------------------------------------------------------------------
@@ -156,6 +208,13 @@ class Registry {
   // RegCreateKeyExW, no class, REG_OPTION_NON_VOLATILE, default security.
   virtual Status CreateKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
                            KeyToken* key) = 0;
+  // RegOpenKeyExW below an open key.
+  virtual Status OpenSubKey(KeyToken parent, const std::wstring& subKey, std::uint32_t access,
+                            KeyToken* key) = 0;
+  // RegQueryValueExW into `buffer` of *size bytes, whatever the value's type; *size
+  // becomes the byte count the call reports.
+  virtual Status QueryValue(KeyToken key, const std::wstring& name, void* buffer,
+                            std::uint32_t* size) = 0;
   virtual void CloseKey(KeyToken key) = 0;
   // Deletes `name` below `parent` through `route`; ERROR_PROC_NOT_FOUND or
   // ERROR_MOD_NOT_FOUND when the export cannot be reached, else the call's status.
@@ -213,6 +272,93 @@ class PowerControl {
 };
 
 // ---------------------------------------------------------------------------------
+// The service control manager, asked only whether a service exists.
+using ServiceToken = std::uintptr_t;  // an SC_HANDLE; 0 for none
+
+class Services {
+ public:
+  virtual ~Services() = default;
+  // OpenSCManagerW(local machine, active database, access); 0 when it fails.
+  virtual ServiceToken OpenManager(std::uint32_t access) = 0;
+  // OpenServiceW; 0 when it fails.
+  virtual ServiceToken OpenService(ServiceToken manager, const std::wstring& name,
+                                   std::uint32_t access) = 0;
+  virtual void CloseService(ServiceToken handle) = 0;  // CloseServiceHandle
+};
+
+// ---------------------------------------------------------------------------------
+// A second thread. The body is shared: the thread holds it for as long as it runs,
+// so a thread that is given up on never outlives what it works on.
+using ThreadToken = std::uintptr_t;  // a thread handle; 0 for none
+
+class ThreadBody {
+ public:
+  virtual ~ThreadBody() = default;
+  virtual std::uint32_t Run() = 0;  // the thread's whole life; its exit code
+};
+
+class Threads {
+ public:
+  virtual ~Threads() = default;
+  static constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
+  // CreateThread: default stack size, running at once; 0 when it cannot start.
+  virtual ThreadToken StartThread(std::shared_ptr<ThreadBody> body) = 0;
+  // WaitForSingleObject: true when the thread ended within `milliseconds`.
+  virtual bool WaitThread(ThreadToken thread, std::uint32_t milliseconds) = 0;
+  virtual void CloseThread(ThreadToken thread) = 0;  // CloseHandle
+};
+
+// ---------------------------------------------------------------------------------
+// HTTP(S) through WinINet (wininet.dll, from System32 only).
+using InternetToken = std::uintptr_t;  // an HINTERNET; 0 for none
+
+class Network {
+ public:
+  virtual ~Network() = default;
+  // InternetOpenW(agent, accessType, no proxy, no bypass list, no flags).
+  virtual InternetToken OpenSession(const std::wstring& agent, std::uint32_t accessType) = 0;
+  // InternetOpenUrlW(session, url, no headers, flags, context 0).
+  virtual InternetToken OpenUrl(InternetToken session, const std::wstring& url,
+                                std::uint32_t flags) = 0;
+  // HttpQueryInfoW(request, infoLevel, buffer, *size bytes, index 0); on success
+  // *size is the byte count written, less the terminating null.
+  virtual bool QueryInfo(InternetToken request, std::uint32_t infoLevel, void* buffer,
+                         std::uint32_t* size) = 0;
+  // InternetReadFile: up to `size` bytes; *read is the count.
+  virtual bool Read(InternetToken request, void* buffer, std::uint32_t size,
+                    std::uint32_t* read) = 0;
+  virtual void CloseInternetHandle(InternetToken handle) = 0;  // InternetCloseHandle
+};
+
+// ---------------------------------------------------------------------------------
+// Authenticode (wintrust.dll, from System32 only).
+class Trust {
+ public:
+  virtual ~Trust() = default;
+  // WinVerifyTrust(no window, WINTRUST_ACTION_GENERIC_VERIFY_V2) on the file `path`:
+  // WINTRUST_FILE_INFO {16, path, no handle, no subject}; WINTRUST_DATA {48, no
+  // policy or SIP data, WTD_UI_NONE, WTD_REVOKE_NONE, WTD_CHOICE_FILE,
+  // WTD_STATEACTION_VERIFY, no URL reference, no provider flags, UI context 0};
+  // then once more on the same data with WTD_STATEACTION_CLOSE to release its
+  // state. The first call's result.
+  virtual std::int32_t VerifyFile(const std::wstring& path) = 0;
+};
+
+// ---------------------------------------------------------------------------------
+// Libraries that the program loads by a name it was given.
+using LibraryToken = std::uintptr_t;  // an HMODULE; 0 for none
+
+class Libraries {
+ public:
+  virtual ~Libraries() = default;
+  virtual LibraryToken LoadLibrary(const std::wstring& name) = 0;  // LoadLibraryW
+  // GetProcAddress(library, name) and, when found, a call of it with no arguments:
+  // its 32-bit result. nullopt when there is no such export.
+  virtual std::optional<std::int32_t> CallExport(LibraryToken library, const char* name) = 0;
+  virtual void FreeLibrary(LibraryToken library) = 0;
+};
+
+// ---------------------------------------------------------------------------------
 // Clock and standard output.
 struct LocalTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -238,21 +384,31 @@ struct Platform {
   Processes& processes;
   PowerControl& power;
   Clock& clock;
+  Services& services;
+  Threads& threads;
+  Network& network;
+  Trust& trust;
+  Libraries& libraries;
 };
 
 // Owns one token that a service hands out (a registry key, a package handle) and
 // gives it back through `Close` exactly once, on every way out; a token of 0, which
 // stands for none, is not given back. Never copied.
-template <class Service, class Token, void (Service::*Close)(Token)>
+template <class Service, class Token, void (Service::*CloseToken)(Token)>
 class ScopedToken {
  public:
-  explicit ScopedToken(Service& service) : service_(service) {}
+  explicit ScopedToken(Service& service, Token token = 0) : service_(service), token_(token) {}
   ScopedToken(const ScopedToken&) = delete;
   ScopedToken& operator=(const ScopedToken&) = delete;
   ~ScopedToken() {
-    if (token_ != 0) (service_.*Close)(token_);
+    if (token_ != 0) (service_.*CloseToken)(token_);
   }
   Token* Receive() { return &token_; }
+  // Gives the token back now rather than at the end of the scope.
+  void Close() {
+    if (token_ != 0) (service_.*CloseToken)(token_);
+    token_ = 0;
+  }
   Token get() const { return token_; }
 
  private:
@@ -260,7 +416,10 @@ class ScopedToken {
   Token token_ = 0;
 };
 
-// An open registry key, closed on every way out.
+// Open handles of each kind, closed on every way out.
 using RegistryKey = ScopedToken<Registry, KeyToken, &Registry::CloseKey>;
+using ServiceHandle = ScopedToken<Services, ServiceToken, &Services::CloseService>;
+using InternetHandle = ScopedToken<Network, InternetToken, &Network::CloseInternetHandle>;
+using FileHandle = ScopedToken<FileSystem, FileToken, &FileSystem::CloseFile>;
 
 }  // namespace korvana

@@ -19,6 +19,7 @@ inline constexpr std::uint32_t MB_ICONINFORMATION = 0x00000040;
 inline constexpr std::uint32_t MB_SETFOREGROUND = 0x00010000;
 inline constexpr std::uint32_t MB_TOPMOST = 0x00040000;
 inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 
@@ -33,6 +34,7 @@ inline constexpr std::uint32_t ERROR_NO_DATA = 232;
 inline constexpr std::uint32_t ERROR_MORE_DATA = 234;
 inline constexpr std::uint32_t ERROR_NO_MORE_ITEMS = 259;
 inline constexpr std::uint32_t ERROR_NOT_ALL_ASSIGNED = 1300;
+inline constexpr std::uint32_t ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
 inline constexpr std::uint32_t ERROR_INSTALL_USEREXIT = 1602;
 inline constexpr std::uint32_t ERROR_INSTALL_FAILURE = 1603;
 inline constexpr std::uint32_t ERROR_PRODUCT_VERSION = 1638;
@@ -41,6 +43,7 @@ inline constexpr std::uint32_t ERROR_SUCCESS_REBOOT_REQUIRED = 3010;
 inline constexpr std::uint32_t ERROR_SUCCESS_RESTART_REQUIRED = 3011;
 
 // Registry access.
+inline constexpr std::uint32_t KEY_QUERY_VALUE = 0x00000001;
 inline constexpr std::uint32_t KEY_READ = 0x00020019;
 inline constexpr std::uint32_t KEY_WRITE = 0x00020006;
 inline constexpr std::uint32_t KEY_WOW64_32KEY = 0x00000200;
@@ -67,5 +70,25 @@ inline constexpr int INSTALLSTATE_ABSENT = 2;
 inline constexpr int INSTALLSTATE_DEFAULT = 5;
 inline constexpr std::uint32_t MSIINSTALLCONTEXT_MACHINE = 4;
 inline constexpr std::uint32_t MSICODE_PRODUCT = 0;
+
+// Window messages.
+inline constexpr std::uint32_t WM_DESTROY = 0x0002;
+inline constexpr std::uint32_t WM_COMMAND = 0x0111;
+inline constexpr std::uint32_t WM_USER = 0x0400;
+
+// Service control manager.
+inline constexpr std::uint32_t SC_MANAGER_ENUMERATE_SERVICE = 0x0004;
+inline constexpr std::uint32_t SERVICE_QUERY_STATUS = 0x0004;
+
+// Files.
+inline constexpr std::uint32_t GENERIC_WRITE = 0x40000000;
+inline constexpr std::uint32_t CREATE_ALWAYS = 2;
+inline constexpr std::uint32_t FILE_ATTRIBUTE_NORMAL = 0x00000080;
+
+// WinINet.
+inline constexpr std::uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0;
+inline constexpr std::uint32_t HTTP_QUERY_CONTENT_DISPOSITION = 47;
+inline constexpr std::uint32_t INTERNET_FLAG_RELOAD = 0x80000000;
+inline constexpr std::uint32_t INTERNET_FLAG_NO_CACHE_WRITE = 0x04000000;
 
 }  // namespace korvana::win

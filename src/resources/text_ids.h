@@ -12,14 +12,25 @@ inline constexpr std::uint16_t kInstallQuestion = 103;
 inline constexpr std::uint16_t kPluginCaption = 104;
 inline constexpr std::uint16_t kCspFailed = 105;
 inline constexpr std::uint16_t kPluginFailed = 106;
+inline constexpr std::uint16_t kInstalledCspNeedsRestart = 107;
+inline constexpr std::uint16_t kInstalledNeedsRestart = 108;
+inline constexpr std::uint16_t kInstalledCsp = 109;
+inline constexpr std::uint16_t kInstalled = 110;
 inline constexpr std::uint16_t kRestartFailed = 111;
+inline constexpr std::uint16_t kBrowserDownloading = 115;
 inline constexpr std::uint16_t kNeedsWindows2000Sp4 = 117;
 inline constexpr std::uint16_t kNeedsWindowsXpSp2 = 118;
 inline constexpr std::uint16_t kNeedsWindows2003Sp1 = 119;
 inline constexpr std::uint16_t kCspCaption = 122;
+inline constexpr std::uint16_t kBrowserVerifying = 123;
+inline constexpr std::uint16_t kBrowserInstalling = 124;
+inline constexpr std::uint16_t kBrowserInstalled = 125;
+inline constexpr std::uint16_t kBrowserDownloadFailed = 126;
+inline constexpr std::uint16_t kBrowserVerifyFailed = 127;
 inline constexpr std::uint16_t kUpdateCaption = 128;
 inline constexpr std::uint16_t kErrorCaption = 129;
 inline constexpr std::uint16_t kInstalledVersionUnreadable = 131;
+inline constexpr std::uint16_t kBrowserInstallFailed = 132;
 inline constexpr std::uint16_t kNewPackageUnopenable = 133;
 inline constexpr std::uint16_t kNewPackageVersionUnreadable = 134;
 inline constexpr std::uint16_t kNewPackageNotFound = 135;
@@ -34,5 +45,11 @@ inline constexpr std::uint16_t kUpdateQuestion = 153;
 
 // Other resources.
 inline constexpr std::uint16_t kIconId = 100;
+
+// The completion dialog and its controls.
+inline constexpr std::uint16_t kCompletionDialogId = 40110;
+inline constexpr int kCompletionMessage = 41028;
+inline constexpr int kBrowserBox = 41029;
+inline constexpr int kRestartBox = 41027;
 
 }  // namespace korvana

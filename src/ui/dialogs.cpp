@@ -6,8 +6,4 @@ namespace korvana {
 
 Status ShowConfigurationDialog(Platform&, SetupOptions&) { return win::ERROR_CALL_NOT_IMPLEMENTED; }
 
-Status ShowCompletionDialog(Platform&, const SetupOptions&, bool&) {
-  return win::ERROR_CALL_NOT_IMPLEMENTED;
-}
-
 }  // namespace korvana

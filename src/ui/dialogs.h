@@ -11,8 +11,9 @@ namespace korvana {
 // yet: it answers ERROR_CALL_NOT_IMPLEMENTED and the run ends there.
 Status ShowConfigurationDialog(Platform& platform, SetupOptions& options);
 
-// Completion (dialog 40110): reads and may write `rebootRequested`. Returns 0 when
-// shown. Not built yet: it answers ERROR_CALL_NOT_IMPLEMENTED and the run ends there.
+// Completion (dialog 40110), modal, no owner: reads and may write `rebootRequested`.
+// 0 once it has closed; the status of a dialog that could not be shown, which
+// leaves `rebootRequested` as it was.
 Status ShowCompletionDialog(Platform& platform, const SetupOptions& options, bool& rebootRequested);
 
 }  // namespace korvana

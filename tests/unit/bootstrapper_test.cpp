@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "fake_platform.h"
+#include "resources/text_ids.h"
 
 namespace korvana {
 namespace {
@@ -93,9 +94,7 @@ TEST(RunBootstrapper, ExitCodesOfTheWholeRun) {
       {"install failure", {}, true, 99, {6, 1}, 1603, 1603, true},
       {"install failure, silent", {L"-silent"}, true, 99, {}, 1603, 1603, true},
       {"restart needed, silent, norestart", {L"-silent", L"-norestart"}, true, 99, {}, 3010, 0, true},
-      // The completion dialog is not built yet: an interactive success stops there
-      // with ERROR_CALL_NOT_IMPLEMENTED rather than pretending to have finished.
-      {"interactive success", {}, true, 99, {6}, 0, 120, true},
+      {"interactive success", {}, true, 99, {6}, 0, 0, true},
       // So is the CSP installation: CSP mode ends before any script or msiexec.
       {"CSP mode", {L"-csp", L"-silent"}, true, 99, {}, 0, 120, false},
   };
@@ -242,9 +241,18 @@ TEST(RunBootstrapper, TheRestartMarkerIsReadAndDeletedAfterSuccessOnly) {
     bool restartAsked;
     bool markerAfter;
     std::uint32_t exitCode;
+    bool restartFailedBox = false;
+    std::optional<bool> restartBoxAtOk = std::nullopt;  // interactive: as the user leaves it
   };
   const Case cases[] = {
       {"installer asks, silent: restart", {L"-silent"}, false, 3010, true, true, false, 0},
+      // Interactive: the completion dialog asks; OK with the restart box ticked restarts.
+      {"dialog, box left ticked: restart", {}, false, 3010, true, true, false, 0},
+      {"dialog, restart refused: 111 and 7", {}, false, 3010, false, true, false, 7, true},
+      {"dialog, box unticked: no restart, no 111", {}, false, 3010, true, false, false, 0, false, false},
+      {"dialog, norestart: box starts unticked", {L"-norestart"}, false, 3010, true, false, false, 0},
+      // Refused, but no marker asked for it: nothing to report.
+      {"dialog, ticked without a marker, refused", {}, false, 0, false, true, false, 0, false, true},
       {"1641 too", {L"-silent"}, false, 1641, true, true, false, 0},
       {"refused restart still exits 0", {L"-silent"}, false, 3011, false, true, false, 0},
       {"norestart: no restart, marker gone", {L"-silent", L"-norestart"}, false, 3010, true, false, false, 0},
@@ -258,8 +266,20 @@ TEST(RunBootstrapper, TheRestartMarkerIsReadAndDeletedAfterSuccessOnly) {
     if (c.markerBefore) m.keys.insert(kMarker);
     m.installerResult = c.installerResult;
     m.exitWindowsAccepts = c.restartAccepted;
+    m.onDialog = [&](testing::FakeDialog& dialog) {
+      dialog.Init();
+      dialog.Check(kBrowserBox, false);
+      if (c.restartBoxAtOk) dialog.Check(kRestartBox, *c.restartBoxAtOk);
+      dialog.Press(1);
+    };
     EXPECT_EQ(m.Run(c.args), c.exitCode);
     EXPECT_EQ(!m.exitWindowsCalls.empty(), c.restartAsked);
+    bool silent = std::count(c.args.begin(), c.args.end(), L"-silent") != 0;
+    EXPECT_EQ(m.Count("DialogBoxParam"), silent ? 0 : 1);
+    const std::vector<std::wstring> texts = m.Texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(),
+                         L"Не удалось произвести перезагрузку.\nПерезагрузите компьютер вручную."),
+              c.restartFailedBox ? 1 : 0);
     EXPECT_EQ(m.keys.count(kMarker) == 1, c.markerAfter);
     EXPECT_EQ(m.openKeys, 0);
   }

@@ -35,7 +35,8 @@ bool MatchFrom(const std::wstring& p, std::size_t pi, const std::wstring& n, std
 }  // namespace
 
 FakePlatform::FakePlatform()
-    : platform_{*this, catalog_, *this, *this, *this, *this, *this, *this, *this, *this} {}
+    : platform_{*this, catalog_, *this, *this, *this, *this, *this, *this, *this, *this,
+                *this, *this, *this, *this, *this} {}
 
 bool FakePlatform::Matches(const std::wstring& pattern, const std::wstring& name) {
   return MatchFrom(pattern, 0, name, 0);
@@ -425,6 +426,241 @@ LocalTime FakePlatform::Now() {
 void FakePlatform::WriteLine(const std::wstring& text) {
   calls.push_back("_putws");
   stdoutLines.push_back(text);
+}
+
+// ---- Handles of every kind ---------------------------------------------------------
+std::uintptr_t FakePlatform::OpenHandle(const std::string& kind) {
+  std::uintptr_t token = nextToken_++;
+  openHandles[token] = kind;
+  return token;
+}
+
+bool FakePlatform::CloseHandleOf(std::uintptr_t token, const std::string& kind) {
+  auto it = openHandles.find(token);
+  if (it == openHandles.end() || it->second != kind) {
+    handleFaults.push_back("closed a " + kind + " handle that was not open");
+    return false;
+  }
+  openHandles.erase(it);
+  return true;
+}
+
+int FakePlatform::OpenCount(const std::string& kind) const {
+  return static_cast<int>(std::count_if(openHandles.begin(), openHandles.end(),
+                                        [&](const auto& h) { return h.second == kind; }));
+}
+
+// ---- UserInterface: dialogs --------------------------------------------------------
+std::intptr_t FakePlatform::ShowDialog(std::uint16_t templateId, DialogLogic& logic) {
+  calls.push_back("DialogBoxParam");
+  dialogsShown.push_back(templateId);
+  if (dialogFails) return -1;
+  FakeDialog dialog(logic);
+  if (onDialog) {
+    onDialog(dialog);
+  } else {  // the user leaves the browser out and presses OK
+    dialog.Init();
+    dialog.Check(41029, false);
+    dialog.Press(1);
+  }
+  return dialog.endedWith.value_or(0);
+}
+
+bool FakePlatform::PostMessage(WindowToken window, std::uint32_t message, std::uintptr_t wParam,
+                               std::intptr_t lParam) {
+  calls.push_back("PostMessage");
+  posted.push_back({window, message, wParam, lParam});
+  return true;
+}
+
+// ---- FileSystem: written files -------------------------------------------------------
+TextRead FakePlatform::GetCurrentDirectory() {
+  calls.push_back("GetCurrentDirectory");
+  if (!currentDirectory) return {false, L"", 5};
+  return {true, *currentDirectory, 0};
+}
+
+FileToken FakePlatform::CreateFile(const std::wstring& path, std::uint32_t access,
+                                   std::uint32_t share, std::uint32_t disposition,
+                                   std::uint32_t attributes) {
+  calls.push_back("CreateFile");
+  createdFiles.push_back({path, access, share, disposition, attributes});
+  if (failingCreates.count(path)) return 0;
+  fileContents[path].clear();  // CREATE_ALWAYS
+  FileToken file = OpenHandle("file");
+  openFilePaths_[file] = path;
+  return file;
+}
+
+bool FakePlatform::WriteFile(FileToken file, const void* data, std::uint32_t size) {
+  calls.push_back("WriteFile");
+  auto it = openFilePaths_.find(file);
+  if (it == openFilePaths_.end()) return false;
+  if (writesBeforeFailure >= 0 && writes_ >= writesBeforeFailure) return false;
+  ++writes_;
+  fileContents[it->second].append(static_cast<const char*>(data), size);
+  return true;
+}
+
+void FakePlatform::CloseFile(FileToken file) {
+  calls.push_back("CloseFile");
+  if (CloseHandleOf(file, "file")) openFilePaths_.erase(file);
+}
+
+// ---- Registry: values -------------------------------------------------------------
+Status FakePlatform::OpenSubKey(KeyToken parent, const std::wstring& subKey, std::uint32_t access,
+                                KeyToken* key) {
+  calls.push_back("RegOpenKeyEx");
+  auto it = openKeyNames_.find(parent);
+  if (it == openKeyNames_.end()) return 6;  // ERROR_INVALID_HANDLE
+  std::wstring name = it->second + L"\\" + subKey;
+  registryCalls.push_back({"open", name, access, DeleteKeyRoute::Advapi32});
+  if (failingOpens.count(name)) return 5;
+  if (!keys.count(name)) return 2;
+  *key = nextKey_++;
+  openKeyNames_[*key] = name;
+  ++openKeys;
+  return 0;
+}
+
+Status FakePlatform::QueryValue(KeyToken key, const std::wstring& name, void* buffer,
+                                std::uint32_t* size) {
+  calls.push_back("RegQueryValueEx");
+  auto k = openKeyNames_.find(key);
+  if (k == openKeyNames_.end()) return 6;
+  auto v = registryValues.find(k->second + L"|" + name);
+  if (v == registryValues.end()) return 2;
+  // Stored as REG_SZ is: the characters and a terminating null.
+  std::uint32_t bytes = static_cast<std::uint32_t>((v->second.size() + 1) * sizeof(wchar_t));
+  if (bytes > *size) {
+    *size = bytes;
+    return 234;  // ERROR_MORE_DATA
+  }
+  std::copy(v->second.c_str(), v->second.c_str() + v->second.size() + 1, static_cast<wchar_t*>(buffer));
+  *size = bytes;
+  return 0;
+}
+
+// ---- Services ----------------------------------------------------------------------
+ServiceToken FakePlatform::OpenManager(std::uint32_t access) {
+  calls.push_back("OpenSCManager");
+  serviceAccesses.push_back(access);
+  return serviceManagerFails ? 0 : OpenHandle("service");
+}
+
+ServiceToken FakePlatform::OpenService(ServiceToken, const std::wstring& name, std::uint32_t access) {
+  calls.push_back("OpenService");
+  serviceAccesses.push_back(access);
+  return services.count(name) ? OpenHandle("service") : 0;
+}
+
+void FakePlatform::CloseService(ServiceToken handle) {
+  calls.push_back("CloseServiceHandle");
+  CloseHandleOf(handle, "service");
+}
+
+// ---- Threads -------------------------------------------------------------------------
+ThreadToken FakePlatform::StartThread(std::shared_ptr<ThreadBody> body) {
+  calls.push_back("CreateThread");
+  if (threadStartFails) return 0;
+  startedThreads.push_back(std::move(body));
+  return OpenHandle("thread");
+}
+
+bool FakePlatform::WaitThread(ThreadToken, std::uint32_t milliseconds) {
+  calls.push_back("WaitForSingleObject");
+  threadWaits.push_back(milliseconds);
+  return threadEndsInTime;
+}
+
+void FakePlatform::CloseThread(ThreadToken thread) {
+  calls.push_back("CloseThreadHandle");
+  CloseHandleOf(thread, "thread");
+}
+
+// ---- Network ---------------------------------------------------------------------------
+InternetToken FakePlatform::OpenSession(const std::wstring& agent, std::uint32_t accessType) {
+  calls.push_back("InternetOpen");
+  sessions.push_back({agent, accessType});
+  return sessionFails ? 0 : OpenHandle("internet");
+}
+
+InternetToken FakePlatform::OpenUrl(InternetToken, const std::wstring& url, std::uint32_t flags) {
+  calls.push_back("InternetOpenUrl");
+  urlsOpened.push_back({url, flags});
+  nextChunk_ = 0;
+  reads_ = 0;
+  return urlFails ? 0 : OpenHandle("internet");
+}
+
+bool FakePlatform::QueryInfo(InternetToken, std::uint32_t infoLevel, void* buffer,
+                             std::uint32_t* size) {
+  calls.push_back("HttpQueryInfo");
+  headerQueries.push_back(infoLevel);
+  if (!contentDisposition) return false;  // ERROR_HTTP_HEADER_NOT_FOUND
+  std::uint32_t bytes = static_cast<std::uint32_t>(contentDisposition->size() * sizeof(wchar_t));
+  if (bytes + sizeof(wchar_t) > *size) {
+    *size = bytes + sizeof(wchar_t);
+    return false;  // ERROR_INSUFFICIENT_BUFFER
+  }
+  std::copy(contentDisposition->c_str(), contentDisposition->c_str() + contentDisposition->size() + 1,
+            static_cast<wchar_t*>(buffer));
+  *size = bytes;
+  return true;
+}
+
+bool FakePlatform::Read(InternetToken, void* buffer, std::uint32_t size, std::uint32_t* read) {
+  calls.push_back("InternetReadFile");
+  readSizes.push_back(size);
+  if (onRead) onRead();
+  *read = 0;
+  if (readsBeforeFailure >= 0 && reads_ >= readsBeforeFailure) return false;
+  ++reads_;
+  if (nextChunk_ >= bodyChunks.size()) return true;
+  const std::string& chunk = bodyChunks[nextChunk_++];
+  std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(chunk.size(), size));
+  std::copy(chunk.data(), chunk.data() + n, static_cast<char*>(buffer));
+  *read = n;
+  return true;
+}
+
+void FakePlatform::CloseInternetHandle(InternetToken handle) {
+  calls.push_back("InternetCloseHandle");
+  CloseHandleOf(handle, "internet");
+}
+
+// ---- Trust -------------------------------------------------------------------------------
+std::int32_t FakePlatform::VerifyFile(const std::wstring& path) {
+  calls.push_back("WinVerifyTrust");
+  verifiedPaths.push_back(path);
+  auto it = trustResults.find(path);
+  return it == trustResults.end() ? 0 : it->second;
+}
+
+// ---- Libraries -----------------------------------------------------------------------------
+LibraryToken FakePlatform::LoadLibrary(const std::wstring& name) {
+  calls.push_back("LoadLibrary");
+  loadedLibraries.push_back(name);
+  if (!libraries.count(name)) return 0;
+  LibraryToken library = OpenHandle("library");
+  openLibraryNames_[library] = name;
+  return library;
+}
+
+std::optional<std::int32_t> FakePlatform::CallExport(LibraryToken library, const char*) {
+  calls.push_back("GetProcAddress");
+  auto it = openLibraryNames_.find(library);
+  if (it == openLibraryNames_.end()) return std::nullopt;
+  std::optional<std::int32_t> result = libraries[it->second];
+  if (result) ++exportCalls;
+  return result;
+}
+
+void FakePlatform::FreeLibrary(LibraryToken library) {
+  calls.push_back("FreeLibrary");
+  auto it = openLibraryNames_.find(library);
+  if (it != openLibraryNames_.end()) freedLibraries.push_back(it->second);
+  if (CloseHandleOf(library, "library")) openLibraryNames_.erase(library);
 }
 
 }  // namespace korvana::testing

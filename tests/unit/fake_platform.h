@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -42,6 +43,47 @@ struct FakeProduct {
   int featureState = 3;  // INSTALLSTATE_LOCAL; 2 = absent
 };
 
+// The controls of a dialog the fake shows: texts, check and enabled states, and how
+// it ended. Tests drive the dialog's logic through it.
+class FakeDialog : public DialogControls {
+ public:
+  explicit FakeDialog(DialogLogic& logic) : logic_(logic) {}
+  static constexpr WindowToken kWindow = 0x40110;
+
+  std::map<int, std::wstring> texts;
+  std::set<int> checked;
+  std::set<int> disabled;
+  std::optional<std::intptr_t> endedWith;
+  std::vector<std::uint16_t> icons;
+  int broughtToFront = 0;
+
+  bool Init() { return logic_.OnInitDialog(*this); }
+  bool Send(std::uint32_t message, std::uintptr_t wParam = 0) {
+    return logic_.OnMessage(*this, message, wParam, 0);
+  }
+  bool Press(int id) { return Send(0x0111, static_cast<std::uintptr_t>(id)); }  // WM_COMMAND
+
+  WindowToken Window() override { return kWindow; }
+  void SetText(int id, const std::wstring& text) override { texts[id] = text; }
+  void Check(int id, bool on) override { on ? (void)checked.insert(id) : (void)checked.erase(id); }
+  bool IsChecked(int id) override { return checked.count(id) != 0; }
+  bool IsEnabled(int id) override { return disabled.count(id) == 0; }
+  void Enable(int id, bool on) override { on ? (void)disabled.erase(id) : (void)disabled.insert(id); }
+  void End(std::intptr_t result) override { endedWith = result; }
+  void SetIcon(std::uint16_t id) override { icons.push_back(id); }
+  void BringToFront() override { ++broughtToFront; }
+
+ private:
+  DialogLogic& logic_;
+};
+
+struct PostedMessage {
+  WindowToken window;
+  std::uint32_t message;
+  std::uintptr_t wParam;
+  std::intptr_t lParam;
+};
+
 class FakePlatform : public UserInterface,
                      public SystemProbes,
                      public CommandLine,
@@ -50,7 +92,12 @@ class FakePlatform : public UserInterface,
                      public WindowsInstaller,
                      public Processes,
                      public PowerControl,
-                     public Clock {
+                     public Clock,
+                     public Services,
+                     public Threads,
+                     public Network,
+                     public Trust,
+                     public Libraries {
  public:
   FakePlatform();
   Platform& platform() { return platform_; }
@@ -146,6 +193,75 @@ class FakePlatform : public UserInterface,
   LocalTime now{2026, 12, 7, 4, 36, 54};
   std::vector<std::wstring> stdoutLines;
 
+  // Dialogs: each template shown, and what the "user" does in it. Without a script
+  // the dialog is initialised, the browser box unchecked and OK pressed.
+  std::vector<std::uint16_t> dialogsShown;
+  std::function<void(FakeDialog&)> onDialog;
+  bool dialogFails = false;  // DialogBoxParamW returns -1
+  std::vector<PostedMessage> posted;
+
+  // Handles of every kind that a step opens (files, services, WinINet, threads,
+  // libraries): each token is open until closed once. Closing what is not open is
+  // recorded as a fault.
+  std::map<std::uintptr_t, std::string> openHandles;
+  std::vector<std::string> handleFaults;
+  int OpenCount(const std::string& kind) const;
+
+  // Files the program creates and writes: full contents by path as given.
+  std::optional<std::wstring> currentDirectory = std::wstring(L"C:\setup");
+  std::set<std::wstring> failingCreates;
+  int writesBeforeFailure = -1;  // -1: writes never fail
+  struct CreatedFile {
+    std::wstring path;
+    std::uint32_t access, share, disposition, attributes;
+  };
+  std::vector<CreatedFile> createdFiles;
+  std::map<std::wstring, std::string> fileContents;
+
+  // Registry values, by "HKLM\Key\Sub" + "|" + value name.
+  std::map<std::wstring, std::wstring> registryValues;
+
+  // Services that exist; the manager itself can be made to fail.
+  std::set<std::wstring> services;
+  bool serviceManagerFails = false;
+  std::vector<std::uint32_t> serviceAccesses;  // manager's, then each service's
+
+  // Threads: bodies started (run them by hand); whether a wait sees the thread end.
+  std::vector<std::shared_ptr<ThreadBody>> startedThreads;
+  bool threadStartFails = false;
+  bool threadEndsInTime = true;
+  std::vector<std::uint32_t> threadWaits;  // the time limits asked for
+
+  // Network: one response for every URL opened.
+  bool sessionFails = false;
+  bool urlFails = false;
+  std::optional<std::wstring> contentDisposition = std::wstring(L"attachment; filename=\"Yandex.exe\"");
+  std::vector<std::string> bodyChunks{"MZ body"};
+  int readsBeforeFailure = -1;  // -1: reads never fail
+  std::function<void()> onRead;  // runs before each read (e.g. a cancel arriving)
+  struct SessionOpened {
+    std::wstring agent;
+    std::uint32_t accessType;
+  };
+  std::vector<SessionOpened> sessions;
+  struct UrlOpened {
+    std::wstring url;
+    std::uint32_t flags;
+  };
+  std::vector<UrlOpened> urlsOpened;
+  std::vector<std::uint32_t> headerQueries;  // info levels asked for
+  std::vector<std::uint32_t> readSizes;
+
+  // Signature checks: the result by path (default 0, trusted), each path checked.
+  std::map<std::wstring, std::int32_t> trustResults;
+  std::vector<std::wstring> verifiedPaths;
+
+  // Libraries: those that load, their "KorvDllPatch" result (nullopt: no export).
+  std::map<std::wstring, std::optional<std::int32_t>> libraries;
+  std::vector<std::wstring> loadedLibraries;
+  std::vector<std::wstring> freedLibraries;
+  int exportCalls = 0;
+
   // ---- UserInterface -------------------------------------------------------------
   void CreateOwnerWindow() override;
   int ShowMessageBox(Owner owner, const std::wstring& text, const std::wstring& caption,
@@ -203,12 +319,57 @@ class FakePlatform : public UserInterface,
   // ---- Clock ---------------------------------------------------------------------
   LocalTime Now() override;
   void WriteLine(const std::wstring& text) override;
+  // ---- UserInterface: dialogs ----------------------------------------------------
+  std::intptr_t ShowDialog(std::uint16_t templateId, DialogLogic& logic) override;
+  bool PostMessage(WindowToken window, std::uint32_t message, std::uintptr_t wParam,
+                   std::intptr_t lParam) override;
+  // ---- FileSystem: written files -------------------------------------------------
+  TextRead GetCurrentDirectory() override;
+  FileToken CreateFile(const std::wstring& path, std::uint32_t access, std::uint32_t share,
+                       std::uint32_t disposition, std::uint32_t attributes) override;
+  bool WriteFile(FileToken file, const void* data, std::uint32_t size) override;
+  void CloseFile(FileToken file) override;
+  // ---- Registry: values ----------------------------------------------------------
+  Status OpenSubKey(KeyToken parent, const std::wstring& subKey, std::uint32_t access,
+                    KeyToken* key) override;
+  Status QueryValue(KeyToken key, const std::wstring& name, void* buffer,
+                    std::uint32_t* size) override;
+  // ---- Services ------------------------------------------------------------------
+  ServiceToken OpenManager(std::uint32_t access) override;
+  ServiceToken OpenService(ServiceToken manager, const std::wstring& name,
+                           std::uint32_t access) override;
+  void CloseService(ServiceToken handle) override;
+  // ---- Threads -------------------------------------------------------------------
+  ThreadToken StartThread(std::shared_ptr<ThreadBody> body) override;
+  bool WaitThread(ThreadToken thread, std::uint32_t milliseconds) override;
+  void CloseThread(ThreadToken thread) override;
+  // ---- Network -------------------------------------------------------------------
+  InternetToken OpenSession(const std::wstring& agent, std::uint32_t accessType) override;
+  InternetToken OpenUrl(InternetToken session, const std::wstring& url, std::uint32_t flags) override;
+  bool QueryInfo(InternetToken request, std::uint32_t infoLevel, void* buffer,
+                 std::uint32_t* size) override;
+  bool Read(InternetToken request, void* buffer, std::uint32_t size, std::uint32_t* read) override;
+  void CloseInternetHandle(InternetToken handle) override;
+  // ---- Trust ---------------------------------------------------------------------
+  std::int32_t VerifyFile(const std::wstring& path) override;
+  // ---- Libraries -----------------------------------------------------------------
+  LibraryToken LoadLibrary(const std::wstring& name) override;
+  std::optional<std::int32_t> CallExport(LibraryToken library, const char* name) override;
+  void FreeLibrary(LibraryToken library) override;
 
   // Wildcard match as the directory search does it: case-insensitive, '*' and '?'.
   static bool Matches(const std::wstring& pattern, const std::wstring& name);
 
  private:
   std::wstring KeyName(RegistryRoot root, const std::wstring& subKey) const;
+  std::uintptr_t OpenHandle(const std::string& kind);
+  bool CloseHandleOf(std::uintptr_t token, const std::string& kind);
+  std::uintptr_t nextToken_ = 0x10000;
+  std::map<FileToken, std::wstring> openFilePaths_;
+  std::map<LibraryToken, std::wstring> openLibraryNames_;
+  std::size_t nextChunk_ = 0;
+  int writes_ = 0;
+  int reads_ = 0;
   std::map<KeyToken, std::wstring> openKeyNames_;
   KeyToken nextKey_ = 0x100;
   std::map<MsiHandle, std::wstring> openPackages_;

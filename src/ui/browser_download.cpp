@@ -1,0 +1,111 @@
+#include "ui/browser_download.h"
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/text.h"
+#include "platform/win_constants.h"
+#include "ui/content_disposition.h"
+
+#ifndef KORVANA_DOWNLOAD_HOST
+#error "KORVANA_DOWNLOAD_HOST is a build setting (CMake cache variable of the same name)"
+#endif
+
+namespace korvana {
+namespace {
+
+constexpr wchar_t kAgent[] = L"Korvana Setup";
+constexpr wchar_t kDownloadPath[] = L"/download/yandex-browser";
+// The header is read into 520 bytes, 260 characters with the terminating null.
+constexpr std::uint32_t kHeaderBytes = 520;
+constexpr std::uint32_t kTransferBytes = 0x10000;
+// Every download fetches anew and leaves nothing in the user's WinINet cache: a retry
+// after a damaged download must not be served the same bytes from the cache, and an
+// installer of hundreds of megabytes has no business there.
+constexpr std::uint32_t kUrlFlags = win::INTERNET_FLAG_RELOAD | win::INTERNET_FLAG_NO_CACHE_WRITE;
+
+constexpr wchar_t kPatchKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KorvPatches";
+constexpr wchar_t kPatchSubKey[] = L"SCHANNEL";
+constexpr wchar_t kPatchValue[] = L"Patch Dll";
+constexpr std::uint32_t kPatchValueBytes = 520;
+constexpr char kPatchEntry[] = "KorvDllPatch";
+
+// Streams the response body into `file`; false when a write fails or a stop is
+// requested. A failed read ends the transfer like the end of the data: the file is
+// kept, and a truncated installer then fails its signature check.
+bool Transfer(Platform& platform, InternetToken request, FileToken file, const StopRequest& stop) {
+  std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kTransferBytes]);
+  for (;;) {
+    if (stop) return false;
+    std::uint32_t read = 0;
+    if (!platform.network.Read(request, buffer.get(), kTransferBytes, &read) || read == 0)
+      return true;
+    if (stop) return false;
+    if (!platform.files.WriteFile(file, buffer.get(), read)) return false;
+  }
+}
+
+}  // namespace
+
+std::wstring BrowserDownloadUrl() {
+  return std::wstring(L"https://") + KORVANA_DOWNLOAD_HOST + kDownloadPath;
+}
+
+void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone) {
+  if (schannelPatchDone) return;
+  schannelPatchDone = true;  // once per process, whatever follows
+
+  RegistryKey patches(platform.registry);
+  if (platform.registry.OpenKey(RegistryRoot::LocalMachine, kPatchKey, win::KEY_QUERY_VALUE,
+                                patches.Receive()) != 0)
+    return;
+  RegistryKey schannel(platform.registry);
+  if (platform.registry.OpenSubKey(patches.get(), kPatchSubKey, win::KEY_QUERY_VALUE,
+                                   schannel.Receive()) != 0)
+    return;
+  wchar_t value[kPatchValueBytes / sizeof(wchar_t)] = {};
+  std::uint32_t size = kPatchValueBytes;
+  if (platform.registry.QueryValue(schannel.get(), kPatchValue, value, &size) != 0) return;
+
+  // The buffer was zero-filled; a value that filled it without a null is cut at its
+  // last character rather than read past.
+  std::wstring library = UpToFirstNull(value, sizeof value / sizeof value[0] - 1);
+  if (platform.system.IsModuleLoaded(library)) return;
+  LibraryToken module = platform.libraries.LoadLibrary(library);
+  if (module == 0) return;
+  std::optional<std::int32_t> result = platform.libraries.CallExport(module, kPatchEntry);
+  // A patch that reports failure is unloaded; one that worked, or a library without
+  // the entry, stays for the rest of the process.
+  if (result.has_value() && *result == 0) platform.libraries.FreeLibrary(module);
+}
+
+std::wstring DownloadBrowserInstaller(Platform& platform, const std::wstring& url,
+                                      const StopRequest& stop, bool& schannelPatchDone) {
+  ApplySchannelPatch(platform, schannelPatchDone);
+
+  InternetHandle session(platform.network,
+                         platform.network.OpenSession(kAgent, win::INTERNET_OPEN_TYPE_PRECONFIG));
+  if (session.get() == 0 || stop) return {};
+  InternetHandle request(platform.network, platform.network.OpenUrl(session.get(), url, kUrlFlags));
+  if (request.get() == 0 || stop) return {};
+
+  wchar_t header[kHeaderBytes / sizeof(wchar_t)] = {};
+  std::uint32_t size = kHeaderBytes;
+  if (!platform.network.QueryInfo(request.get(), win::HTTP_QUERY_CONTENT_DISPOSITION, header, &size))
+    return {};
+  std::size_t characters = size / sizeof(wchar_t);
+  if (characters > sizeof header / sizeof header[0]) characters = sizeof header / sizeof header[0];
+  std::optional<std::wstring> name = ScanAttachmentFileName(header, characters);
+  // Only a plain name: a server must not choose where on this machine we write.
+  if (!name || !IsPlainFileName(*name)) return {};
+
+  FileHandle file(platform.files,
+                  platform.files.CreateFile(*name, win::GENERIC_WRITE, 0, win::CREATE_ALWAYS,
+                                            win::FILE_ATTRIBUTE_NORMAL));
+  if (file.get() == 0) return {};
+  if (!Transfer(platform, request.get(), file.get(), stop)) return {};
+  file.Close();
+  return *name;
+}
+
+}  // namespace korvana

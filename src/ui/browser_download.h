@@ -1,0 +1,31 @@
+// The browser offer's network half: the download address, the download itself and
+// the maker's optional TLS patch that must be in place before it.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace korvana {
+
+// Set by the completion dialog when the user cancels; the download checks it between
+// network reads and file writes and gives up at once.
+using StopRequest = std::atomic<bool>;
+
+// https://<download host>/download/yandex-browser; the host is a build setting.
+std::wstring BrowserDownloadUrl();
+
+// Loads the SCHANNEL patch library named in the registry and calls its entry, at
+// most once per process: `schannelPatchDone` is set on the first call, whatever
+// follows.
+void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone);
+
+// GETs `url` and streams the body into a file in the current directory, named by the
+// response's Content-Disposition header. The name as it came in the header, or empty
+// on any failure (no header, a name that is not a plain file name, a failed create or
+// write, a stop request). Applies the SCHANNEL patch first.
+std::wstring DownloadBrowserInstaller(Platform& platform, const std::wstring& url,
+                                      const StopRequest& stop, bool& schannelPatchDone);
+
+}  // namespace korvana

@@ -1,0 +1,49 @@
+#include "ui/browser_worker.h"
+
+#include <utility>
+
+namespace korvana {
+
+BrowserInstallWorker::BrowserInstallWorker(Platform& platform, WindowToken dialog, std::wstring url,
+                                           bool& schannelPatchDone)
+    : platform_(platform), dialog_(dialog), url_(std::move(url)), schannelPatchDone_(schannelPatchDone) {}
+
+// A worker that was told to stop posts nothing more: its dialog is closing or gone.
+void BrowserInstallWorker::Post(std::uint32_t message, std::uintptr_t wParam) {
+  if (!stop_) platform_.ui.PostMessage(dialog_, message, wParam, 0);
+}
+
+std::uint32_t BrowserInstallWorker::Fail() {
+  Post(WM_BROWSER_FAILED);
+  return 1;
+}
+
+std::uint32_t BrowserInstallWorker::Run() {
+  Post(WM_BROWSER_STEP);  // download
+  std::wstring name = DownloadBrowserInstaller(platform_, url_, stop_, schannelPatchDone_);
+  if (name.empty()) return Fail();
+
+  Post(WM_BROWSER_STEP);  // signature check
+  if (stop_) return 1;
+  // The installer is checked and then started by one full path, so the file that
+  // runs is the file that was checked: a bare name would be looked for beside the
+  // executable first, where anyone may have left a file of that name.
+  TextRead folder = platform_.files.GetCurrentDirectory();
+  if (!folder.ok || folder.value.empty()) return Fail();
+  std::wstring path = folder.value;
+  if (path.back() != L'\\') path += L'\\';
+  path += name;
+  if (platform_.trust.VerifyFile(path) != 0) return Fail();
+
+  Post(WM_BROWSER_STEP);  // installation
+  if (stop_) return 1;
+  // Quoted, so that a name with a blank is not cut into a program and its arguments.
+  Status installed = platform_.processes.RunAndWait(L"\"" + path + L"\"" + kBrowserInstallerOptions);
+  if (installed != 0) return Fail();
+
+  Post(WM_BROWSER_STEP);  // done
+  Post(win::WM_COMMAND, static_cast<std::uintptr_t>(win::IDOK));
+  return 0;
+}
+
+}  // namespace korvana

@@ -1,0 +1,46 @@
+// The browser offer's second thread: download, signature check, silent install,
+// each step announced to the completion dialog by a posted message.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/win_constants.h"
+#include "ui/browser_download.h"
+
+namespace korvana {
+
+// Posted with wParam 0 and lParam 0. A step message announces the next step (or the
+// end of the last one); a failure message says the step last announced failed.
+inline constexpr std::uint32_t WM_BROWSER_STEP = win::WM_USER + 25;    // 0x0419
+inline constexpr std::uint32_t WM_BROWSER_FAILED = win::WM_USER + 26;  // 0x041A
+
+inline constexpr wchar_t kBrowserInstallerOptions[] =
+    L" --program-files-installation --silent --do-not-launch-browser";
+
+class BrowserInstallWorker final : public ThreadBody {
+ public:
+  // `schannelPatchDone` must outlive the thread: it is the process's once-flag.
+  BrowserInstallWorker(Platform& platform, WindowToken dialog, std::wstring url,
+                       bool& schannelPatchDone);
+
+  // 0 after the installer ran and reported success, 1 after any failure or a stop.
+  std::uint32_t Run() override;
+
+  // Asked by the dialog when the user cancels: the download gives up at its next
+  // read or write, no later step runs and nothing more is posted.
+  void RequestStop() { stop_ = true; }
+
+ private:
+  void Post(std::uint32_t message, std::uintptr_t wParam = 0);
+  std::uint32_t Fail();
+
+  Platform& platform_;
+  WindowToken dialog_;
+  std::wstring url_;
+  bool& schannelPatchDone_;
+  StopRequest stop_{false};
+};
+
+}  // namespace korvana

@@ -1,0 +1,176 @@
+#include "ui/completion_dialog.h"
+
+#include <utility>
+
+#include "ui/dialogs.h"
+#include "platform/restart.h"
+#include "platform/win_constants.h"
+#include "resources/text_ids.h"
+
+namespace korvana {
+namespace {
+
+constexpr wchar_t kBrowserService[] = L"YandexBrowserService";
+constexpr wchar_t kBrowserSessionKey[] = L"SOFTWARE\\Yandex\\YandexBrowser\\Session";
+// How long Cancel lets a running worker finish before giving up on it.
+constexpr std::uint32_t kCancelWaitMs = 100;
+
+// The browser box's label for each step, by the number of steps already shown, and
+// for a failure, by the number of the step that failed.
+constexpr std::uint16_t kStepCaptions[] = {text::kBrowserDownloading, text::kBrowserVerifying,
+                                           text::kBrowserInstalling, text::kBrowserInstalled};
+constexpr std::uint16_t kFailureCaptions[] = {0, text::kBrowserDownloadFailed,
+                                              text::kBrowserVerifyFailed,
+                                              text::kBrowserInstallFailed};
+
+// The process's once-flag of the TLS patch; a worker given up on may still read it
+// after the dialog is gone, so it lives as long as the process.
+bool schannelPatchDone = false;
+
+}  // namespace
+
+CompletionDialog::CompletionDialog(Platform& platform, bool cspMode, bool& rebootRequested,
+                                   bool& schannelPatchDone, std::wstring downloadUrl)
+    : platform_(platform),
+      cspMode_(cspMode),
+      rebootRequested_(rebootRequested),
+      schannelPatchDone_(schannelPatchDone),
+      downloadUrl_(std::move(downloadUrl)) {}
+
+// Every way out of the dialog collects its worker; this is for a dialog torn down
+// any other way.
+CompletionDialog::~CompletionDialog() {
+  if (worker_) worker_->RequestStop();
+  ReleaseWorker();
+}
+
+bool CompletionDialog::OnInitDialog(DialogControls& controls) {
+  std::uint16_t message;
+  if (rebootRequested_) {
+    controls.Check(kRestartBox, true);
+    message = cspMode_ ? text::kInstalledCspNeedsRestart : text::kInstalledNeedsRestart;
+  } else {
+    message = cspMode_ ? text::kInstalledCsp : text::kInstalled;
+  }
+  // Offered only where the browser is missing; the user may still choose either way.
+  if (!BrowserInstalled()) controls.Check(kBrowserBox, true);
+  controls.SetText(kCompletionMessage, platform_.texts.LoadText(message));
+  controls.SetIcon(kIconId);
+  controls.BringToFront();
+  return true;
+}
+
+// Its service, or else the current user's session key, means the browser is there.
+bool CompletionDialog::BrowserInstalled() {
+  {
+    ServiceHandle manager(platform_.services,
+                          platform_.services.OpenManager(win::SC_MANAGER_ENUMERATE_SERVICE));
+    if (manager.get() != 0) {
+      ServiceHandle service(platform_.services,
+                            platform_.services.OpenService(manager.get(), kBrowserService,
+                                                           win::SERVICE_QUERY_STATUS));
+      if (service.get() != 0) return true;
+    }
+  }
+  RegistryKey session(platform_.registry);
+  return platform_.registry.OpenKey(RegistryRoot::CurrentUser, kBrowserSessionKey, win::KEY_READ,
+                                    session.Receive()) == 0;
+}
+
+bool CompletionDialog::OnMessage(DialogControls& controls, std::uint32_t message,
+                                 std::uintptr_t wParam, std::intptr_t) {
+  // Once closed, nothing a late worker posted acts on the dialog.
+  if (closed_) return message == win::WM_COMMAND || message == WM_BROWSER_STEP ||
+                      message == WM_BROWSER_FAILED;
+  switch (message) {
+    case win::WM_COMMAND:
+      switch (wParam & 0xFFFF) {
+        case win::IDOK: return OnOk(controls);
+        case win::IDCANCEL: return OnCancel(controls);
+        default: return false;
+      }
+    case WM_BROWSER_STEP:
+      OnStep(controls);
+      return true;
+    case WM_BROWSER_FAILED:
+      OnFailed(controls);
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool CompletionDialog::OnOk(DialogControls& controls) {
+  if (browserWorker_ != 0) {
+    // A worker that posted its last message ends at once; waiting is safe because it
+    // never waits for this thread.
+    platform_.threads.WaitThread(browserWorker_, Threads::kInfinite);
+    ReleaseWorker();
+  }
+  if (controls.IsEnabled(kBrowserBox) && controls.IsChecked(kBrowserBox)) {
+    browserStep_ = 0;
+    worker_ = std::make_shared<BrowserInstallWorker>(platform_, controls.Window(), downloadUrl_,
+                                                     schannelPatchDone_);
+    browserWorker_ = platform_.threads.StartThread(worker_);
+    if (browserWorker_ == 0) {
+      worker_.reset();
+      Close(controls);
+      return false;
+    }
+    controls.Enable(kBrowserBox, false);
+    controls.Enable(win::IDOK, false);
+    return true;
+  }
+  if (controls.IsChecked(kRestartBox))
+    rebootRequested_ = RestartComputer(platform_.system, platform_.power);
+  Close(controls);
+  return true;
+}
+
+bool CompletionDialog::OnCancel(DialogControls& controls) {
+  if (browserWorker_ != 0) {
+    // Asked to stop first, so a worker between two reads ends within the wait; one
+    // blocked in the network is given up on. It holds its own share of what it
+    // works on and posts nothing more, so it can neither touch freed memory nor this
+    // dialog; it ends with the process. Terminating it instead could leave a lock
+    // held (heap, loader, WinINet) that the way out still needs.
+    worker_->RequestStop();
+    platform_.threads.WaitThread(browserWorker_, kCancelWaitMs);
+    ReleaseWorker();
+  }
+  Close(controls);
+  return true;
+}
+
+void CompletionDialog::OnStep(DialogControls& controls) {
+  if (browserStep_ >= 4) return;
+  controls.SetText(kBrowserBox, platform_.texts.LoadText(kStepCaptions[browserStep_]));
+  ++browserStep_;
+}
+
+void CompletionDialog::OnFailed(DialogControls& controls) {
+  if (browserStep_ >= 1 && browserStep_ <= 3)
+    controls.SetText(kBrowserBox, platform_.texts.LoadText(kFailureCaptions[browserStep_]));
+  controls.Enable(kBrowserBox, true);
+  controls.Enable(win::IDOK, true);
+}
+
+void CompletionDialog::Close(DialogControls& controls) {
+  closed_ = true;
+  controls.End(0);
+}
+
+void CompletionDialog::ReleaseWorker() {
+  if (browserWorker_ != 0) platform_.threads.CloseThread(browserWorker_);
+  browserWorker_ = 0;
+  worker_.reset();
+}
+
+Status ShowCompletionDialog(Platform& platform, const SetupOptions& options, bool& rebootRequested) {
+  CompletionDialog dialog(platform, options.cspMode, rebootRequested, schannelPatchDone,
+                          BrowserDownloadUrl());
+  return platform.ui.ShowDialog(kCompletionDialogId, dialog) == -1 ? win::ERROR_RESOURCE_TYPE_NOT_FOUND
+                                                                    : 0;
+}
+
+}  // namespace korvana

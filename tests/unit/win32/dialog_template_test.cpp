@@ -1,0 +1,213 @@
+// The completion dialog's template (40110) in the built executable, read as the dialog
+// manager reads it: an extended template, its font, and each control.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "win32/win32_test_support.h"
+
+namespace korvana::win32 {
+namespace {
+
+// A name that is either an ordinal (0xFFFF, then the number) or a null-terminated text.
+struct NameOrOrdinal {
+  WORD ordinal = 0;  // 0 when a text
+  std::wstring text;
+};
+
+struct ControlTemplate {
+  DWORD exStyle = 0;
+  DWORD style = 0;
+  short x = 0, y = 0, cx = 0, cy = 0;
+  DWORD id = 0;
+  NameOrOrdinal windowClass;
+  NameOrOrdinal title;
+};
+
+struct DialogTemplate {
+  WORD version = 0, signature = 0;
+  DWORD exStyle = 0;
+  DWORD style = 0;
+  short x = 0, y = 0, cx = 0, cy = 0;
+  NameOrOrdinal menu, windowClass;
+  std::wstring caption;
+  WORD pointSize = 0, weight = 0;
+  BYTE italic = 0, charset = 0;
+  std::wstring typeface;
+  std::vector<ControlTemplate> controls;
+};
+
+// Reads a DLGTEMPLATEEX; any read past the end marks the reader failed.
+class TemplateReader {
+ public:
+  TemplateReader(const BYTE* data, std::size_t size) : data_(data), size_(size) {}
+
+  bool failed() const { return failed_; }
+
+  template <typename T>
+  T Read() {
+    T value{};
+    if (pos_ + sizeof(T) > size_) {
+      failed_ = true;
+      return value;
+    }
+    std::memcpy(&value, data_ + pos_, sizeof(T));
+    pos_ += sizeof(T);
+    return value;
+  }
+
+  std::wstring ReadText() {
+    std::wstring text;
+    for (WCHAR c = Read<WCHAR>(); c != 0 && !failed_; c = Read<WCHAR>()) text += c;
+    return text;
+  }
+
+  NameOrOrdinal ReadNameOrOrdinal() {
+    NameOrOrdinal name;
+    const WCHAR first = Read<WCHAR>();
+    if (first == 0xFFFF) {
+      name.ordinal = Read<WORD>();
+    } else if (first != 0) {
+      name.text = first + ReadText();
+    }
+    return name;
+  }
+
+  // Each control starts on a DWORD boundary from the template's start.
+  void AlignToDword() { pos_ = (pos_ + 3) & ~static_cast<std::size_t>(3); }
+
+  void Skip(std::size_t bytes) {
+    if (pos_ + bytes > size_) failed_ = true;
+    pos_ += bytes;
+  }
+
+ private:
+  const BYTE* data_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
+  bool failed_ = false;
+};
+
+DialogTemplate ParseDialogTemplate(const BYTE* data, std::size_t size, bool* ok) {
+  TemplateReader reader(data, size);
+  DialogTemplate dialog;
+  dialog.version = reader.Read<WORD>();
+  dialog.signature = reader.Read<WORD>();
+  reader.Read<DWORD>();  // help ID
+  dialog.exStyle = reader.Read<DWORD>();
+  dialog.style = reader.Read<DWORD>();
+  const WORD count = reader.Read<WORD>();
+  dialog.x = reader.Read<short>();
+  dialog.y = reader.Read<short>();
+  dialog.cx = reader.Read<short>();
+  dialog.cy = reader.Read<short>();
+  dialog.menu = reader.ReadNameOrOrdinal();
+  dialog.windowClass = reader.ReadNameOrOrdinal();
+  dialog.caption = reader.ReadText();
+  if (dialog.style & (DS_SETFONT | DS_SHELLFONT)) {
+    dialog.pointSize = reader.Read<WORD>();
+    dialog.weight = reader.Read<WORD>();
+    dialog.italic = reader.Read<BYTE>();
+    dialog.charset = reader.Read<BYTE>();
+    dialog.typeface = reader.ReadText();
+  }
+  for (WORD i = 0; i < count && !reader.failed(); ++i) {
+    reader.AlignToDword();
+    ControlTemplate control;
+    reader.Read<DWORD>();  // help ID
+    control.exStyle = reader.Read<DWORD>();
+    control.style = reader.Read<DWORD>();
+    control.x = reader.Read<short>();
+    control.y = reader.Read<short>();
+    control.cx = reader.Read<short>();
+    control.cy = reader.Read<short>();
+    control.id = reader.Read<DWORD>();
+    control.windowClass = reader.ReadNameOrOrdinal();
+    control.title = reader.ReadNameOrOrdinal();
+    reader.Skip(reader.Read<WORD>());  // creation data
+    dialog.controls.push_back(control);
+  }
+  *ok = !reader.failed();
+  return dialog;
+}
+
+constexpr WORD kButtonClass = 0x0080;
+constexpr WORD kStaticClass = 0x0082;
+constexpr DWORD kChildVisible = WS_CHILD | WS_VISIBLE;
+
+TEST(CompletionDialogTemplate, MatchesTheLayoutControlByControl) {
+  const std::wstring path = testing::SetupExecutablePath();
+  if (path.empty()) GTEST_SKIP() << "KORVANA_SETUP_EXE is not set";
+  UniqueLoadedModule module(::LoadLibraryExW(
+      path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+  ASSERT_TRUE(module) << "cannot load the executable, error " << ::GetLastError();
+
+  HRSRC found = ::FindResourceExW(module.get(), RT_DIALOG, MAKEINTRESOURCEW(40110),
+                                  MAKELANGID(LANG_RUSSIAN, SUBLANG_RUSSIAN_RUSSIA));
+  ASSERT_NE(found, nullptr) << "no Russian dialog 40110";
+  const auto* data = static_cast<const BYTE*>(::LockResource(::LoadResource(module.get(), found)));
+  ASSERT_NE(data, nullptr);
+  bool ok = false;
+  const DialogTemplate dialog =
+      ParseDialogTemplate(data, ::SizeofResource(module.get(), found), &ok);
+  ASSERT_TRUE(ok) << "the template ends early";
+
+  EXPECT_EQ(dialog.version, 1);
+  EXPECT_EQ(dialog.signature, 0xFFFF);  // an extended template
+  EXPECT_EQ(dialog.style, static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME |
+                                             DS_CENTER | DS_SETFOREGROUND | DS_SHELLFONT));
+  EXPECT_EQ(dialog.exStyle, 0u);
+  EXPECT_EQ(dialog.x, 0);
+  EXPECT_EQ(dialog.y, 0);
+  EXPECT_EQ(dialog.cx, 309);
+  EXPECT_EQ(dialog.cy, 76);
+  EXPECT_EQ(dialog.menu.ordinal, 0);
+  EXPECT_EQ(dialog.menu.text, L"");
+  EXPECT_EQ(dialog.windowClass.text, L"");
+  EXPECT_EQ(dialog.caption, L"Установка Корвана");
+  EXPECT_EQ(dialog.pointSize, 8);
+  EXPECT_EQ(dialog.weight, 400);
+  EXPECT_EQ(dialog.italic, 0);
+  EXPECT_EQ(dialog.charset, DEFAULT_CHARSET);
+  EXPECT_EQ(dialog.typeface, L"MS Shell Dlg");
+
+  struct Expected {
+    DWORD id;
+    WORD windowClass;
+    DWORD style;
+    short x, y, cx, cy;
+    const wchar_t* text;
+  };
+  // In tab order; OK is a plain push button, not the default one.
+  const Expected expected[] = {
+      {41028, kStaticClass, kChildVisible | SS_LEFT | WS_GROUP, 7, 7, 295, 36,
+       L"Корвана ЭЦП Browser plug-in и CSP успешно установлены.\n"
+       L"Для корректной работы может потребоваться перезапустить браузер."},
+      {41029, kButtonClass, kChildVisible | BS_AUTOCHECKBOX | WS_TABSTOP, 7, 50, 197, 8,
+       L"Установить Яндекс Браузер для работы по ГОСТ-TLS"},
+      {41027, kButtonClass, kChildVisible | BS_AUTOCHECKBOX | WS_TABSTOP, 7, 61, 197, 8,
+       L"Перезагрузить компьютер"},
+      {IDOK, kButtonClass, kChildVisible | BS_PUSHBUTTON | WS_TABSTOP, 253, 56, 50, 14, L"OK"},
+  };
+  ASSERT_EQ(dialog.controls.size(), std::size(expected)) << "no other control, no Cancel";
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    const ControlTemplate& control = dialog.controls[i];
+    const Expected& want = expected[i];
+    SCOPED_TRACE(want.id);
+    EXPECT_EQ(control.id, want.id);
+    EXPECT_EQ(control.windowClass.ordinal, want.windowClass);
+    EXPECT_EQ(control.style, want.style) << std::hex << control.style;
+    EXPECT_EQ(control.exStyle, 0u);
+    EXPECT_EQ(control.x, want.x);
+    EXPECT_EQ(control.y, want.y);
+    EXPECT_EQ(control.cx, want.cx);
+    EXPECT_EQ(control.cy, want.cy);
+    EXPECT_EQ(control.title.ordinal, 0);
+    EXPECT_EQ(control.title.text, want.text);
+  }
+}
+
+}  // namespace
+}  // namespace korvana::win32
