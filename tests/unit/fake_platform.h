@@ -208,7 +208,7 @@ class FakePlatform : public UserInterface,
   int OpenCount(const std::string& kind) const;
 
   // Files the program creates and writes: full contents by path as given.
-  std::optional<std::wstring> currentDirectory = std::wstring(L"C:\setup");
+  std::optional<std::wstring> currentDirectory = std::wstring(L"C:\\setup");
   std::set<std::wstring> failingCreates;
   int writesBeforeFailure = -1;  // -1: writes never fail
   struct CreatedFile {

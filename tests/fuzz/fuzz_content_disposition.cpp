@@ -1,0 +1,27 @@
+// Any header value scans without reading past the count the server gave, and a name
+// that passes the file-name rule can only mean a file in the current directory.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "ui/content_disposition.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Two bytes a character, as the header arrives; an exact-size heap copy, so that
+  // the address sanitizer sees any read beyond the count.
+  std::size_t count = size / 2;
+  std::unique_ptr<wchar_t[]> value(new wchar_t[count == 0 ? 1 : count]);
+  for (std::size_t i = 0; i < count; ++i)
+    value[i] = static_cast<wchar_t>(data[2 * i] | (data[2 * i + 1] << 8));
+  std::optional<std::wstring> name = korvana::ScanAttachmentFileName(value.get(), count);
+  if (!name) return 0;
+  if (name->empty() || name->size() > count || name->find(L'"') != std::wstring::npos)
+    __builtin_trap();
+  if (korvana::IsPlainFileName(*name)) {
+    if (name->find_first_of(L"\\/:") != std::wstring::npos || *name == L"." || *name == L"..")
+      __builtin_trap();
+  }
+  return 0;
+}

@@ -1,0 +1,458 @@
+// The browser offer: the Content-Disposition scan and the name rule, the download,
+// the TLS patch, the worker's steps, and the completion dialog's states.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "fake_platform.h"
+#include "resources/text_ids.h"
+#include "ui/browser_download.h"
+#include "ui/browser_worker.h"
+#include "ui/completion_dialog.h"
+#include "ui/content_disposition.h"
+
+namespace korvana {
+namespace {
+
+using testing::FakeDialog;
+using testing::FakePlatform;
+
+constexpr wchar_t kUrl[] = L"https://download.test/download/yandex-browser";
+constexpr wchar_t kPatchKey[] =
+    L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KorvPatches";
+
+std::optional<std::wstring> Scan(const std::wstring& value) {
+  return ScanAttachmentFileName(value.c_str(), value.size());
+}
+
+TEST(ContentDisposition, AcceptsOnlyTheAttachmentFormWithAQuotedName) {
+  const struct {
+    const wchar_t* value;
+    const wchar_t* name;  // nullptr: rejected
+  } cases[] = {
+      {L"attachment; filename = \"Yandex.exe\"", L"Yandex.exe"},
+      {L"attachment;filename=\"Yandex.exe\"", L"Yandex.exe"},
+      {L"attachment;\t filename \r\n=  \"Yandex.exe\"", L"Yandex.exe"},
+      {L"attachment; filename=\"Yandex Browser.exe\"; size=1", L"Yandex Browser.exe"},
+      {L"attachment; filename=\"Yandex.exe", L"Yandex.exe"},  // the closing quote may be missing
+      {L"attachment; filename=\"a\"", L"a"},
+      {L"attachment; filename=Yandex.exe", nullptr},  // unquoted
+      {L"attachment; filename=\"\"", nullptr},        // empty
+      {L"attachment; filename=\"", nullptr},
+      {L"Attachment; filename=\"Yandex.exe\"", nullptr},  // case matters
+      {L"inline; filename=\"Yandex.exe\"", nullptr},
+      {L" attachment; filename=\"Yandex.exe\"", nullptr},  // nothing may precede
+      {L"attachment ; filename=\"Yandex.exe\"", nullptr},
+      {L"attachment; filename*=UTF-8''Yandex.exe", nullptr},
+      {L"attachment; name=\"Yandex.exe\"", nullptr},
+      {L"attachment", nullptr},
+      {L"", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(std::wstring(c.value)));
+    auto name = Scan(c.value);
+    if (c.name == nullptr) {
+      EXPECT_FALSE(name.has_value());
+    } else {
+      ASSERT_TRUE(name.has_value());
+      EXPECT_EQ(*name, c.name);
+    }
+  }
+}
+
+TEST(ContentDisposition, StopsAtTheCountAndAtANull) {
+  const std::wstring value = L"attachment; filename=\"Yandex.exe\"";
+  EXPECT_EQ(ScanAttachmentFileName(value.c_str(), value.size() - 5), L"Yandex");
+  EXPECT_FALSE(ScanAttachmentFileName(value.c_str(), 22).has_value());  // ends at the quote
+  const wchar_t withNull[] = L"attachment; filename=\"Ya\0ndex.exe\"";
+  EXPECT_EQ(ScanAttachmentFileName(withNull, sizeof withNull / sizeof withNull[0]), L"Ya");
+  EXPECT_FALSE(ScanAttachmentFileName(nullptr, 10).has_value());
+}
+
+TEST(ContentDisposition, OnlyPlainFileNamesMayBeWritten) {
+  const struct {
+    const wchar_t* name;
+    bool plain;
+  } cases[] = {
+      {L"Yandex.exe", true},        {L"Yandex Browser (1).exe", true},
+      {L"Яндекс.exe", true},        {L"..exe", true},
+      {L"", false},                 {L".", false},
+      {L"..", false},               {L"..\\Yandex.exe", false},
+      {L"C:\\Windows\\x.exe", false}, {L"/tmp/x.exe", false},
+      {L"sub/x.exe", false},        {L"C:x.exe", false},
+      {L"x.exe:stream", false},     {L"\\\\server\\share\\x.exe", false},
+      {L"x?.exe", false},           {L"x*.exe", false},
+      {L"a<b>.exe", false},         {L"a|b.exe", false},
+      {L"tab\t.exe", false},        {L"x.exe.", false},
+      {L"x.exe ", false},           {L"CON", false},
+      {L"nul.exe", false},          {L"Com1.exe", false},
+      {L"LPT9", false},             {L"aux .txt", false},
+      {L"COM0.exe", true},          {L"console.exe", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(std::wstring(c.name)));
+    EXPECT_EQ(IsPlainFileName(c.name), c.plain);
+  }
+}
+
+// ---- The download ---------------------------------------------------------------
+
+struct Download : FakePlatform {
+  StopRequest stop{false};
+  bool patchDone = true;  // the patch has its own test
+  std::wstring Run() { return DownloadBrowserInstaller(platform(), kUrl, stop, patchDone); }
+};
+
+TEST(DownloadBrowserInstaller, AsksOnceWithTheAgentAndStreamsIntoTheNamedFile) {
+  Download d;
+  d.bodyChunks = {"MZ", std::string(0x10000, 'x'), "tail"};
+  EXPECT_EQ(d.Run(), L"Yandex.exe");
+  ASSERT_EQ(d.sessions.size(), 1u);
+  EXPECT_EQ(d.sessions[0].agent, L"Korvana Setup");
+  EXPECT_EQ(d.sessions[0].accessType, 0u);  // INTERNET_OPEN_TYPE_PRECONFIG
+  ASSERT_EQ(d.urlsOpened.size(), 1u);
+  EXPECT_EQ(d.urlsOpened[0].url, kUrl);
+  EXPECT_EQ(d.urlsOpened[0].flags, 0x84000000u);  // reload, no cache write
+  EXPECT_EQ(d.headerQueries, std::vector<std::uint32_t>{47});
+  ASSERT_EQ(d.createdFiles.size(), 1u);
+  const auto& f = d.createdFiles[0];
+  EXPECT_EQ(f.path, L"Yandex.exe");
+  EXPECT_EQ(std::make_tuple(f.access, f.share, f.disposition, f.attributes),
+            std::make_tuple(0x40000000u, 0u, 2u, 0x80u));
+  EXPECT_EQ(d.fileContents[L"Yandex.exe"], "MZ" + std::string(0x10000, 'x') + "tail");
+  for (std::uint32_t size : d.readSizes) EXPECT_EQ(size, 0x10000u);
+  EXPECT_TRUE(d.openHandles.empty());
+  EXPECT_TRUE(d.handleFaults.empty());
+}
+
+TEST(DownloadBrowserInstaller, EveryFailureGivesNoNameAndClosesEverything) {
+  const struct {
+    const char* name;
+    std::function<void(Download&)> arrange;
+    bool fileCreated;
+    const wchar_t* result;
+  } cases[] = {
+      {"no session", [](Download& d) { d.sessionFails = true; }, false, L""},
+      {"no request", [](Download& d) { d.urlFails = true; }, false, L""},
+      {"no header", [](Download& d) { d.contentDisposition.reset(); }, false, L""},
+      {"header too long for 260 characters",
+       [](Download& d) { d.contentDisposition = L"attachment; filename=\"" + std::wstring(250, L'a') + L"\""; },
+       false, L""},
+      {"inline", [](Download& d) { d.contentDisposition = L"inline; filename=\"Yandex.exe\""; }, false, L""},
+      {"a path climbing out", [](Download& d) { d.contentDisposition = L"attachment; filename=\"..\\..\\evil.exe\""; },
+       false, L""},
+      {"an absolute path", [](Download& d) { d.contentDisposition = L"attachment; filename=\"C:\\Windows\\evil.exe\""; },
+       false, L""},
+      {"a device", [](Download& d) { d.contentDisposition = L"attachment; filename=\"NUL\""; }, false, L""},
+      {"create fails", [](Download& d) { d.failingCreates.insert(L"Yandex.exe"); }, true, L""},
+      {"write fails: partial file kept", [](Download& d) {
+         d.bodyChunks = {"MZ", "more"};
+         d.writesBeforeFailure = 1;
+       }, true, L""},
+      {"read fails midway: the truncated file counts as downloaded", [](Download& d) {
+         d.bodyChunks = {"MZ", "more"};
+         d.readsBeforeFailure = 1;
+       }, true, L"Yandex.exe"},
+      {"empty body", [](Download& d) { d.bodyChunks.clear(); }, true, L"Yandex.exe"},
+      {"stopped before the request", [](Download& d) { d.stop = true; }, false, L""},
+      {"stopped while reading", [](Download& d) {
+         d.bodyChunks = {"MZ", "more", "more"};
+         d.onRead = [&d] { if (d.readSizes.size() == 2) d.stop = true; };
+       }, true, L""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Download d;
+    c.arrange(d);
+    EXPECT_EQ(d.Run(), c.result);
+    EXPECT_EQ(!d.createdFiles.empty(), c.fileCreated);
+    EXPECT_TRUE(d.openHandles.empty());
+    EXPECT_TRUE(d.handleFaults.empty());
+  }
+}
+
+TEST(ApplySchannelPatch, LoadsTheNamedLibraryOncePerProcessAndUnloadsAFailedPatch) {
+  const std::wstring sub = std::wstring(kPatchKey) + L"\\SCHANNEL";
+  const struct {
+    const char* name;
+    bool key, subKey, value, alreadyLoaded, loads;
+    std::optional<std::int32_t> entry;
+    bool loaded, called, freed;
+  } cases[] = {
+      {"no key", false, false, false, false, true, 1, false, false, false},
+      {"no SCHANNEL subkey", true, false, false, false, true, 1, false, false, false},
+      {"no value", true, true, false, false, true, 1, false, false, false},
+      {"already loaded: left alone", true, true, true, true, true, 1, false, false, false},
+      {"does not load", true, true, true, false, false, 1, true, false, false},
+      {"no entry: stays loaded", true, true, true, false, true, std::nullopt, true, false, false},
+      {"entry fails: unloaded", true, true, true, false, true, 0, true, true, true},
+      {"entry works: kept", true, true, true, false, true, 1, true, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform f;
+    if (c.key) f.keys.insert(kPatchKey);
+    if (c.subKey) f.keys.insert(sub);
+    if (c.value) f.registryValues[sub + L"|Patch Dll"] = L"C:\\patch\\korvpatch.dll";
+    if (c.alreadyLoaded) f.loadedModules.insert(L"C:\\patch\\korvpatch.dll");
+    if (c.loads) f.libraries[L"C:\\patch\\korvpatch.dll"] = c.entry;
+    bool done = false;
+    ApplySchannelPatch(f.platform(), done);
+    ApplySchannelPatch(f.platform(), done);  // a retry in the same process
+    EXPECT_TRUE(done);
+    EXPECT_EQ(f.loadedLibraries.size(), c.loaded ? 1u : 0u);
+    EXPECT_EQ(f.exportCalls, c.called ? 1 : 0);
+    EXPECT_EQ(f.freedLibraries.size(), c.freed ? 1u : 0u);
+    EXPECT_EQ(f.openKeys, 0);
+    for (const auto& call : f.registryCalls) EXPECT_EQ(call.access, 1u);  // KEY_QUERY_VALUE
+  }
+}
+
+// ---- The worker ------------------------------------------------------------------
+
+struct Worker : FakePlatform {
+  bool patchDone = true;
+  // The messages posted, as S (step), F (failure) and OK (the closing command).
+  std::string Run() {
+    BrowserInstallWorker worker(platform(), FakeDialog::kWindow, kUrl, patchDone);
+    exitCode = worker.Run();
+    std::string out;
+    for (const auto& p : posted) {
+      EXPECT_EQ(p.window, FakeDialog::kWindow);
+      EXPECT_EQ(p.lParam, 0);
+      out += out.empty() ? "" : " ";
+      out += p.message == WM_BROWSER_STEP ? "S" : p.message == WM_BROWSER_FAILED ? "F" : "OK";
+      EXPECT_EQ(p.wParam, p.message == 0x0111 ? 1u : 0u);
+    }
+    return out;
+  }
+  std::uint32_t exitCode = 99;
+};
+
+TEST(BrowserInstallWorker, StepsForEachOutcome) {
+  const struct {
+    const char* name;
+    std::function<void(Worker&)> arrange;
+    const char* posted;
+    std::uint32_t exitCode;
+    std::vector<std::wstring> run;
+  } cases[] = {
+      {"success", [](Worker&) {}, "S S S S OK", 0,
+       {L"\"C:\\setup\\Yandex.exe\" --program-files-installation --silent --do-not-launch-browser"}},
+      {"a name with a blank, from a drive root", [](Worker& w) {
+         w.contentDisposition = L"attachment; filename=\"Yandex Browser.exe\"";
+         w.currentDirectory = L"D:\\";
+       }, "S S S S OK", 0,
+       {L"\"D:\\Yandex Browser.exe\" --program-files-installation --silent --do-not-launch-browser"}},
+      {"download fails", [](Worker& w) { w.contentDisposition.reset(); }, "S F", 1, {}},
+      {"signature rejected", [](Worker& w) { w.trustResults[L"C:\\setup\\Yandex.exe"] = -2146762496; },
+       "S S F", 1, {}},
+      {"no current directory", [](Worker& w) { w.currentDirectory.reset(); }, "S S F", 1, {}},
+      {"installer fails", [](Worker& w) { w.onRun = [](const std::wstring&) { return Status{1603}; }; },
+       "S S S F", 1,
+       {L"\"C:\\setup\\Yandex.exe\" --program-files-installation --silent --do-not-launch-browser"}},
+      {"installer cannot start", [](Worker& w) { w.onRun = [](const std::wstring&) { return Status{2}; }; },
+       "S S S F", 1,
+       {L"\"C:\\setup\\Yandex.exe\" --program-files-installation --silent --do-not-launch-browser"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Worker w;
+    c.arrange(w);
+    EXPECT_EQ(w.Run(), c.posted);
+    EXPECT_EQ(w.exitCode, c.exitCode);
+    EXPECT_EQ(w.commandLines, c.run);
+    EXPECT_TRUE(w.openHandles.empty());
+  }
+}
+
+// ---- The dialog ------------------------------------------------------------------
+
+std::wstring Text(std::uint16_t id) { return CompiledCatalog().LoadText(id); }
+
+struct Completion : FakePlatform {
+  bool rebootRequested = false;
+  bool patchDone = true;
+  bool cspMode = false;
+  std::optional<CompletionDialog> logic;
+  std::optional<FakeDialog> dialog;
+
+  FakeDialog& Open() {
+    logic.emplace(platform(), cspMode, rebootRequested, patchDone, kUrl);
+    dialog.emplace(*logic);
+    EXPECT_TRUE(dialog->Init());
+    return *dialog;
+  }
+  // Runs the started worker here and hands its messages to the dialog.
+  void RunWorker() {
+    ASSERT_FALSE(startedThreads.empty());
+    std::size_t from = posted.size();
+    startedThreads.back()->Run();
+    for (std::size_t i = from; i < posted.size(); ++i)
+      dialog->Send(posted[i].message, posted[i].wParam);
+  }
+  std::wstring Label() { return dialog->texts[kBrowserBox]; }
+};
+
+TEST(CompletionDialog, InitialisationChoosesTheTextAndTheBoxes) {
+  const struct {
+    bool reboot, csp;
+    const char* browser;  // "service", "key", "both", "none", "key, no manager"
+    std::uint16_t text;
+    bool restartBox, browserBox;
+  } cases[] = {
+      {true, true, "none", 107, true, true},   {true, false, "none", 108, true, true},
+      {false, true, "none", 109, false, true}, {false, false, "none", 110, false, true},
+      {false, false, "service", 110, false, false},
+      {false, false, "key", 110, false, false},
+      {false, false, "key, no manager", 110, false, false},
+      {true, false, "both", 108, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.browser) + " " + std::to_string(c.text));
+    Completion m;
+    m.rebootRequested = c.reboot;
+    m.cspMode = c.csp;
+    std::string browser = c.browser;
+    if (browser == "service" || browser == "both") m.services.insert(L"YandexBrowserService");
+    if (browser.rfind("key", 0) == 0 || browser == "both")
+      m.keys.insert(L"HKCU\\SOFTWARE\\Yandex\\YandexBrowser\\Session");
+    m.serviceManagerFails = browser == "key, no manager";
+    FakeDialog& d = m.Open();
+    EXPECT_EQ(d.texts[kCompletionMessage], Text(c.text));
+    EXPECT_EQ(d.IsChecked(kRestartBox), c.restartBox);
+    EXPECT_EQ(d.IsChecked(kBrowserBox), c.browserBox);
+    EXPECT_TRUE(d.IsEnabled(kBrowserBox));
+    EXPECT_EQ(d.icons, std::vector<std::uint16_t>{100});
+    EXPECT_EQ(d.broughtToFront, 1);
+    // The service is asked first; the registry only when it is not there.
+    EXPECT_EQ(std::count(m.calls.begin(), m.calls.end(), "RegOpenKeyEx"), browser == "service" || browser == "both" ? 0 : 1);
+    for (std::uint32_t access : m.serviceAccesses) EXPECT_EQ(access, 4u);
+    EXPECT_TRUE(m.openHandles.empty());
+    EXPECT_EQ(m.openKeys, 0);
+  }
+}
+
+TEST(CompletionDialog, OkWithEachCombinationOfBoxes) {
+  const struct {
+    const char* name;
+    bool rebootBefore, browserBox, restartBox, restartAccepted, threadStarts;
+    bool ended, workerStarted, restarted, rebootAfter;
+  } cases[] = {
+      {"neither: closes, a needed restart stays needed", true, false, false, true, true,
+       true, false, false, true},
+      {"restart accepted", false, false, true, true, true, true, false, true, true},
+      {"restart refused", true, false, true, false, true, true, false, true, false},
+      {"browser: stays open", true, true, true, true, true, false, true, false, true},
+      {"browser, no thread: closes without restart", true, true, true, true, false,
+       true, false, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Completion m;
+    m.rebootRequested = c.rebootBefore;
+    m.exitWindowsAccepts = c.restartAccepted;
+    m.threadStartFails = !c.threadStarts;
+    FakeDialog& d = m.Open();
+    d.Check(kBrowserBox, c.browserBox);
+    d.Check(kRestartBox, c.restartBox);
+    // Only a worker that cannot start leaves the message unhandled.
+    EXPECT_EQ(d.Press(1), !(c.browserBox && !c.threadStarts));
+    EXPECT_EQ(d.endedWith.has_value(), c.ended);
+    EXPECT_EQ(d.endedWith.value_or(0), 0);
+    EXPECT_EQ(m.startedThreads.size(), c.workerStarted ? 1u : 0u);
+    EXPECT_EQ(!m.exitWindowsCalls.empty(), c.restarted);
+    EXPECT_EQ(m.rebootRequested, c.rebootAfter);
+    EXPECT_EQ(d.IsEnabled(kBrowserBox), !c.workerStarted);
+    EXPECT_EQ(d.IsEnabled(1), !c.workerStarted);
+    EXPECT_TRUE(d.IsEnabled(kRestartBox));
+  }
+}
+
+TEST(CompletionDialog, LabelFollowsTheWorkerAndAFailureAllowsARetry) {
+  const struct {
+    const char* name;
+    std::function<void(Completion&)> arrange;
+    std::uint16_t label;
+    bool closed;
+  } cases[] = {
+      {"success closes by itself", [](Completion&) {}, 125, true},
+      {"download failure", [](Completion& m) { m.contentDisposition.reset(); }, 126, false},
+      {"signature failure", [](Completion& m) { m.trustResults[L"C:\\setup\\Yandex.exe"] = 1; }, 127, false},
+      {"installer failure", [](Completion& m) { m.onRun = [](const std::wstring&) { return Status{1}; }; },
+       132, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Completion m;
+    c.arrange(m);
+    FakeDialog& d = m.Open();
+    d.Check(kRestartBox, true);
+    d.Press(1);
+    m.RunWorker();
+    EXPECT_EQ(m.Label(), Text(c.label));
+    EXPECT_EQ(d.endedWith.has_value(), c.closed);
+    // Closing by itself restarts when the box says so; a failure waits for the user.
+    EXPECT_EQ(m.exitWindowsCalls.size(), c.closed ? 1u : 0u);
+    if (c.closed) {
+      EXPECT_EQ(m.threadWaits, std::vector<std::uint32_t>{0xFFFFFFFF});
+      EXPECT_TRUE(m.openHandles.empty());
+      continue;
+    }
+    EXPECT_TRUE(d.IsEnabled(kBrowserBox));
+    EXPECT_TRUE(d.IsEnabled(1));
+    EXPECT_TRUE(d.IsChecked(kBrowserBox));
+    // OK again collects the ended worker and starts over from the download.
+    d.Press(1);
+    EXPECT_EQ(m.threadWaits, std::vector<std::uint32_t>{0xFFFFFFFF});
+    EXPECT_EQ(m.startedThreads.size(), 2u);
+    EXPECT_EQ(m.OpenCount("thread"), 1);
+    d.Send(WM_BROWSER_STEP);
+    EXPECT_EQ(m.Label(), Text(115));
+  }
+}
+
+TEST(CompletionDialog, StepCaptionsInOrderAndNoFifth) {
+  Completion m;
+  FakeDialog& d = m.Open();
+  d.Press(1);
+  std::vector<std::wstring> labels;
+  for (int i = 0; i < 5; ++i) {
+    d.Send(WM_BROWSER_STEP);
+    labels.push_back(m.Label());
+  }
+  EXPECT_EQ(labels, (std::vector<std::wstring>{Text(115), Text(123), Text(124), Text(125), Text(125)}));
+  EXPECT_FALSE(d.Send(0x0111, 41029));  // other commands are left to the default
+}
+
+TEST(CompletionDialog, CancelStopsTheWorkerAndNothingItPostsLaterActs) {
+  for (bool endsInTime : {true, false}) {
+    SCOPED_TRACE(endsInTime ? "ends within the wait" : "given up on");
+    Completion m;
+    m.threadEndsInTime = endsInTime;
+    FakeDialog& d = m.Open();
+    d.Check(kRestartBox, true);
+    d.Press(1);
+    d.Send(WM_BROWSER_STEP);
+    EXPECT_TRUE(d.Press(2));  // IDCANCEL: Esc or the close box
+    EXPECT_EQ(d.endedWith, std::optional<std::intptr_t>(0));
+    EXPECT_EQ(m.threadWaits, std::vector<std::uint32_t>{100});
+    EXPECT_EQ(m.OpenCount("thread"), 0);
+    EXPECT_TRUE(m.exitWindowsCalls.empty());  // no restart on Cancel
+    // The worker, still running, finds the stop request: no installer, no message.
+    std::size_t postedBefore = m.posted.size();
+    m.startedThreads.back()->Run();
+    EXPECT_EQ(m.posted.size(), postedBefore);
+    EXPECT_TRUE(m.commandLines.empty());
+    // And what a worker might still have queued changes nothing.
+    d.Send(WM_BROWSER_FAILED);
+    d.Press(1);
+    EXPECT_EQ(m.Label(), Text(115));
+    EXPECT_EQ(m.startedThreads.size(), 1u);
+  }
+}
+
+}  // namespace
+}  // namespace korvana
