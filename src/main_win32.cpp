@@ -1,4 +1,6 @@
 // The graphical entry point of korvana-setup.exe.
+#include <new>
+
 #include "app/bootstrapper.h"
 #include "platform/win32/win32_platform.h"
 
@@ -24,11 +26,21 @@ void RestrictDllSearchPath() {
   }
 }
 
+// The platform is built here and never destroyed. A browser download the user
+// cancelled is left to run on its worker thread (ending a thread from outside could
+// leave the heap or a loader lock held), and that thread may still be inside a
+// platform call, or inside wininet.dll or wintrust.dll, when wWinMain returns and the
+// C runtime runs its exit clean-up. A destroyed platform, or a library unloaded by
+// its destructor, would pull the ground from under it; the end of the process
+// reclaims everything anyway.
+alignas(korvana::win32::Win32Platform) unsigned char platformStorage[sizeof(
+    korvana::win32::Win32Platform)];
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLineTail, int) {
   RestrictDllSearchPath();
-  korvana::win32::Win32Platform win32(instance);
+  auto* win32 = new (platformStorage) korvana::win32::Win32Platform(instance);
   return static_cast<int>(
-      korvana::RunBootstrapper(win32.platform(), commandLineTail ? commandLineTail : L""));
+      korvana::RunBootstrapper(win32->platform(), commandLineTail ? commandLineTail : L""));
 }

@@ -301,7 +301,8 @@ class Threads {
  public:
   virtual ~Threads() = default;
   static constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
-  // CreateThread: default stack size, running at once; 0 when it cannot start.
+  // Starts a thread through the C runtime (_beginthreadex): default stack size,
+  // running at once; 0 when it cannot start.
   virtual ThreadToken StartThread(std::shared_ptr<ThreadBody> body) = 0;
   // WaitForSingleObject: true when the thread ended within `milliseconds`.
   virtual bool WaitThread(ThreadToken thread, std::uint32_t milliseconds) = 0;

@@ -104,4 +104,33 @@ TextRead Win32FileSystem::GetEnvironmentVariable(const std::wstring& name) {
   });
 }
 
+TextRead Win32FileSystem::GetCurrentDirectory() {
+  // The size (with the null) first, then the read; the folder may change between the
+  // two, which the growing read absorbs.
+  ::SetLastError(0);
+  const DWORD size = ::GetCurrentDirectoryW(0, nullptr);
+  if (size == 0) return {false, {}, ::GetLastError()};
+  return ReadGrowing(size, [](wchar_t* buffer, DWORD capacity) {
+    return ::GetCurrentDirectoryW(capacity, buffer);
+  });
+}
+
+FileToken Win32FileSystem::CreateFile(const std::wstring& path, std::uint32_t access,
+                                      std::uint32_t share, std::uint32_t disposition,
+                                      std::uint32_t attributes) {
+  HANDLE file = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, attributes,
+                              nullptr);
+  // CreateFileW's "no file" is INVALID_HANDLE_VALUE; the seam's is 0.
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  return reinterpret_cast<FileToken>(file);
+}
+
+bool Win32FileSystem::WriteFile(FileToken file, const void* data, std::uint32_t size) {
+  DWORD written = 0;
+  return ::WriteFile(reinterpret_cast<HANDLE>(file), data, size, &written, nullptr) != FALSE &&
+         written == size;
+}
+
+void Win32FileSystem::CloseFile(FileToken file) { ::CloseHandle(reinterpret_cast<HANDLE>(file)); }
+
 }  // namespace korvana::win32

@@ -37,6 +37,23 @@ Status Win32Registry::CreateKey(RegistryRoot root, const std::wstring& subKey,
   return static_cast<Status>(status);
 }
 
+Status Win32Registry::OpenSubKey(KeyToken parent, const std::wstring& subKey,
+                                 std::uint32_t access, KeyToken* key) {
+  HKEY opened = nullptr;
+  const LONG status = ::RegOpenKeyExW(FromToken(parent), subKey.c_str(), 0, access, &opened);
+  if (status == ERROR_SUCCESS) *key = ToToken(opened);
+  return static_cast<Status>(status);
+}
+
+Status Win32Registry::QueryValue(KeyToken key, const std::wstring& name, void* buffer,
+                                 std::uint32_t* size) {
+  DWORD bytes = *size;
+  const LONG status = ::RegQueryValueExW(FromToken(key), name.c_str(), nullptr, nullptr,
+                                         static_cast<BYTE*>(buffer), &bytes);
+  *size = bytes;
+  return static_cast<Status>(status);
+}
+
 void Win32Registry::CloseKey(KeyToken key) { ::RegCloseKey(FromToken(key)); }
 
 Status Win32Registry::DeleteSubKey(KeyToken parent, const std::wstring& name,

@@ -1,5 +1,7 @@
 #include "platform/win32/user_interface.h"
 
+#include "platform/win32/dialog_bridge.h"
+
 namespace korvana::win32 {
 
 void Win32UserInterface::CreateOwnerWindow() {
@@ -12,6 +14,15 @@ int Win32UserInterface::ShowMessageBox(Owner owner, const std::wstring& text,
                                        const std::wstring& caption, std::uint32_t style) {
   HWND window = owner == Owner::OwnerWindow ? ownerWindow_.get() : nullptr;
   return ::MessageBoxW(window, text.c_str(), caption.c_str(), style);
+}
+
+std::intptr_t Win32UserInterface::ShowDialog(std::uint16_t templateId, DialogLogic& logic) {
+  return RunModalDialog(instance_, templateId, logic);
+}
+
+bool Win32UserInterface::PostMessage(WindowToken window, std::uint32_t message,
+                                     std::uintptr_t wParam, std::intptr_t lParam) {
+  return ::PostMessageW(reinterpret_cast<HWND>(window), message, wParam, lParam) != FALSE;
 }
 
 }  // namespace korvana::win32

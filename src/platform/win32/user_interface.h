@@ -1,4 +1,4 @@
-// Message boxes and the hidden window that owns them.
+// Message boxes and the hidden window that owns them, modal dialogs, posted messages.
 #pragma once
 
 #include "platform/platform.h"
@@ -13,6 +13,9 @@ class Win32UserInterface final : public UserInterface {
   void CreateOwnerWindow() override;
   int ShowMessageBox(Owner owner, const std::wstring& text, const std::wstring& caption,
                      std::uint32_t style) override;
+  std::intptr_t ShowDialog(std::uint16_t templateId, DialogLogic& logic) override;
+  bool PostMessage(WindowToken window, std::uint32_t message, std::uintptr_t wParam,
+                   std::intptr_t lParam) override;
 
  private:
   HINSTANCE instance_;

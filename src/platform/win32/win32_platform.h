@@ -6,11 +6,16 @@
 #include "platform/win32/clock.h"
 #include "platform/win32/command_line.h"
 #include "platform/win32/file_system.h"
+#include "platform/win32/libraries.h"
+#include "platform/win32/network.h"
 #include "platform/win32/power_control.h"
 #include "platform/win32/processes.h"
 #include "platform/win32/registry.h"
+#include "platform/win32/services.h"
 #include "platform/win32/string_table.h"
 #include "platform/win32/system_probes.h"
+#include "platform/win32/threads.h"
+#include "platform/win32/trust.h"
 #include "platform/win32/user_interface.h"
 #include "platform/win32/windows_installer.h"
 
@@ -36,6 +41,11 @@ class Win32Platform {
   Win32Processes processes_;
   Win32PowerControl power_;
   Win32Clock clock_;
+  Win32Services services_;
+  Win32Threads threads_;
+  Win32Network network_;
+  Win32Trust trust_;
+  Win32Libraries libraries_;
   Platform platform_;
 };
 

@@ -20,3 +20,8 @@
 #undef GetWindowsDirectory
 #undef GetSystemDirectory
 #undef ExitWindows
+#undef GetCurrentDirectory
+#undef CreateFile
+#undef PostMessage
+#undef OpenService
+#undef LoadLibrary

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/win32/system_library.h"
+
 namespace korvana::win32 {
 namespace {
 
@@ -37,21 +39,7 @@ HMODULE Win32WindowsInstaller::Library() {
   // Called on the main thread only; the first call decides for the whole run.
   if (!loadTried_) {
     loadTried_ = true;
-    wchar_t folder[MAX_PATH];
-    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-    if (length != 0 && length < MAX_PATH) {
-      std::wstring path(folder, length);
-      path += L'\\';
-      path += libraryName_;
-      // By full path, and msi.dll's own dependencies from System32 only. The
-      // LOAD_LIBRARY_SEARCH_* flags exist where SetDefaultDllDirectories does; older
-      // systems get the altered search, which looks in msi.dll's folder first.
-      const bool searchFlagsKnown =
-          FindExport<void*>(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories") != nullptr;
-      library_.reset(::LoadLibraryExW(path.c_str(), nullptr,
-                                      searchFlagsKnown ? LOAD_LIBRARY_SEARCH_SYSTEM32
-                                                       : LOAD_WITH_ALTERED_SEARCH_PATH));
-    }
+    library_.reset(LoadSystemLibrary(libraryName_));
   }
   return library_.get();
 }

@@ -90,5 +90,43 @@ TEST(Win32FolderSearch, FirstMatchListingExistsAndDelete) {
   EXPECT_FALSE(files.DeleteFile(file));
 }
 
+TEST(Win32FileWrites, CreateWriteCloseInTheCurrentFolder) {
+  testing::TemporaryFolder folder(L"korvana-write-test");
+  Win32FileSystem files;
+
+  const TextRead before = files.GetCurrentDirectory();
+  ASSERT_TRUE(before.ok);
+  ASSERT_TRUE(::SetCurrentDirectoryW(folder.path().c_str()));
+  const TextRead current = files.GetCurrentDirectory();
+  ::SetCurrentDirectoryW(before.value.c_str());
+  EXPECT_TRUE(current.ok);
+  EXPECT_TRUE(EqualsIgnoringAsciiCase(current.value, folder.path())) << current.value;
+
+  const std::wstring path = folder.Child(L"installer.exe");
+  const FileToken file =
+      files.CreateFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+  ASSERT_NE(file, 0u);
+  const std::string body(100000, 'x');
+  EXPECT_TRUE(files.WriteFile(file, "MZ", 2));
+  EXPECT_TRUE(files.WriteFile(file, body.data(), static_cast<std::uint32_t>(body.size())));
+  EXPECT_TRUE(files.WriteFile(file, "", 0));
+  files.CloseFile(file);
+
+  const FileToken reader =
+      files.CreateFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  ASSERT_NE(reader, 0u);
+  EXPECT_FALSE(files.WriteFile(reader, "y", 1)) << "a read-only handle took a write";
+  LARGE_INTEGER size{};
+  EXPECT_TRUE(::GetFileSizeEx(reinterpret_cast<HANDLE>(reader), &size));
+  EXPECT_EQ(size.QuadPart, 2 + static_cast<LONGLONG>(body.size()));
+  files.CloseFile(reader);
+
+  // Failures are 0, never INVALID_HANDLE_VALUE.
+  EXPECT_EQ(files.CreateFile(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL), 0u);
+  EXPECT_EQ(files.CreateFile(folder.Child(L"missing\\x.exe"), GENERIC_WRITE, 0, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL),
+            0u);
+}
+
 }  // namespace
 }  // namespace korvana::win32

@@ -1,6 +1,8 @@
 // Registry keys and both routes of subkey deletion, against the real registry.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "platform/win32/registry.h"
 #include "platform/win32/system_probes.h"
 #include "platform/win32/windows_api.h"
@@ -76,6 +78,55 @@ TEST_F(Win32RegistryTest, DeletingAMissingKeyReportsIt) {
   EXPECT_EQ(registry_.DeleteSubKey(parent, L"Marker", DeleteKeyRoute::Advapi32),
             static_cast<Status>(ERROR_FILE_NOT_FOUND));
   registry_.CloseKey(parent);
+}
+
+TEST_F(Win32RegistryTest, OpensASubKeyAndReadsValuesOfAnyType) {
+  KeyToken parent = 0;
+  ASSERT_EQ(registry_.CreateKey(RegistryRoot::CurrentUser, kParent, kReadWrite, &parent), 0u);
+  KeyToken created = 0;
+  ASSERT_EQ(registry_.CreateKey(RegistryRoot::CurrentUser, std::wstring(kParent) + L"\\Marker",
+                                kReadWrite, &created),
+            0u);
+  const wchar_t text[] = L"23.9.1";
+  const DWORD number = 0x12345678;
+  ::RegSetValueExW(reinterpret_cast<HKEY>(created), L"Version", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(text), sizeof(text));
+  ::RegSetValueExW(reinterpret_cast<HKEY>(created), L"Count", 0, REG_DWORD,
+                   reinterpret_cast<const BYTE*>(&number), sizeof(number));
+  registry_.CloseKey(created);
+
+  KeyToken missing = 99;
+  EXPECT_EQ(registry_.OpenSubKey(parent, L"NoSuchKey", KEY_READ, &missing),
+            static_cast<Status>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(missing, 99u);
+  KeyToken marker = 0;
+  ASSERT_EQ(registry_.OpenSubKey(parent, L"Marker", KEY_READ, &marker), 0u);
+  registry_.CloseKey(parent);
+
+  struct Case {
+    const wchar_t* name;
+    std::uint32_t capacity;
+    Status status;
+    std::uint32_t size;  // what the call reports
+    const void* data;    // what it reads, when it succeeds
+  };
+  const Case cases[] = {
+      {L"Version", sizeof(text), ERROR_SUCCESS, sizeof(text), text},
+      {L"Version", 64, ERROR_SUCCESS, sizeof(text), text},
+      {L"Version", 4, ERROR_MORE_DATA, sizeof(text), nullptr},  // the size it needs
+      {L"Count", 64, ERROR_SUCCESS, sizeof(number), &number},
+      {L"NoSuchValue", 64, ERROR_FILE_NOT_FOUND, 64, nullptr},
+  };
+  for (const Case& c : cases) {
+    BYTE buffer[64] = {};
+    std::uint32_t size = c.capacity;
+    EXPECT_EQ(registry_.QueryValue(marker, c.name, buffer, &size), c.status) << c.name;
+    EXPECT_EQ(size, c.size) << c.name << " into " << c.capacity;
+    if (c.data != nullptr) {
+      EXPECT_EQ(std::memcmp(buffer, c.data, c.size), 0) << c.name;
+    }
+  }
+  registry_.CloseKey(marker);
 }
 
 }  // namespace

@@ -7,20 +7,17 @@
 namespace korvana::win32 {
 namespace {
 
-// Runs until `release` is signalled, then notes that it ran to its end.
+// Runs until `release` is signalled.
 class BlockingBody : public ThreadBody {
  public:
   explicit BlockingBody(HANDLE release) : release_(release) {}
   std::uint32_t Run() override {
     ::WaitForSingleObject(release_, INFINITE);
-    finished_ = true;
     return 7;
   }
-  bool finished() const { return finished_; }
 
  private:
   HANDLE release_;
-  volatile bool finished_ = false;
 };
 
 TEST(Win32Threads, RunsTheBodyAndHoldsItUntilTheEnd) {

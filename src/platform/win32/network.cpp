@@ -1,0 +1,67 @@
+#include "platform/win32/network.h"
+
+namespace korvana::win32 {
+namespace {
+
+// The five entry points, declared here rather than taken from <wininet.h>: nothing in
+// this program may link against wininet.dll.
+using HINTERNET_ = void*;
+using InternetOpenWFunction = HINTERNET_(WINAPI*)(LPCWSTR agent, DWORD accessType,
+                                                  LPCWSTR proxy, LPCWSTR proxyBypass,
+                                                  DWORD flags);
+using InternetOpenUrlWFunction = HINTERNET_(WINAPI*)(HINTERNET_ session, LPCWSTR url,
+                                                     LPCWSTR headers, DWORD headersLength,
+                                                     DWORD flags, DWORD_PTR context);
+using HttpQueryInfoWFunction = BOOL(WINAPI*)(HINTERNET_ request, DWORD infoLevel, LPVOID buffer,
+                                             DWORD* bufferLength, DWORD* index);
+using InternetReadFileFunction = BOOL(WINAPI*)(HINTERNET_ file, LPVOID buffer,
+                                               DWORD bytesToRead, DWORD* bytesRead);
+using InternetCloseHandleFunction = BOOL(WINAPI*)(HINTERNET_ handle);
+
+HINTERNET_ FromToken(InternetToken handle) { return reinterpret_cast<HINTERNET_>(handle); }
+
+InternetToken ToToken(HINTERNET_ handle) { return reinterpret_cast<InternetToken>(handle); }
+
+}  // namespace
+
+InternetToken Win32Network::OpenSession(const std::wstring& agent, std::uint32_t accessType) {
+  auto open = library_.Find<InternetOpenWFunction>("InternetOpenW");
+  if (open == nullptr) return 0;
+  return ToToken(open(agent.c_str(), accessType, nullptr, nullptr, 0));
+}
+
+InternetToken Win32Network::OpenUrl(InternetToken session, const std::wstring& url,
+                                    std::uint32_t flags) {
+  auto openUrl = library_.Find<InternetOpenUrlWFunction>("InternetOpenUrlW");
+  if (openUrl == nullptr) return 0;
+  return ToToken(openUrl(FromToken(session), url.c_str(), nullptr, 0, flags, 0));
+}
+
+bool Win32Network::QueryInfo(InternetToken request, std::uint32_t infoLevel, void* buffer,
+                             std::uint32_t* size) {
+  auto queryInfo = library_.Find<HttpQueryInfoWFunction>("HttpQueryInfoW");
+  if (queryInfo == nullptr) return false;
+  DWORD bytes = *size;
+  DWORD index = 0;
+  const BOOL ok = queryInfo(FromToken(request), infoLevel, buffer, &bytes, &index);
+  *size = bytes;
+  return ok != FALSE;
+}
+
+bool Win32Network::Read(InternetToken request, void* buffer, std::uint32_t size,
+                        std::uint32_t* read) {
+  auto readFile = library_.Find<InternetReadFileFunction>("InternetReadFile");
+  if (readFile == nullptr) return false;
+  DWORD bytes = 0;
+  const BOOL ok = readFile(FromToken(request), buffer, size, &bytes);
+  *read = bytes;
+  return ok != FALSE;
+}
+
+void Win32Network::CloseInternetHandle(InternetToken handle) {
+  if (auto close = library_.Find<InternetCloseHandleFunction>("InternetCloseHandle")) {
+    close(FromToken(handle));
+  }
+}
+
+}  // namespace korvana::win32

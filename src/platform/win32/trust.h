@@ -1,0 +1,23 @@
+// Authenticode signature checks through WinVerifyTrust, reached through wintrust.dll
+// loaded from the System32 folder at the first check and never unloaded.
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/win32/system_library.h"
+
+namespace korvana::win32 {
+
+class Win32Trust final : public Trust {
+ public:
+  // `libraryName`: the file in the System32 folder; tests name a missing one.
+  explicit Win32Trust(const wchar_t* libraryName = L"wintrust.dll") : library_(libraryName) {}
+
+  // WinVerifyTrust's result; HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) without the
+  // library, HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND) without the export.
+  std::int32_t VerifyFile(const std::wstring& path) override;
+
+ private:
+  SystemLibrary library_;
+};
+
+}  // namespace korvana::win32
