@@ -18,7 +18,6 @@
 // purpose: in a GUI program it puts up a modal "abnormal termination" box, which
 // would hang an unattended (silent) run.
 #include <cstdlib>
-#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -51,16 +50,6 @@ void __throw_runtime_error(const char*) { EndProcess(); }
 void __throw_range_error(const char*) { EndProcess(); }
 void __throw_overflow_error(const char*) { EndProcess(); }
 void __throw_underflow_error(const char*) { EndProcess(); }
-}  // namespace std
-
-// std::make_shared, compiled without RTTI, asks the library's
-// _Sp_make_shared_tag::_S_eq whether a type_info is the make_shared tag. The library's
-// copy shares an object file with the shared_ptr mutex pool and bad_weak_ptr, whose
-// unwind tables would bring in the whole exception runtime and the unwinder (about
-// 55 KB). Without RTTI no real type_info ever reaches it: the only one ever asked
-// about is the tag's own stand-in.
-namespace std {
-bool _Sp_make_shared_tag::_S_eq(const type_info& info) noexcept { return &info == &_S_ti(); }
 }  // namespace std
 
 // Allocation: malloc, or the end of the process. No new-handler is ever installed,

@@ -109,8 +109,10 @@ bool CompletionDialog::OnOk(DialogControls& controls) {
   }
   if (controls.IsEnabled(kBrowserBox) && controls.IsChecked(kBrowserBox)) {
     browserStep_ = 0;
-    worker_ = std::make_shared<BrowserInstallWorker>(platform_, controls.Window(), downloadUrl_,
-                                                     schannelPatchDone_);
+    // Not make_shared: without RTTI its type test sits in the library beside the
+    // shared_ptr lock pool, whose unwind tables bring the exception runtime along.
+    worker_.reset(new BrowserInstallWorker(platform_, controls.Window(), downloadUrl_,
+                                           schannelPatchDone_));
     browserWorker_ = platform_.threads.StartThread(worker_);
     if (browserWorker_ == 0) {
       worker_.reset();
