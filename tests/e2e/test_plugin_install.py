@@ -11,14 +11,13 @@ folder of its own (with a blank in its name, so that the log path must be quoted
 from __future__ import annotations
 
 import re
-import time
 from pathlib import Path
 from typing import Optional
 
 import pytest
 
 import msi_packages as msi
-from wine_harness import IDNO, IDOK, IDYES, HarnessError, SetupFolder, WinePrefix, build_dir
+from wine_harness import IDNO, IDOK, IDYES, SetupFolder, WinePrefix
 
 PLUGIN_CAPTION = "Корвана ЭЦП Browser plug-in"
 UPDATE_CAPTION = "Обновление"
@@ -45,7 +44,6 @@ MARKER = "HKCU\\Software\\NeedBstrReboot"
 STAMP = re.compile(r"\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d")
 
 # Exit codes.
-NOT_IMPLEMENTED = 120  # the completion dialog of this build (see finish_success)
 ENVVAR_NOT_FOUND = 203
 NO_PACKAGE = 232
 USER_EXIT = 1602
@@ -179,28 +177,17 @@ def owned_by_hidden_window(box) -> bool:
 def finish_success(run, restart_box: bool = False):
     """Ends an interactive run whose installation succeeded; returns its Result.
 
-    The run ends in the completion dialog.  While this build has none, the main flow
-    gets ERROR_CALL_NOT_IMPLEMENTED from it and exits with that code, after the restart
-    marker has been read and deleted.  Once the dialog exists, its restart box must
-    reflect the marker; both boxes are cleared (no restart, no browser download) and
-    OK ends the run with 0.
+    The run ends in the completion dialog, whose restart box must reflect the restart
+    the installer asked for; both boxes are cleared (no restart, no browser download)
+    and OK ends the run with 0.
     """
-    deadline = time.monotonic() + 60
-    while run.process.poll() is None:
-        if any(w.caption == COMPLETION_CAPTION and w.pid == run.pid for w in run.prefix.windows()):
-            dialog = run.wait_box(COMPLETION_CAPTION)
-            assert dialog.control(RESTART_BOX).check == int(restart_box)
-            dialog.set_check(RESTART_BOX, False)
-            dialog.set_check(BROWSER_BOX, False)
-            dialog.press(IDOK)
-            result = run.wait()
-            assert result.exit_code == 0
-            return result
-        if time.monotonic() > deadline:
-            raise HarnessError(f"the run neither ended nor showed {COMPLETION_CAPTION!r}")
-        time.sleep(0.2)
+    dialog = run.wait_box(COMPLETION_CAPTION)
+    assert dialog.control(RESTART_BOX).check == int(restart_box)
+    dialog.set_check(RESTART_BOX, False)
+    dialog.set_check(BROWSER_BOX, False)
+    dialog.press(IDOK)
     result = run.wait()
-    assert result.exit_code == NOT_IMPLEMENTED
+    assert result.exit_code == 0
     return result
 
 
