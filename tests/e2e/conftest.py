@@ -12,6 +12,10 @@ Per-test fixtures:
     make_setup_folder          factory for more folders: make_setup_folder("with blank")
                                -> C:\\t\\with blank\\ (64-bit prefix)
 
+The browser offer (browser_offer.py): ``https_server`` (session) is the local HTTPS
+download site with the test CA trusted in the 64-bit prefix; ``browser_offer`` (per
+test) sets its reply and places the stand-in installers and patch library.
+
 Environment: KORVANA_BUILD_DIR (default build/win32) holds korvana-setup.exe and the
 tools; KORVANA_ARTEFACTS (default build/e2e-artefacts) receives the screenshots.
 """
@@ -27,6 +31,7 @@ import pytest
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
+from browser_offer import browser_offer, https_server  # noqa: E402,F401 - fixtures
 from wine_harness import (  # noqa: E402
     Artefacts,
     HarnessError,

@@ -157,10 +157,12 @@ class Machine:
 
 
 @pytest.fixture
-def machine(prefix, setup_folder) -> Machine:
+def machine(prefix, setup_folder):
+    """A machine without test products, left without them for the tests after it."""
     machine = Machine(prefix, setup_folder)
     machine.clean()
-    return machine
+    yield machine
+    machine.clean()
 
 
 def answer_install_question(run, answer: int = IDYES) -> None:

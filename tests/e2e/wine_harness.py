@@ -613,7 +613,10 @@ class Running:
     def _read_stderr(self) -> None:
         for line in self.process.stderr:
             self._stderr += line
-            match = re.match(rb"launcher: pid (\d+)", line)
+            # Searched, not matched: Wine's own diagnostics of the child (a process
+            # that used WinINet may say "wine client error:<tid>: sendmsg: ..." as it
+            # ends, in two writes) share this pipe and can precede our line.
+            match = re.search(rb"launcher: pid (\d+)", line)
             if match:
                 self._pid = int(match.group(1))
                 self._pid_known.set()
@@ -701,7 +704,7 @@ class Running:
         for reader in self._readers:
             reader.join(timeout=30)
         stderr = self._stderr.decode("utf-8", "replace")
-        match = re.search(r"^launcher: exit-code (\d+)", stderr, re.M)
+        match = re.search(r"launcher: exit-code (\d+)", stderr)  # see _read_stderr
         timed_out = "launcher: timeout" in stderr
         self._result = Result(int(match.group(1)) if match else None,
                               bytes(self._stdout).decode("utf-8", "replace"), bytes(self._stdout),

@@ -1,0 +1,99 @@
+/*
+ * browserstub: a stand-in for the browser installer that the completion dialog
+ * downloads and starts. The suite serves it (signed, unsigned, tampered, truncated)
+ * from the local HTTPS server and looks at what the bootstrapper did with it.
+ *
+ * Each run appends one line to the file named by KORVANA_STUB_RECORD (nothing when
+ * unset), UTF-8, fields separated by tabs, with "\\", tab, line feed, carriage return
+ * escaped as \\\\, \\t, \\n, \\r:
+ *     <own module path> TAB <current directory> TAB <whole command line>
+ * then sleeps KORVANA_STUB_SLEEP_MS milliseconds (default none) and exits with
+ * KORVANA_STUB_EXIT (decimal, or hexadecimal with 0x; default 0).
+ *
+ * A GUI program, like the installer it stands for: started from a GUI program it
+ * gets no console window.
+ */
+#include <windows.h>
+#include <stdlib.h>
+
+static size_t EscapeField(const wchar_t* text, wchar_t* to)
+{
+    size_t n = 0;
+    for (; *text; ++text) {
+        const wchar_t* replacement = NULL;
+        switch (*text) {
+            case L'\\': replacement = L"\\\\"; break;
+            case L'\t': replacement = L"\\t"; break;
+            case L'\n': replacement = L"\\n"; break;
+            case L'\r': replacement = L"\\r"; break;
+        }
+        if (replacement) {
+            to[n++] = replacement[0];
+            to[n++] = replacement[1];
+        } else {
+            to[n++] = *text;
+        }
+    }
+    return n;
+}
+
+static wchar_t* Environment(const wchar_t* name)
+{
+    DWORD size = GetEnvironmentVariableW(name, NULL, 0);
+    if (size == 0) return NULL;
+    wchar_t* value = malloc(size * sizeof(wchar_t));
+    if (value && GetEnvironmentVariableW(name, value, size) != size - 1) {
+        free(value);
+        return NULL;
+    }
+    return value;
+}
+
+static void Record(const wchar_t* recordPath)
+{
+    wchar_t module[32768];
+    wchar_t folder[32768];
+    DWORD moduleLength = GetModuleFileNameW(NULL, module, 32768);
+    if (moduleLength == 0 || moduleLength >= 32768) module[0] = 0;
+    DWORD folderLength = GetCurrentDirectoryW(32768, folder);
+    if (folderLength == 0 || folderLength >= 32768) folder[0] = 0;
+    const wchar_t* commandLine = GetCommandLineW();
+    size_t capacity = 2 * (wcslen(module) + wcslen(folder) + wcslen(commandLine)) + 4;
+    wchar_t* line = malloc(capacity * sizeof(wchar_t));
+    if (!line) return;
+    size_t n = EscapeField(module, line);
+    line[n++] = L'\t';
+    n += EscapeField(folder, line + n);
+    line[n++] = L'\t';
+    n += EscapeField(commandLine, line + n);
+    line[n++] = L'\n';
+    int size = WideCharToMultiByte(CP_UTF8, 0, line, (int)n, NULL, 0, NULL, NULL);
+    char* bytes = malloc((size_t)size);
+    if (bytes) {
+        WideCharToMultiByte(CP_UTF8, 0, line, (int)n, bytes, size, NULL, NULL);
+        // One write in append mode: concurrent runs never interleave within a line.
+        HANDLE file = CreateFileW(recordPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD written;
+            WriteFile(file, bytes, (DWORD)size, &written, NULL);
+            CloseHandle(file);
+        }
+        free(bytes);
+    }
+    free(line);
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, int show)
+{
+    (void)instance;
+    (void)previous;
+    (void)commandLine;
+    (void)show;
+    wchar_t* recordPath = Environment(L"KORVANA_STUB_RECORD");
+    if (recordPath && *recordPath) Record(recordPath);
+    wchar_t* sleep = Environment(L"KORVANA_STUB_SLEEP_MS");
+    if (sleep) Sleep((DWORD)wcstoul(sleep, NULL, 10));
+    wchar_t* code = Environment(L"KORVANA_STUB_EXIT");
+    return code ? (int)wcstoul(code, NULL, 0) : 0;
+}
