@@ -3,7 +3,7 @@
 #include "app/command_line_options.h"
 #include "app/exit_codes.h"
 #include "app/os_gate.h"
-#include "app/setup_options.h"
+#include "options/setup_options.h"
 #include "install/csp_installer.h"
 #include "install/installer_command.h"
 #include "install/plugin_installer.h"
@@ -47,14 +47,11 @@ class Run {
     if (!options_.cspMode) {
       if (Show(text::kInstallQuestion, kQuestionBox) == win::IDNO) return exit_code::kSuccess;
     } else {
-      if (options_.selectDlg && !options_.silent) {
-        // Cancel in the dialog ends the process itself; what it returns otherwise
-        // only matters while the dialog is not built.
-        if (ShowConfigurationDialog(platform_, options_) == exit_code::kNotImplemented)
-          return exit_code::kNotImplemented;
-      }
+      // Cancel in the dialog ends the process with 0 there and then.
+      if (options_.selectDlg && !options_.silent) ShowConfigurationDialog(platform_, options_);
+      // The CSP's failure box carries the run's caption, as the plug-in's does.
       Status csp = InstallCsp(platform_, options_, options_.silent, options_.reinstall, L"csp",
-                              options_.cspArgs);
+                              options_.cspArgs, caption_);
       if (csp != 0) return csp;
     }
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/setup_options.h"
+#include "options/setup_options.h"
 #include "platform/platform.h"
 
 namespace korvana {

@@ -11,6 +11,5 @@ inline constexpr std::uint32_t kNotAdministrator = 1;  // also: No to the update
 inline constexpr std::uint32_t kRestartFailed = 7;     // the restart the user asked for failed
 inline constexpr std::uint32_t kUserDeclined = 1602;   // ERROR_INSTALL_USEREXIT
 inline constexpr std::uint32_t kNewerInstalled = 1638; // ERROR_PRODUCT_VERSION
-inline constexpr std::uint32_t kNotImplemented = 120;  // ERROR_CALL_NOT_IMPLEMENTED
 
 }  // namespace korvana::exit_code

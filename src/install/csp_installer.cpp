@@ -1,11 +1,56 @@
 #include "install/csp_installer.h"
 
+#include "install/installer_command.h"
+#include "platform/message_box.h"
+#include "platform/text.h"
 #include "platform/win_constants.h"
+#include "resources/text_ids.h"
 
 namespace korvana {
+namespace {
 
-Status InstallCsp(Platform&, const SetupOptions&, bool, bool, std::wstring, std::wstring) {
-  return win::ERROR_CALL_NOT_IMPLEMENTED;
+constexpr wchar_t kSetupAndFixedOptions[] =
+    L"\\Setup.exe -root -restartkorvctrl -disablerm -skipinstallvalidate ";
+
+// What the CSP's setup program reports when it went well, or when the user stopped
+// it: the plug-in still follows.
+bool IsCspSuccess(Status result) {
+  return result == 0 || result == 3 || result == 4 || result == win::ERROR_INSTALL_USEREXIT;
+}
+
+}  // namespace
+
+Status InstallCsp(Platform& platform, const SetupOptions& options, bool silent, bool reinstall,
+                  std::wstring component, std::wstring cspArgs, std::uint16_t captionId) {
+  std::wstring commandLine = component + kSetupAndFixedOptions;
+  if (!options.kcLevel.empty()) commandLine += L"-kc " + options.kcLevel + L" ";
+  if (!options.lang.empty()) commandLine += L"-lang " + options.lang + L" ";
+
+  std::wstring arguments = std::move(cspArgs);
+  std::wstring logPath;
+  if (!HasLogSwitch(arguments)) {
+    if (const Status failed = BuildLogPath(platform, component, silent, logPath)) return failed;
+    // Three quotes on each side: the setup program hands the text on inside a quoted
+    // argument of its own, and its installer then sees one quoted path.
+    arguments.insert(0, L"/Lv \"\"\"" + logPath + L"\"\"\" ");
+  }
+  if (!Contains(arguments, L"/q")) arguments.insert(0, L"/qb ");
+  commandLine += L"-args \"" + arguments + L"\"";
+
+  commandLine += L" -noreboot";
+  if (silent) commandLine += L" -silent";
+  if (reinstall) commandLine += L" -reinstall";
+
+  const Status result = platform.processes.RunAndWait(commandLine);
+  if (IsCspSuccess(result)) return 0;
+
+  if (!silent) {
+    std::wstring message =
+        platform.texts.LoadText(text::kCspFailed) + L": " + ToDecimal(result) + L".\n";
+    if (!logPath.empty() && platform.files.Exists(logPath)) message += L"Install log: " + logPath;
+    ShowBox(platform, false, Owner::OwnerWindow, message, captionId, kErrorBox);
+  }
+  return result;
 }
 
 }  // namespace korvana

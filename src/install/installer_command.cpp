@@ -63,6 +63,23 @@ std::wstring MakeTimeStamp(Platform& platform) {
   return stamp;
 }
 
+Status BuildLogPath(Platform& platform, const std::wstring& prefix, bool silent,
+                    std::wstring& logPath) {
+  const TextRead tmp = platform.files.GetEnvironmentVariable(L"TMP");
+  if (!tmp.ok) {
+    // An unset TMP reports ERROR_ENVVAR_NOT_FOUND. A TMP that is set but empty also
+    // reads as nothing, yet sets no error code of its own; it is the same trouble for
+    // us (no folder to put the log in), so it gets the same code rather than a 0 that
+    // the caller would take for success.
+    const Status error = tmp.lastError != 0 ? tmp.lastError : win::ERROR_ENVVAR_NOT_FOUND;
+    return ShowError(platform, silent, text::kEnvironmentUnreadable, error);
+  }
+  // The backslash goes in even when TMP already ends with one; Windows reads the
+  // doubled separator as one.
+  logPath = tmp.value + L"\\" + prefix + L"_" + MakeTimeStamp(platform) + L".log";
+  return 0;
+}
+
 void DeleteSourceHash(Platform& platform, const std::wstring& productCode) {
   if (!IsUsableInFileName(productCode)) return;
   const std::optional<std::wstring> windowsDirectory = platform.files.GetWindowsDirectory();
@@ -84,20 +101,8 @@ Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const Set
   const std::wstring packageFileName = FileNameOf(packagePath);
 
   // A log option of the user's own wins; then TMP is not even read.
-  if (!Contains(installerArguments, L"/l") && !Contains(installerArguments, L"/L")) {
-    const TextRead tmp = platform.files.GetEnvironmentVariable(L"TMP");
-    if (!tmp.ok) {
-      // An unset TMP reports ERROR_ENVVAR_NOT_FOUND. A TMP that is set but empty
-      // also reads as nothing, yet sets no error code of its own; it is the same
-      // trouble for us (no folder to put the log in), so it gets the same code rather
-      // than a 0 that the caller would take for success.
-      const Status error = tmp.lastError != 0 ? tmp.lastError : win::ERROR_ENVVAR_NOT_FOUND;
-      return ShowError(platform, silent, text::kEnvironmentUnreadable, error);
-    }
-    const std::wstring stamp = MakeTimeStamp(platform);
-    // The backslash goes in even when TMP already ends with one; Windows reads the
-    // doubled separator as one.
-    logPath = tmp.value + L"\\" + packageFileName + L"_" + stamp + L".log";
+  if (!HasLogSwitch(installerArguments)) {
+    if (const Status failed = BuildLogPath(platform, packageFileName, silent, logPath)) return failed;
     installerArguments.insert(0, L"/Lv \"" + logPath + L"\"");
   }
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/setup_options.h"
+#include "options/setup_options.h"
 #include "packages/package_locator.h"
 #include "platform/platform.h"
 
@@ -21,6 +21,18 @@ void DeleteSourceHash(Platform& platform, const std::wstring& productCode);
 
 // Local time as "%Y-%m-%d-%H-%M-%S", also written as one line to standard output.
 std::wstring MakeTimeStamp(Platform& platform);
+
+// Names an installer log: TMP, a backslash, `prefix`, "_", the time stamp and ".log".
+// When TMP cannot be read: message 144 (unless `silent`) and the read's error, with
+// `logPath` left as it was.
+Status BuildLogPath(Platform& platform, const std::wstring& prefix, bool silent,
+                    std::wstring& logPath);
+
+// Whether installer arguments carry a log switch of the user's own: "/l" or "/L"
+// anywhere, as a plain case-sensitive substring.
+inline bool HasLogSwitch(const std::wstring& arguments) {
+  return arguments.find(L"/l") != std::wstring::npos || arguments.find(L"/L") != std::wstring::npos;
+}
 
 // The restart-needed marker under HKEY_CURRENT_USER.
 inline constexpr wchar_t kRestartMarkerKey[] = L"Software\\NeedBstrReboot";

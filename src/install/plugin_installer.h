@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/setup_options.h"
+#include "options/setup_options.h"
 #include "packages/package_locator.h"
 #include "platform/platform.h"
 

@@ -25,6 +25,7 @@ enum class Owner { None, OwnerWindow };
 // Modal dialogs. What a dialog decides lives in a DialogLogic above the seam; the
 // Win32 dialog procedure forwards the messages to it and hands it the controls.
 using WindowToken = std::uintptr_t;  // a window handle
+using IconToken = std::uintptr_t;    // an icon handle; 0 for none
 
 class DialogControls {
  public:
@@ -39,6 +40,15 @@ class DialogControls {
   // LoadImageW of the program's icon `iconId`, shared; when it loads, WM_SETICON
   // with ICON_BIG, then with ICON_SMALL.
   virtual void SetIcon(std::uint16_t iconId) = 0;
+  virtual void Show(int id, bool visible) = 0;  // ShowWindow(SW_SHOW / SW_HIDE)
+  // GetDlgItemTextW into room for `maxCharacters` and the terminating null.
+  virtual std::wstring GetText(int id, int maxCharacters) = 0;
+  // An icon of the dialog's own: LoadImageW of the program's icon `iconId` at
+  // size x size pixels, not shared (0 when it cannot be loaded); WM_SETICON with
+  // ICON_BIG, then ICON_SMALL, whatever the handle; DestroyIcon.
+  virtual IconToken LoadOwnIcon(std::uint16_t iconId, int size) = 0;
+  virtual void SetIcons(IconToken icon) = 0;
+  virtual void DestroyIcon(IconToken icon) = 0;
   // Attaches the foreground window's thread input to this thread, makes the dialog
   // the foreground window, gives it the focus, and detaches again.
   virtual void BringToFront() = 0;
@@ -65,10 +75,10 @@ class UserInterface {
   // MessageBoxW; returns the button pressed (IDOK 1, IDYES 6, IDNO 7, ...).
   virtual int ShowMessageBox(Owner owner, const std::wstring& text,
                              const std::wstring& caption, std::uint32_t style) = 0;
-  // DialogBoxParamW: the program's own template `templateId`, no owner window,
+  // DialogBoxParamW: the program's own template `templateId`, owned by `owner`,
   // parameter 0, and a procedure that forwards every message to `logic`. The
   // dialog's result, or -1 when it cannot be shown.
-  virtual std::intptr_t ShowDialog(std::uint16_t templateId, DialogLogic& logic) = 0;
+  virtual std::intptr_t ShowDialog(std::uint16_t templateId, Owner owner, DialogLogic& logic) = 0;
   // PostMessageW; false when the message could not be posted. Any thread may call it.
   virtual bool PostMessage(WindowToken window, std::uint32_t message, std::uintptr_t wParam,
                            std::intptr_t lParam) = 0;

@@ -35,6 +35,8 @@ inline constexpr std::uint16_t kNewPackageUnopenable = 133;
 inline constexpr std::uint16_t kNewPackageVersionUnreadable = 134;
 inline constexpr std::uint16_t kNewPackageNotFound = 135;
 inline constexpr std::uint16_t kPackageNotFound = 139;
+inline constexpr std::uint16_t kHideOptions = 142;
+inline constexpr std::uint16_t kShowOptions = 143;
 inline constexpr std::uint16_t kEnvironmentUnreadable = 144;
 inline constexpr std::uint16_t kReinstallQuestion = 147;
 inline constexpr std::uint16_t kNewerInstalled = 150;
@@ -45,6 +47,18 @@ inline constexpr std::uint16_t kUpdateQuestion = 153;
 
 // Other resources.
 inline constexpr std::uint16_t kIconId = 100;
+
+// The configuration dialog of CSP mode and its controls.
+inline constexpr std::uint16_t kConfigurationDialogId = 141;
+inline constexpr int kNextButton = 140;
+inline constexpr int kRussianButton = 1006;
+inline constexpr int kEnglishButton = 1007;
+inline constexpr int kKc1Button = 1008;
+inline constexpr int kKc2Button = 1009;
+inline constexpr int kKc3Button = 1010;
+inline constexpr int kWelcomeGroup = 1011;
+inline constexpr int kWelcomeText = 1014;
+inline constexpr int kOptionsButton = 1015;
 
 // The completion dialog and its controls.
 inline constexpr std::uint16_t kCompletionDialogId = 40110;

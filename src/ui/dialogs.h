@@ -1,14 +1,15 @@
 // The two modal dialogs of a run.
 #pragma once
 
-#include "app/setup_options.h"
+#include "options/setup_options.h"
 #include "platform/platform.h"
 
 namespace korvana {
 
-// CSP-mode configuration (dialog 141): appends the chosen KC level and language to
-// `options`, or ends the process with 0 on Cancel. Returns 0 when shown. Not built
-// yet: it answers ERROR_CALL_NOT_IMPLEMENTED and the run ends there.
+// CSP-mode configuration (dialog 141), modal, owned by the owner window: appends the
+// chosen KC level and language to `options`, or ends the process with 0 on Cancel.
+// 0 once it has closed; the status of a dialog that could not be shown, which leaves
+// `options` as they were.
 Status ShowConfigurationDialog(Platform& platform, SetupOptions& options);
 
 // Completion (dialog 40110), modal, no owner: reads and may write `rebootRequested`.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/message_texts.h"
 #include "fake_platform.h"
 #include "resources/text_ids.h"
 
@@ -22,6 +23,7 @@ const std::wstring kFailure =
 // msiexec ends with `installerResult`.
 struct Machine : FakePlatform {
   Status installerResult = 0;
+  Status cspResult = 0;
   bool installerWritesLog = true;
 
   Machine() {
@@ -31,6 +33,7 @@ struct Machine : FakePlatform {
                                      {L"ProductName", L"Korvana plug-in"},
                                      {L"ProductVersion", L"2.0.13"}};
     onRun = [this](const std::wstring& commandLine) -> Status {
+      if (commandLine.rfind(L"csp\\Setup.exe", 0) == 0) return cspResult;
       if (commandLine.find(L"msiexec.exe") == std::wstring::npos) return 0;
       // msiexec writes the log the command line names.
       auto at = commandLine.find(L"/Lv \"");
@@ -96,7 +99,9 @@ TEST(RunBootstrapper, ExitCodesOfTheWholeRun) {
       {"restart needed, silent, norestart", {L"-silent", L"-norestart"}, true, 99, {}, 3010, 0, true},
       {"interactive success", {}, true, 99, {6}, 0, 0, true},
       // So is the CSP installation: CSP mode ends before any script or msiexec.
-      {"CSP mode", {L"-csp", L"-silent"}, true, 99, {}, 0, 120, false},
+      {"CSP mode, silent", {L"-csp", L"-silent"}, true, 99, {}, 0, 0, true},
+      {"CSP mode, CSP fails", {L"-csp", L"-silent"}, true, 99, {}, 0, 3010, false},
+      {"CSP mode, interactive", {L"-csp"}, true, 99, {}, 0, 0, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -109,6 +114,7 @@ TEST(RunBootstrapper, ExitCodesOfTheWholeRun) {
     }
     m.boxAnswers = c.answers;
     m.installerResult = c.installerResult;
+    if (std::string(c.name) == "CSP mode, CSP fails") m.cspResult = 3010;
     EXPECT_EQ(m.Run(c.args), c.exitCode);
     EXPECT_EQ(m.Ran(L"msiexec.exe"), c.installerRuns);
     EXPECT_EQ(m.openKeys, 0);
@@ -318,15 +324,54 @@ TEST(RunBootstrapper, AnUnopenableSoftwareKeySkipsTheDeletion) {
   EXPECT_EQ(m.exitWindowsCalls.size(), 1u);  // the marker was still found
 }
 
-TEST(RunBootstrapper, CspModeAsksNothingAndStopsAtTheCspStep) {
-  for (const auto& args : std::vector<std::vector<std::wstring>>{
-           {L"-csp"}, {L"-csp", L"-selectDlg"}, {L"-csp", L"-selectDlg", L"-silent"},
-           {L"-csp", L"-vbscript", L"x.vbs"}}) {
+TEST(RunBootstrapper, CspModeRunsTheCspFirstAsksNothingAndEndsInTheDialog) {
+  const struct {
+    std::vector<std::wstring> args;
+    bool configurationShown;
+    const wchar_t* kcAndLanguage;  // as the CSP's setup program gets them
+    std::uint16_t completionText;
+  } cases[] = {
+      {{L"-csp"}, false, L"-skipinstallvalidate -args", 109},
+      {{L"-csp", L"-selectDlg"}, true, L"-skipinstallvalidate -kc kc1 -lang rus -args", 109},
+      {{L"-csp", L"-KC", L"x", L"-selectDlg"}, true, L"-skipinstallvalidate -kc xkc1 -lang rus -args", 109},
+      {{L"-csp", L"-selectDlg", L"-silent"}, false, L"-skipinstallvalidate -args", 0},
+  };
+  for (const auto& c : cases) {
     Machine m;
-    EXPECT_EQ(m.Run(args), 120u);
-    EXPECT_TRUE(m.boxes.empty());
-    EXPECT_TRUE(m.commandLines.empty());
+    std::wstring label;
+    m.onDialog = [&](testing::FakeDialog& dialog) {
+      dialog.Init();
+      if (m.dialogsShown.back() == kConfigurationDialogId) {
+        dialog.Press(kNextButton);
+        return;
+      }
+      label = dialog.texts[kCompletionMessage];
+      dialog.Check(kBrowserBox, false);
+      dialog.Press(1);
+    };
+    EXPECT_EQ(m.Run(c.args), 0u);
+    EXPECT_TRUE(m.boxes.empty());  // not even the install question
+    ASSERT_EQ(m.commandLines.size(), 2u);
+    EXPECT_EQ(m.commandLines[0].rfind(L"csp\\Setup.exe -root", 0), 0u);
+    EXPECT_NE(m.commandLines[0].find(c.kcAndLanguage), std::wstring::npos) << m.commandLines[0];
+    EXPECT_NE(m.commandLines[1].find(L"msiexec.exe"), std::wstring::npos);
+    std::vector<std::uint16_t> dialogs;
+    if (c.configurationShown) dialogs.push_back(kConfigurationDialogId);
+    if (c.completionText != 0) dialogs.push_back(kCompletionDialogId);
+    EXPECT_EQ(m.dialogsShown, dialogs);
+    if (c.completionText != 0) EXPECT_EQ(label, CompiledCatalog().LoadText(c.completionText));
   }
+}
+
+TEST(RunBootstrapper, CancelInTheConfigurationDialogEndsTheRunWithNothingStarted) {
+  Machine m;
+  m.onDialog = [](testing::FakeDialog& dialog) {
+    dialog.Init();
+    dialog.Press(2);  // IDCANCEL
+  };
+  EXPECT_EQ(m.Run({L"-csp", L"-selectDlg"}), 0u);
+  EXPECT_EQ(m.Count("ExitProcess"), 1);
+  EXPECT_TRUE(m.commandLines.empty());
 }
 
 }  // namespace

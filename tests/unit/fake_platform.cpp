@@ -451,13 +451,17 @@ int FakePlatform::OpenCount(const std::string& kind) const {
 }
 
 // ---- UserInterface: dialogs --------------------------------------------------------
-std::intptr_t FakePlatform::ShowDialog(std::uint16_t templateId, DialogLogic& logic) {
+std::intptr_t FakePlatform::ShowDialog(std::uint16_t templateId, Owner owner, DialogLogic& logic) {
   calls.push_back("DialogBoxParam");
   dialogsShown.push_back(templateId);
+  dialogOwners.push_back(owner);
   if (dialogFails) return -1;
   FakeDialog dialog(logic);
   if (onDialog) {
     onDialog(dialog);
+  } else if (templateId == 141) {  // the user takes the choice as it opens
+    dialog.Init();
+    dialog.Press(140);
   } else {  // the user leaves the browser out and presses OK
     dialog.Init();
     dialog.Check(41029, false);

@@ -54,7 +54,12 @@ class FakeDialog : public DialogControls {
   std::set<int> checked;
   std::set<int> disabled;
   std::optional<std::intptr_t> endedWith;
+  std::set<int> hidden;
   std::vector<std::uint16_t> icons;
+  // Icons of the dialog's own: loaded (0 when iconLoads is false), set, destroyed.
+  bool iconLoads = true;
+  std::vector<IconToken> iconsSet;
+  std::vector<IconToken> iconsDestroyed;
   int broughtToFront = 0;
 
   bool Init() { return logic_.OnInitDialog(*this); }
@@ -62,6 +67,7 @@ class FakeDialog : public DialogControls {
     return logic_.OnMessage(*this, message, wParam, 0);
   }
   bool Press(int id) { return Send(0x0111, static_cast<std::uintptr_t>(id)); }  // WM_COMMAND
+  bool IsVisible(int id) const { return hidden.count(id) == 0; }
 
   WindowToken Window() override { return kWindow; }
   void SetText(int id, const std::wstring& text) override { texts[id] = text; }
@@ -71,6 +77,20 @@ class FakeDialog : public DialogControls {
   void Enable(int id, bool on) override { on ? (void)disabled.erase(id) : (void)disabled.insert(id); }
   void End(std::intptr_t result) override { endedWith = result; }
   void SetIcon(std::uint16_t id) override { icons.push_back(id); }
+  void Show(int id, bool visible) override {
+    visible ? (void)hidden.erase(id) : (void)hidden.insert(id);
+  }
+  std::wstring GetText(int id, int maxCharacters) override {
+    return texts[id].substr(0, static_cast<std::size_t>(maxCharacters));
+  }
+  IconToken LoadOwnIcon(std::uint16_t id, int size) override {
+    icons.push_back(id);
+    iconSize = size;
+    return iconLoads ? 0x1C0 : 0;
+  }
+  void SetIcons(IconToken icon) override { iconsSet.push_back(icon); }
+  void DestroyIcon(IconToken icon) override { iconsDestroyed.push_back(icon); }
+  int iconSize = 0;
   void BringToFront() override { ++broughtToFront; }
 
  private:
@@ -196,6 +216,7 @@ class FakePlatform : public UserInterface,
   // Dialogs: each template shown, and what the "user" does in it. Without a script
   // the dialog is initialised, the browser box unchecked and OK pressed.
   std::vector<std::uint16_t> dialogsShown;
+  std::vector<Owner> dialogOwners;
   std::function<void(FakeDialog&)> onDialog;
   bool dialogFails = false;  // DialogBoxParamW returns -1
   std::vector<PostedMessage> posted;
@@ -320,7 +341,7 @@ class FakePlatform : public UserInterface,
   LocalTime Now() override;
   void WriteLine(const std::wstring& text) override;
   // ---- UserInterface: dialogs ----------------------------------------------------
-  std::intptr_t ShowDialog(std::uint16_t templateId, DialogLogic& logic) override;
+  std::intptr_t ShowDialog(std::uint16_t templateId, Owner owner, DialogLogic& logic) override;
   bool PostMessage(WindowToken window, std::uint32_t message, std::uintptr_t wParam,
                    std::intptr_t lParam) override;
   // ---- FileSystem: written files -------------------------------------------------

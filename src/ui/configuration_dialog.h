@@ -1,0 +1,31 @@
+// CSP mode's configuration: the CSP's installation language and KC level, on an
+// options panel behind a welcome panel. "Далее" appends the choice to the run's
+// options; Cancel ends the program.
+#pragma once
+
+#include <cstdint>
+
+#include "options/setup_options.h"
+#include "platform/platform.h"
+
+namespace korvana {
+
+class ConfigurationDialog final : public DialogLogic {
+ public:
+  ConfigurationDialog(Platform& platform, SetupOptions& options)
+      : platform_(platform), options_(options) {}
+
+  bool OnInitDialog(DialogControls& controls) override;
+  bool OnMessage(DialogControls& controls, std::uint32_t message, std::uintptr_t wParam,
+                 std::intptr_t lParam) override;
+
+ private:
+  void SwapPanels(DialogControls& controls);
+  void StoreChoice(DialogControls& controls);
+
+  Platform& platform_;
+  SetupOptions& options_;
+  IconToken icon_ = 0;
+};
+
+}  // namespace korvana

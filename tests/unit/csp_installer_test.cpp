@@ -1,0 +1,128 @@
+// The CSP's setup program: its command line to the character, the codes that let the
+// plug-in follow, and the failure box.
+#include "install/csp_installer.h"
+#include "install/installer_command.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "fake_platform.h"
+#include "platform/message_box.h"
+#include "resources/text_ids.h"
+
+namespace korvana::testing {
+namespace {
+
+const std::wstring kCspLog = L"C:\\temp\\csp_2026-12-07-04-36-54.log";
+const std::wstring kFixed = L"csp\\Setup.exe -root -restartkorvctrl -disablerm -skipinstallvalidate ";
+const std::wstring kLogSwitch = L"/Lv \"\"\"" + kCspLog + L"\"\"\" ";
+
+struct Csp {
+  FakePlatform fake;
+  SetupOptions options;
+  Status Run(const std::wstring& cspArgs = L"", bool silent = false, bool reinstall = false) {
+    return InstallCsp(fake.platform(), options, silent, reinstall, L"csp", cspArgs, text::kCspCaption);
+  }
+};
+
+TEST(InstallCsp, CommandLineToTheCharacter) {
+  const struct {
+    const char* name;
+    const wchar_t* kc;
+    const wchar_t* lang;
+    std::wstring args;
+    bool silent, reinstall;
+    std::optional<std::wstring> tmp;
+    std::wstring expected;
+  } cases[] = {
+      {"kc1, rus, nothing else", L"kc1", L"rus", L"", false, false, L"C:\\temp",
+       kFixed + L"-kc kc1 -lang rus -args \"/qb " + kLogSwitch + L"\" -noreboot"},
+      {"no KC level, no language", L"", L"", L"", false, false, L"C:\\temp",
+       kFixed + L"-args \"/qb " + kLogSwitch + L"\" -noreboot"},
+      {"-KC and the dialog joined", L"xkc3", L"eng", L"", true, true, L"C:\\temp",
+       kFixed + L"-kc xkc3 -lang eng -args \"/qb " + kLogSwitch + L"\" -noreboot -silent -reinstall"},
+      {"TMP with a trailing backslash", L"", L"", L"", false, false, L"C:\\temp\\",
+       kFixed + L"-args \"/qb /Lv \"\"\"C:\\temp\\\\csp_2026-12-07-04-36-54.log\"\"\" \" -noreboot"},
+      {"own /l: no log, TMP never read", L"", L"", L"/l*v C:\\x.log ", false, false, std::nullopt,
+       kFixed + L"-args \"/qb /l*v C:\\x.log \" -noreboot"},
+      {"own /L", L"", L"", L"/L*v C:\\x.log ", false, false, L"C:\\temp",
+       kFixed + L"-args \"/qb /L*v C:\\x.log \" -noreboot"},
+      {"/lang inside a value counts as a log switch", L"", L"", L"P=/lang ", false, false, L"C:\\temp",
+       kFixed + L"-args \"/qb P=/lang \" -noreboot"},
+      {"/qn replaces /qb", L"", L"", L"/qn ", false, false, L"C:\\temp",
+       kFixed + L"-args \"" + kLogSwitch + L"/qn \" -noreboot"},
+      {"/Q in capitals does not", L"", L"", L"/Q ", false, false, L"C:\\temp",
+       kFixed + L"-args \"/qb " + kLogSwitch + L"/Q \" -noreboot"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Csp csp;
+    csp.options.kcLevel = c.kc;
+    csp.options.lang = c.lang;
+    if (c.tmp) csp.fake.environment[L"TMP"] = *c.tmp;
+    else csp.fake.environment.erase(L"TMP");
+    EXPECT_EQ(csp.Run(c.args, c.silent, c.reinstall), 0u);
+    EXPECT_EQ(csp.fake.commandLines, std::vector<std::wstring>{c.expected});
+    EXPECT_EQ(csp.fake.environmentReads.size(), HasLogSwitch(c.args) ? 0u : 1u);
+  }
+}
+
+TEST(InstallCsp, ExitCodesThatLetThePlugInFollowAndTheFailureBox) {
+  const struct {
+    Status exit;
+    bool silent;
+    bool logWritten;
+    Status result;
+    const wchar_t* box;  // nullptr: no box
+  } cases[] = {
+      {0, false, true, 0, nullptr},
+      {3, false, false, 0, nullptr},  // also: no "csp" folder at all
+      {4, false, true, 0, nullptr},
+      {1602, false, true, 0, nullptr},
+      {3010, false, true, 3010,
+       L"В процессе установки Корвана CSP возникла ошибка: 3010.\nInstall log: C:\\temp\\csp_2026-12-07-04-36-54.log"},
+      {2, false, false, 2, L"В процессе установки Корвана CSP возникла ошибка: 2.\n"},  // no Setup.exe
+      {1603, true, true, 1603, nullptr},
+      {0xC0000005, false, false, 0xC0000005, L"В процессе установки Корвана CSP возникла ошибка: 3221225477.\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.exit);
+    Csp csp;
+    csp.fake.onRun = [&](const std::wstring&) {
+      if (c.logWritten) csp.fake.AddFile(kCspLog);
+      return c.exit;
+    };
+    EXPECT_EQ(csp.Run(L"", c.silent), c.result);
+    if (c.box == nullptr) {
+      EXPECT_TRUE(csp.fake.boxes.empty());
+      continue;
+    }
+    ASSERT_EQ(csp.fake.boxes.size(), 1u);
+    const RecordedBox& box = csp.fake.boxes[0];
+    EXPECT_EQ(box.text, c.box);
+    EXPECT_EQ(box.caption, L"Установка Корвана");  // the run's caption in CSP mode
+    EXPECT_EQ(box.style, kErrorBox);
+    EXPECT_EQ(box.owner, Owner::OwnerWindow);
+  }
+}
+
+TEST(InstallCsp, UnreadableTmpStopsBeforeTheSetupProgram) {
+  for (bool silent : {false, true}) {
+    for (bool unset : {true, false}) {
+      Csp csp;
+      if (unset) csp.fake.environment.erase(L"TMP");
+      else csp.fake.environment[L"TMP"] = L"";
+      EXPECT_EQ(csp.Run(L"", silent), 203u);  // ERROR_ENVVAR_NOT_FOUND
+      EXPECT_TRUE(csp.fake.commandLines.empty());
+      ASSERT_EQ(csp.fake.boxes.size(), silent ? 0u : 1u);
+      if (!silent) {
+        EXPECT_EQ(csp.fake.boxes[0].text, L"Невозможно узнать значение переменной окружения.");
+        EXPECT_EQ(csp.fake.boxes[0].caption, L"Ошибка");
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace korvana::testing
