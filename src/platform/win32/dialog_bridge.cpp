@@ -1,6 +1,8 @@
 #include "platform/win32/dialog_bridge.h"
 
+#include <cstddef>
 #include <optional>
+#include <string>
 
 namespace korvana::win32 {
 namespace {
@@ -65,6 +67,32 @@ void WindowControls::SetIcon(std::uint16_t iconId) {
   ::SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 }
 
+void WindowControls::Show(int id, bool visible) {
+  ::ShowWindow(::GetDlgItem(dialog_, id), visible ? SW_SHOW : SW_HIDE);
+}
+
+std::wstring WindowControls::GetText(int id, int maxCharacters) {
+  // Room for the terminating null too; a longer text comes back cut to fit.
+  std::wstring text(static_cast<std::size_t>(maxCharacters > 0 ? maxCharacters : 0) + 1, L'\0');
+  const UINT length =
+      ::GetDlgItemTextW(dialog_, id, text.data(), static_cast<int>(text.size()));
+  text.resize(length < text.size() ? length : text.size() - 1);
+  return text;
+}
+
+IconToken WindowControls::LoadOwnIcon(std::uint16_t iconId, int size) {
+  // Not shared: this copy belongs to the caller, who destroys it when the window goes.
+  return reinterpret_cast<IconToken>(
+      ::LoadImageW(module_, MAKEINTRESOURCEW(iconId), IMAGE_ICON, size, size, 0));
+}
+
+void WindowControls::SetIcons(IconToken icon) {
+  ::SendMessageW(dialog_, WM_SETICON, ICON_BIG, static_cast<LPARAM>(icon));
+  ::SendMessageW(dialog_, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(icon));
+}
+
+void WindowControls::DestroyIcon(IconToken icon) { ::DestroyIcon(reinterpret_cast<HICON>(icon)); }
+
 void WindowControls::BringToFront() {
   // Windows lets only the thread that owns the foreground window hand it on; sharing
   // its input state for a moment makes this thread one that may.
@@ -77,11 +105,12 @@ void WindowControls::BringToFront() {
   ::AttachThreadInput(foregroundThread, thisThread, FALSE);
 }
 
-std::intptr_t RunModalDialog(HINSTANCE module, std::uint16_t templateId, DialogLogic& logic) {
+std::intptr_t RunModalDialog(HINSTANCE module, std::uint16_t templateId, HWND owner,
+                             DialogLogic& logic) {
   DialogSession session{module, logic, std::nullopt};
   DialogSession* const previous = pendingSession;
   pendingSession = &session;
-  const INT_PTR result = ::DialogBoxParamW(module, MAKEINTRESOURCEW(templateId), nullptr,
+  const INT_PTR result = ::DialogBoxParamW(module, MAKEINTRESOURCEW(templateId), owner,
                                            ForwardingDialogProcedure, 0);
   pendingSession = previous;
   return result;

@@ -21,6 +21,11 @@ class WindowControls final : public DialogControls {
   void Enable(int id, bool enabled) override;
   void End(std::intptr_t result) override;
   void SetIcon(std::uint16_t iconId) override;
+  void Show(int id, bool visible) override;
+  std::wstring GetText(int id, int maxCharacters) override;
+  IconToken LoadOwnIcon(std::uint16_t iconId, int size) override;
+  void SetIcons(IconToken icon) override;
+  void DestroyIcon(IconToken icon) override;
   void BringToFront() override;
 
  private:
@@ -28,9 +33,11 @@ class WindowControls final : public DialogControls {
   HWND dialog_;
 };
 
-// DialogBoxParamW of template `templateId` in `module`, with no owner window and an
-// initialisation parameter of 0, every message forwarded to `logic`. The dialog's
-// result, or -1 when it could not be shown. Main thread only; dialogs may nest.
-std::intptr_t RunModalDialog(HINSTANCE module, std::uint16_t templateId, DialogLogic& logic);
+// DialogBoxParamW of template `templateId` in `module`, owned by `owner` (null for
+// none), with an initialisation parameter of 0, every message forwarded to `logic`.
+// The dialog's result, or -1 when it could not be shown. Main thread only; dialogs
+// may nest.
+std::intptr_t RunModalDialog(HINSTANCE module, std::uint16_t templateId, HWND owner,
+                             DialogLogic& logic);
 
 }  // namespace korvana::win32

@@ -13,11 +13,13 @@ class Win32UserInterface final : public UserInterface {
   void CreateOwnerWindow() override;
   int ShowMessageBox(Owner owner, const std::wstring& text, const std::wstring& caption,
                      std::uint32_t style) override;
-  std::intptr_t ShowDialog(std::uint16_t templateId, DialogLogic& logic) override;
+  std::intptr_t ShowDialog(std::uint16_t templateId, Owner owner, DialogLogic& logic) override;
   bool PostMessage(WindowToken window, std::uint32_t message, std::uintptr_t wParam,
                    std::intptr_t lParam) override;
 
  private:
+  HWND OwnerHandle(Owner owner) const;
+
   HINSTANCE instance_;
   UniqueWindow ownerWindow_;
 };

@@ -1,4 +1,4 @@
-// The completion dialog's template (40110) in the built executable, read as the dialog
+// The dialogs' templates (141 and 40110) in the built executable, read as the dialog
 // manager reads it: an extended template, its font, and each control.
 #include <gtest/gtest.h>
 
@@ -135,18 +135,83 @@ DialogTemplate ParseDialogTemplate(const BYTE* data, std::size_t size, bool* ok)
 
 constexpr WORD kButtonClass = 0x0080;
 constexpr WORD kStaticClass = 0x0082;
+constexpr DWORD kChild = WS_CHILD;
 constexpr DWORD kChildVisible = WS_CHILD | WS_VISIBLE;
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER |
+                               DS_SETFOREGROUND | DS_SHELLFONT;
 
-TEST(CompletionDialogTemplate, MatchesTheLayoutControlByControl) {
+struct ExpectedControl {
+  DWORD id;
+  WORD windowClass;
+  DWORD style;
+  short x, y, cx, cy;
+  const wchar_t* text;
+};
+
+struct ExpectedDialog {
+  const char* name;  // the test's name
+  WORD id;
+  DWORD style, exStyle;
+  short cx, cy;
+  const wchar_t* caption;
+  std::vector<ExpectedControl> controls;  // in template order, which is the tab order
+};
+
+const ExpectedDialog kDialogs[] = {
+    {"Configuration", 141, kDialogStyle, WS_EX_WINDOWEDGE, 204, 143, L"CSPSetup",
+     {
+         // "Далее" is the default button. The options panel (language, KC level and
+         // their frames) starts hidden; each row of radio buttons opens a group.
+         {140, kButtonClass, kChildVisible | BS_DEFPUSHBUTTON | WS_TABSTOP, 90, 122, 50, 14,
+          L"Далее"},
+         {IDCANCEL, kButtonClass, kChildVisible | BS_PUSHBUTTON | WS_TABSTOP, 147, 122, 50, 14,
+          L"Отмена"},
+         {1006, kButtonClass, kChild | BS_AUTORADIOBUTTON | WS_GROUP, 12, 20, 42, 8, L"Русский"},
+         {1007, kButtonClass, kChild | BS_AUTORADIOBUTTON, 12, 32, 42, 8, L"English"},
+         {1008, kButtonClass, kChild | BS_AUTORADIOBUTTON | WS_GROUP, 14, 69, 30, 8, L"KC1"},
+         {1009, kButtonClass, kChild | BS_AUTORADIOBUTTON, 14, 82, 30, 8, L"KC2"},
+         {1010, kButtonClass, kChild | BS_AUTORADIOBUTTON, 14, 94, 30, 8, L"KC3"},
+         {1012, kButtonClass, kChild | BS_GROUPBOX, 6, 6, 191, 44, L"Язык установки:"},
+         {1013, kButtonClass, kChild | BS_GROUPBOX, 6, 55, 191, 54, L"Уровень безопасности:"},
+         {1011, kButtonClass, kChildVisible | BS_GROUPBOX, 6, 6, 191, 103,
+          L"Корвана CSP — надёжная электронная подпись"},
+         {1015, kButtonClass, kChildVisible | BS_PUSHBUTTON | WS_TABSTOP, 7, 122, 50, 14,
+          L"Опции"},
+         {1014, kStaticClass, kChildVisible | SS_LEFT | WS_GROUP, 15, 28, 174, 74,
+          L"www.korvana.example\n"
+          L"\n"
+          L"Благодарим за выбор Корвана CSP.\n"
+          L"Для продолжения установки нажимте \"Далее\",\n"
+          L"для установки специфических настроек - \"Опции\".\n"
+          L"Если вы не знаете, что выбирать, нажмите \"Далее\"."},
+     }},
+    {"Completion", 40110, kDialogStyle, 0, 309, 76, L"Установка Корвана",
+     {
+         // OK is a plain push button, not the default one, and there is no Cancel.
+         {41028, kStaticClass, kChildVisible | SS_LEFT | WS_GROUP, 7, 7, 295, 36,
+          L"Корвана ЭЦП Browser plug-in и CSP успешно установлены.\n"
+          L"Для корректной работы может потребоваться перезапустить браузер."},
+         {41029, kButtonClass, kChildVisible | BS_AUTOCHECKBOX | WS_TABSTOP, 7, 50, 197, 8,
+          L"Установить Яндекс Браузер для работы по ГОСТ-TLS"},
+         {41027, kButtonClass, kChildVisible | BS_AUTOCHECKBOX | WS_TABSTOP, 7, 61, 197, 8,
+          L"Перезагрузить компьютер"},
+         {IDOK, kButtonClass, kChildVisible | BS_PUSHBUTTON | WS_TABSTOP, 253, 56, 50, 14, L"OK"},
+     }},
+};
+
+class DialogTemplateTest : public ::testing::TestWithParam<ExpectedDialog> {};
+
+TEST_P(DialogTemplateTest, MatchesTheLayoutControlByControl) {
+  const ExpectedDialog& want = GetParam();
   const std::wstring path = testing::SetupExecutablePath();
   if (path.empty()) GTEST_SKIP() << "KORVANA_SETUP_EXE is not set";
   UniqueLoadedModule module(::LoadLibraryExW(
       path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   ASSERT_TRUE(module) << "cannot load the executable, error " << ::GetLastError();
 
-  HRSRC found = ::FindResourceExW(module.get(), RT_DIALOG, MAKEINTRESOURCEW(40110),
+  HRSRC found = ::FindResourceExW(module.get(), RT_DIALOG, MAKEINTRESOURCEW(want.id),
                                   MAKELANGID(LANG_RUSSIAN, SUBLANG_RUSSIAN_RUSSIA));
-  ASSERT_NE(found, nullptr) << "no Russian dialog 40110";
+  ASSERT_NE(found, nullptr) << "no Russian dialog " << want.id;
   const auto* data = static_cast<const BYTE*>(::LockResource(::LoadResource(module.get(), found)));
   ASSERT_NE(data, nullptr);
   bool ok = false;
@@ -156,58 +221,45 @@ TEST(CompletionDialogTemplate, MatchesTheLayoutControlByControl) {
 
   EXPECT_EQ(dialog.version, 1);
   EXPECT_EQ(dialog.signature, 0xFFFF);  // an extended template
-  EXPECT_EQ(dialog.style, static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME |
-                                             DS_CENTER | DS_SETFOREGROUND | DS_SHELLFONT));
-  EXPECT_EQ(dialog.exStyle, 0u);
+  EXPECT_EQ(dialog.style, want.style) << std::hex << dialog.style;
+  EXPECT_EQ(dialog.exStyle, want.exStyle) << std::hex << dialog.exStyle;
   EXPECT_EQ(dialog.x, 0);
   EXPECT_EQ(dialog.y, 0);
-  EXPECT_EQ(dialog.cx, 309);
-  EXPECT_EQ(dialog.cy, 76);
+  EXPECT_EQ(dialog.cx, want.cx);
+  EXPECT_EQ(dialog.cy, want.cy);
   EXPECT_EQ(dialog.menu.ordinal, 0);
   EXPECT_EQ(dialog.menu.text, L"");
   EXPECT_EQ(dialog.windowClass.text, L"");
-  EXPECT_EQ(dialog.caption, L"Установка Корвана");
+  EXPECT_EQ(dialog.caption, want.caption);
+  // Both in the shell's dialog font, at its usual size and weight.
   EXPECT_EQ(dialog.pointSize, 8);
   EXPECT_EQ(dialog.weight, 400);
   EXPECT_EQ(dialog.italic, 0);
   EXPECT_EQ(dialog.charset, DEFAULT_CHARSET);
   EXPECT_EQ(dialog.typeface, L"MS Shell Dlg");
 
-  struct Expected {
-    DWORD id;
-    WORD windowClass;
-    DWORD style;
-    short x, y, cx, cy;
-    const wchar_t* text;
-  };
-  // In tab order; OK is a plain push button, not the default one.
-  const Expected expected[] = {
-      {41028, kStaticClass, kChildVisible | SS_LEFT | WS_GROUP, 7, 7, 295, 36,
-       L"Корвана ЭЦП Browser plug-in и CSP успешно установлены.\n"
-       L"Для корректной работы может потребоваться перезапустить браузер."},
-      {41029, kButtonClass, kChildVisible | BS_AUTOCHECKBOX | WS_TABSTOP, 7, 50, 197, 8,
-       L"Установить Яндекс Браузер для работы по ГОСТ-TLS"},
-      {41027, kButtonClass, kChildVisible | BS_AUTOCHECKBOX | WS_TABSTOP, 7, 61, 197, 8,
-       L"Перезагрузить компьютер"},
-      {IDOK, kButtonClass, kChildVisible | BS_PUSHBUTTON | WS_TABSTOP, 253, 56, 50, 14, L"OK"},
-  };
-  ASSERT_EQ(dialog.controls.size(), std::size(expected)) << "no other control, no Cancel";
-  for (std::size_t i = 0; i < std::size(expected); ++i) {
+  ASSERT_EQ(dialog.controls.size(), want.controls.size()) << "no control more or less";
+  for (std::size_t i = 0; i < want.controls.size(); ++i) {
     const ControlTemplate& control = dialog.controls[i];
-    const Expected& want = expected[i];
-    SCOPED_TRACE(want.id);
-    EXPECT_EQ(control.id, want.id);
-    EXPECT_EQ(control.windowClass.ordinal, want.windowClass);
-    EXPECT_EQ(control.style, want.style) << std::hex << control.style;
+    const ExpectedControl& wanted = want.controls[i];
+    SCOPED_TRACE(wanted.id);
+    EXPECT_EQ(control.id, wanted.id);
+    EXPECT_EQ(control.windowClass.ordinal, wanted.windowClass);
+    EXPECT_EQ(control.style, wanted.style) << std::hex << control.style;
     EXPECT_EQ(control.exStyle, 0u);
-    EXPECT_EQ(control.x, want.x);
-    EXPECT_EQ(control.y, want.y);
-    EXPECT_EQ(control.cx, want.cx);
-    EXPECT_EQ(control.cy, want.cy);
+    EXPECT_EQ(control.x, wanted.x);
+    EXPECT_EQ(control.y, wanted.y);
+    EXPECT_EQ(control.cx, wanted.cx);
+    EXPECT_EQ(control.cy, wanted.cy);
     EXPECT_EQ(control.title.ordinal, 0);
-    EXPECT_EQ(control.title.text, want.text);
+    EXPECT_EQ(control.title.text, wanted.text);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, DialogTemplateTest, ::testing::ValuesIn(kDialogs),
+                         [](const ::testing::TestParamInfo<ExpectedDialog>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace korvana::win32
