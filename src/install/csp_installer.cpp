@@ -41,7 +41,13 @@ Status InstallCsp(Platform& platform, const SetupOptions& options, bool silent, 
   if (silent) commandLine += L" -silent";
   if (reinstall) commandLine += L" -reinstall";
 
-  const Status result = platform.processes.RunAndWait(commandLine);
+  Status result = platform.processes.RunAndWait(commandLine);
+  // Without a "csp" folder there is no CSP to install and the plug-in goes on alone:
+  // Windows reports that start as ERROR_PATH_NOT_FOUND (3), a success code here. Some
+  // systems (Wine among them) say ERROR_FILE_NOT_FOUND instead, the very code of a
+  // folder that lacks Setup.exe; the folder itself tells the two apart.
+  if (result == win::ERROR_FILE_NOT_FOUND && !platform.files.Exists(component))
+    result = win::ERROR_PATH_NOT_FOUND;
   if (IsCspSuccess(result)) return 0;
 
   if (!silent) {

@@ -75,6 +75,7 @@ TEST(InstallCsp, ExitCodesThatLetThePlugInFollowAndTheFailureBox) {
     bool logWritten;
     Status result;
     const wchar_t* box;  // nullptr: no box
+    bool cspFolder = true;
   } cases[] = {
       {0, false, true, 0, nullptr},
       {3, false, false, 0, nullptr},  // also: no "csp" folder at all
@@ -83,12 +84,14 @@ TEST(InstallCsp, ExitCodesThatLetThePlugInFollowAndTheFailureBox) {
       {3010, false, true, 3010,
        L"В процессе установки Корвана CSP возникла ошибка: 3010.\nInstall log: C:\\temp\\csp_2026-12-07-04-36-54.log"},
       {2, false, false, 2, L"В процессе установки Корвана CSP возникла ошибка: 2.\n"},  // no Setup.exe
+      {2, false, false, 0, nullptr, false},  // no "csp" folder, as some systems report it
       {1603, true, true, 1603, nullptr},
       {0xC0000005, false, false, 0xC0000005, L"В процессе установки Корвана CSP возникла ошибка: 3221225477.\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.exit);
     Csp csp;
+    if (c.cspFolder) csp.fake.AddFolder(L"csp");
     csp.fake.onRun = [&](const std::wstring&) {
       if (c.logWritten) csp.fake.AddFile(kCspLog);
       return c.exit;

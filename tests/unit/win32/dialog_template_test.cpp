@@ -174,7 +174,7 @@ const ExpectedDialog kDialogs[] = {
          {1012, kButtonClass, kChild | BS_GROUPBOX, 6, 6, 191, 44, L"Язык установки:"},
          {1013, kButtonClass, kChild | BS_GROUPBOX, 6, 55, 191, 54, L"Уровень безопасности:"},
          {1011, kButtonClass, kChildVisible | BS_GROUPBOX, 6, 6, 191, 103,
-          L"Корвана CSP — надёжная электронная подпись"},
+          L"Корвана CSP — электронная подпись"},
          {1015, kButtonClass, kChildVisible | BS_PUSHBUTTON | WS_TABSTOP, 7, 122, 50, 14,
           L"Опции"},
          {1014, kStaticClass, kChildVisible | SS_LEFT | WS_GROUP, 15, 28, 174, 74,

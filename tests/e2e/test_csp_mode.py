@@ -1,0 +1,196 @@
+"""CSP mode end to end: the CSP's setup program (a stand-in that records how it was
+started and ends with a chosen code) runs first from the folder "csp" of the current
+directory, with its composed command line and log, then the plug-in is installed; the
+configuration dialog chooses the CSP's KC level and language."""
+
+from __future__ import annotations
+
+import re
+
+import pytest
+
+from browser_offer import STUB, read_stub_runs
+from test_completion_dialog import CAPTION as COMPLETION_CAPTION
+from test_completion_dialog import BROWSER_BOX, MESSAGE, RESTART_BOX
+from test_plugin_install import V13, V13_RESTART, machine  # noqa: F401
+from wine_harness import IDOK, build_dir
+
+CSP_CAPTION = "Установка Корвана"
+CONFIG_CAPTION = "CSPSetup"
+NEXT, OPTIONS, RUSSIAN, ENGLISH, KC1, KC2, KC3 = 140, 1015, 1006, 1007, 1008, 1009, 1010
+WELCOME = (1011, 1014)
+OPTIONS_PANEL = (RUSSIAN, ENGLISH, KC1, KC2, KC3, 1012, 1013)
+IDCANCEL = 2
+FIXED = "csp\\Setup.exe -root -restartkorvctrl -disablerm -skipinstallvalidate "
+CSP_FAILED = "В процессе установки Корвана CSP возникла ошибка"
+INSTALLED_CSP = ("Корвана ЭЦП Browser plug-in и CSP успешно установлены.\nДля корректной работы "
+                 "Корвана ЭЦП Browser plug-in и CSP может потребоваться перезапустить браузер.")
+INSTALLED_CSP_RESTART = ("Корвана ЭЦП Browser plug-in и CSP успешно установлены.\nДля корректной "
+                         "работы Корвана ЭЦП Browser plug-in и CSP необходимо перезагрузить компьютер.")
+STAMP = re.compile(r"\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d")
+
+
+class Csp:
+    """The stand-in CSP setup program beside the bootstrapper, and what it recorded."""
+
+    def __init__(self, machine):  # noqa: F811
+        self.machine = machine
+        self.record_win = f"{machine.folder.win}\\csp-runs.txt"
+
+    def put(self, folder: str = "csp", program: bool = True) -> None:
+        (self.machine.folder.unix / folder).mkdir(parents=True, exist_ok=True)
+        if program:
+            self.machine.folder.add_file(build_dir() / STUB, name="Setup.exe", subfolder=folder)
+
+    def env(self, exit_code: int = 0) -> dict:
+        return {**self.machine.env(), "KORVANA_STUB_RECORD": self.record_win,
+                "KORVANA_STUB_EXIT": str(exit_code)}
+
+    def runs(self):
+        return read_stub_runs(self.machine.prefix.unix_path(self.record_win))
+
+    def command_lines(self) -> list[str]:
+        return [run.command_line for run in self.runs()]
+
+    def log_switch(self, stamp: str) -> str:
+        return f'/Lv """{self.machine.tmp_win}\\csp_{stamp}.log""" '
+
+
+@pytest.fixture
+def csp(machine):  # noqa: F811
+    return Csp(machine)
+
+
+def stamps(result) -> list[str]:
+    return [line for line in result.stdout_lines if STAMP.fullmatch(line)]
+
+
+# --------------------------------------------------------------------------- silent runs
+
+
+def test_silent_csp_then_plugin(machine, csp):  # noqa: F811
+    csp.put()
+    machine.put(V13)
+    result = machine.run('-csp -silent -KC kc2 -Lang eng -CSPArgs "PROP=1"', env=csp.env())
+    assert result.exit_code == 0
+    # Two log names, the CSP's first; the stand-in got exactly the composed line.
+    csp_stamp = stamps(result)[0]
+    assert csp.command_lines() == [
+        f'{FIXED}-kc kc2 -lang eng -args "/qb {csp.log_switch(csp_stamp)}PROP=1 " -noreboot -silent']
+    assert csp.runs()[0].cwd.rstrip("\\").lower() == machine.folder.win.lower()
+    assert machine.version(V13) == "2.0.13"
+
+
+@pytest.mark.parametrize("exit_code,setup,expected,plugin", [
+    (0, "csp", 0, True),
+    (3, "csp", 0, True),
+    (4, "csp", 0, True),
+    (1602, "csp", 0, True),
+    (3010, "csp", 3010, False),
+    (1603, "csp", 1603, False),
+    (None, "no csp folder", 0, True),       # Windows: ERROR_PATH_NOT_FOUND (3)
+    (None, "csp folder, no Setup.exe", 2, False),  # ERROR_FILE_NOT_FOUND
+])
+def test_silent_csp_exit_codes(machine, csp, exit_code, setup, expected, plugin):  # noqa: F811
+    if setup != "no csp folder":
+        csp.put(program=setup == "csp")
+    machine.put(V13)
+    result = machine.run("-csp -silent", env=csp.env(exit_code or 0))
+    assert result.exit_code == expected
+    assert len(csp.runs()) == (1 if setup == "csp" else 0)
+    assert (machine.version(V13) == "2.0.13") == plugin
+
+
+def test_interactive_failure_box(machine, csp):  # noqa: F811
+    csp.put()
+    machine.put(V13)
+    with machine.start("-csp", env=csp.env(3010)) as run:
+        box = run.wait_box(CSP_CAPTION)
+        # The stand-in writes no log, so the box names none.
+        assert box.text == f"{CSP_FAILED}: 3010.\n"
+        assert box.buttons == [IDOK] and box.has_icon
+        box.press(IDOK)
+        assert run.wait().exit_code == 3010
+    assert machine.version(V13) is None
+
+
+# --------------------------------------------------------------------------- interactive
+
+
+@pytest.mark.parametrize("package,text,restart", [
+    (V13, INSTALLED_CSP, 0),
+    (V13_RESTART, INSTALLED_CSP_RESTART, 1),
+])
+def test_interactive_csp_ends_in_the_completion_dialog(machine, csp, package, text, restart):  # noqa: F811
+    csp.put()
+    machine.put(package)
+    with machine.start("-csp", env=csp.env()) as run:
+        dialog = run.wait_box(COMPLETION_CAPTION)
+        assert dialog.control(MESSAGE).text == text
+        assert dialog.control(RESTART_BOX).check == restart
+        dialog.set_check(RESTART_BOX, False)
+        dialog.set_check(BROWSER_BOX, False)
+        dialog.press(IDOK)
+        assert run.wait().exit_code == 0
+    assert len(csp.runs()) == 1
+
+
+def visible(dialog, ids) -> set:
+    return {i for i in ids if dialog.control(i).visible}
+
+
+@pytest.mark.parametrize("locale,preselected", [("C.UTF-8", ENGLISH), ("ru_RU.UTF-8", RUSSIAN)])
+def test_configuration_dialog_choice_reaches_the_csp(machine, csp, locale, preselected):  # noqa: F811
+    csp.put()
+    machine.put(V13)
+    with machine.start("-csp -KC x -selectDlg", env=csp.env(),
+                       unix_env={"LC_ALL": locale, "LANG": locale}) as run:
+        dialog = run.wait_box(CONFIG_CAPTION)
+        # The welcome panel first, the language of the interface and KC1 chosen.
+        assert visible(dialog, WELCOME + OPTIONS_PANEL) == set(WELCOME)
+        assert dialog.control(OPTIONS).text == "Опции"
+        assert {i for i in (RUSSIAN, ENGLISH, KC1, KC2, KC3) if dialog.control(i).check} == {preselected, KC1}
+        dialog.press(OPTIONS)
+        dialog.refresh()
+        assert visible(dialog, WELCOME + OPTIONS_PANEL) == set(OPTIONS_PANEL)
+        assert dialog.control(OPTIONS).text == "Скрыть"
+        machine.prefix.screenshot("options panel")
+        dialog.set_check(KC3, True)
+        dialog.set_check(ENGLISH if preselected == RUSSIAN else RUSSIAN, True)
+        dialog.press(OPTIONS)
+        dialog.refresh()
+        assert visible(dialog, WELCOME + OPTIONS_PANEL) == set(WELCOME)
+        dialog.press(NEXT)
+        completion = run.wait_box(COMPLETION_CAPTION)
+        completion.set_check(BROWSER_BOX, False)
+        completion.press(IDOK)
+        assert run.wait().exit_code == 0
+    chosen = "eng" if preselected == RUSSIAN else "rus"
+    [line] = csp.command_lines()
+    assert line.startswith(f"{FIXED}-kc xkc3 -lang {chosen} -args ")
+
+
+@pytest.mark.parametrize("how", ["Отмена", "Esc", "close box"])
+def test_configuration_dialog_cancel_ends_the_run(machine, csp, how):  # noqa: F811
+    csp.put()
+    machine.put(V13)
+    with machine.start("-csp -selectDlg", env=csp.env()) as run:
+        dialog = run.wait_box(CONFIG_CAPTION)
+        if how == "Отмена":
+            # The process ends inside the click, so the click gets no reply.
+            machine.prefix.uidriver("press", f"hwnd:{dialog.hwnd:x}", str(IDCANCEL))
+        elif how == "Esc":  # what the dialog manager makes of the Esc key
+            machine.prefix.uidriver("command", f"hwnd:{dialog.hwnd:x}", str(IDCANCEL), expect=0)
+        else:
+            machine.prefix.uidriver("close", f"hwnd:{dialog.hwnd:x}", expect=0)
+        assert run.wait().exit_code == 0
+    assert csp.runs() == []
+    assert machine.version(V13) is None
+
+
+def test_silent_run_shows_no_configuration_dialog(machine, csp):  # noqa: F811
+    csp.put()
+    machine.put(V13)
+    result = machine.folder.run_setup("-csp -selectDlg -silent", env=csp.env())
+    assert result.exit_code == 0
+    assert csp.command_lines()[0].startswith(f"{FIXED}-args ")
