@@ -15,17 +15,6 @@ std::wstring FileNameOf(const std::wstring& path) {
   return cut == std::wstring::npos ? path : path.substr(cut + 1);
 }
 
-// `value` in decimal, zero-padded on the left to `width` digits; a negative value
-// (which no clock gives) keeps its sign in front rather than being misread.
-std::wstring Padded(int value, std::size_t width) {
-  const bool negative = value < 0;
-  const auto magnitude =
-      negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-  std::wstring digits = ToDecimal(magnitude);
-  if (digits.size() < width) digits.insert(0, width - digits.size(), L'0');
-  return negative ? L"-" + digits : digits;
-}
-
 // A product code is joined straight onto a file name in the Installer folder. A
 // code comes from a package's own tables, so one that is empty (no product) or that
 // holds a path separator or a drive colon names no source-hash file of a product and
@@ -52,12 +41,7 @@ Status ShowError(Platform& platform, bool silent, std::uint16_t textId, Status s
 }  // namespace
 
 std::wstring MakeTimeStamp(Platform& platform) {
-  const LocalTime now = platform.clock.Now();
-  // Formatted here rather than by the runtime's wcsftime so that both builds give the
-  // same text: a four-digit year, then two digits each, joined by hyphens.
-  std::wstring stamp = Padded(now.year, 4) + L"-" + Padded(now.month, 2) + L"-" +
-                       Padded(now.day, 2) + L"-" + Padded(now.hour, 2) + L"-" +
-                       Padded(now.minute, 2) + L"-" + Padded(now.second, 2);
+  const std::wstring stamp = FormatTimeStamp(platform.clock.Now());
   // Seen only when whoever started us redirected standard output; a lost line is fine.
   platform.clock.WriteLine(stamp);
   return stamp;

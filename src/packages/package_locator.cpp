@@ -24,6 +24,16 @@ std::wstring ExecutableFolder(FileSystem& files) {
   return modulePath.substr(0, cut + 1);
 }
 
+// The first file that `pattern` matches, in file-system order. Never a folder: a
+// folder named like a package (say "sivetcom_x64\") is no package, and taking it
+// would ask the questions and reset the installed product's sources before msiexec
+// fails on it.
+std::optional<std::wstring> FirstFile(FileSystem& files, const std::wstring& pattern) {
+  for (const FolderEntry& entry : files.ListEntries(pattern))
+    if (!entry.directory) return entry.name;
+  return std::nullopt;
+}
+
 }  // namespace
 
 Status PackageLocator::FindPackage(const std::wstring& pattern, std::wstring& path) {
@@ -31,7 +41,7 @@ Status PackageLocator::FindPackage(const std::wstring& pattern, std::wstring& pa
   const std::wstring folder = ExecutableFolder(files);
 
   // A match beside the executable wins, whatever its subfolders hold.
-  if (std::optional<std::wstring> name = files.FindFirstMatch(folder + pattern)) {
+  if (std::optional<std::wstring> name = FirstFile(files, folder + pattern)) {
     path = folder + *name;
     return win::ERROR_SUCCESS;
   }
@@ -41,7 +51,7 @@ Status PackageLocator::FindPackage(const std::wstring& pattern, std::wstring& pa
   for (const FolderEntry& entry : files.ListEntries(folder + L"*")) {
     if (!entry.directory || entry.name.empty() || entry.name[0] == L'.') continue;
     const std::wstring subfolder = folder + entry.name + L"\\";
-    if (std::optional<std::wstring> name = files.FindFirstMatch(subfolder + pattern)) {
+    if (std::optional<std::wstring> name = FirstFile(files, subfolder + pattern)) {
       path = subfolder + *name;
       return win::ERROR_SUCCESS;
     }

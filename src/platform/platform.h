@@ -176,8 +176,6 @@ class FileSystem {
   virtual ~FileSystem() = default;
   // The executable's full path, however long.
   virtual std::wstring ModulePath() = 0;
-  // FindFirstFileW(pattern): the name (no folder) of the first entry it returns.
-  virtual std::optional<std::wstring> FindFirstMatch(const std::wstring& pattern) = 0;
   // FindFirstFileW/FindNextFileW over `pattern`, every entry in file-system order.
   virtual std::vector<FolderEntry> ListEntries(const std::wstring& pattern) = 0;
   virtual bool Exists(const std::wstring& path) = 0;  // _wstat succeeds
@@ -370,6 +368,16 @@ class Libraries {
 };
 
 // ---------------------------------------------------------------------------------
+// The bootstrapper's own log, beside the installers' logs in TMP: one line per event,
+// each with the time. Writing never fails a step and never changes what a run does:
+// when TMP is unset or cannot be written, there is simply no log.
+class Log {
+ public:
+  virtual ~Log() = default;
+  virtual void Write(const std::wstring& line) = 0;  // any thread
+};
+
+// ---------------------------------------------------------------------------------
 // Clock and standard output.
 struct LocalTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -400,6 +408,7 @@ struct Platform {
   Network& network;
   Trust& trust;
   Libraries& libraries;
+  Log& log;
 };
 
 // Owns one token that a service hands out (a registry key, a package handle) and

@@ -1,6 +1,29 @@
 #include "platform/text.h"
 
+#include "platform/platform.h"
+
 namespace korvana {
+namespace {
+
+// `value` in decimal, zero-padded on the left to `width` digits; a negative value
+// (which no clock gives) keeps its sign in front rather than being misread.
+std::wstring Padded(int value, std::size_t width) {
+  const bool negative = value < 0;
+  const auto magnitude =
+      negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  std::wstring digits = ToDecimal(magnitude);
+  if (digits.size() < width) digits.insert(0, width - digits.size(), L'0');
+  return negative ? L"-" + digits : digits;
+}
+
+}  // namespace
+
+// Formatted here rather than by the runtime's wcsftime so that both builds give the
+// same text: a four-digit year, then two digits each, joined by hyphens.
+std::wstring FormatTimeStamp(const LocalTime& time) {
+  return Padded(time.year, 4) + L"-" + Padded(time.month, 2) + L"-" + Padded(time.day, 2) + L"-" +
+         Padded(time.hour, 2) + L"-" + Padded(time.minute, 2) + L"-" + Padded(time.second, 2);
+}
 
 std::wstring FormatText(const std::wstring& format, std::initializer_list<std::wstring> args) {
   std::wstring out;

@@ -24,6 +24,10 @@ inline bool Contains(const std::wstring& text, const wchar_t* piece) {
 // Case-insensitive comparison of ASCII letters only (as _wcsicmp in the C locale).
 bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);
 
+// Local time as "%Y-%m-%d-%H-%M-%S", the stamp in the names of the logs.
+struct LocalTime;
+std::wstring FormatTimeStamp(const LocalTime& time);
+
 // Text up to (not including) the first null character.
 std::wstring UpToFirstNull(const wchar_t* buffer, std::size_t capacity);
 

@@ -359,7 +359,9 @@ TEST(RunBootstrapper, CspModeRunsTheCspFirstAsksNothingAndEndsInTheDialog) {
     if (c.configurationShown) dialogs.push_back(kConfigurationDialogId);
     if (c.completionText != 0) dialogs.push_back(kCompletionDialogId);
     EXPECT_EQ(m.dialogsShown, dialogs);
-    if (c.completionText != 0) EXPECT_EQ(label, CompiledCatalog().LoadText(c.completionText));
+    if (c.completionText != 0) {
+      EXPECT_EQ(label, CompiledCatalog().LoadText(c.completionText));
+    }
   }
 }
 

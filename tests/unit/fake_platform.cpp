@@ -36,7 +36,7 @@ bool MatchFrom(const std::wstring& p, std::size_t pi, const std::wstring& n, std
 
 FakePlatform::FakePlatform()
     : platform_{*this, catalog_, *this, *this, *this, *this, *this, *this, *this, *this,
-                *this, *this, *this, *this, *this} {}
+                *this, *this, *this, *this, *this, *this} {}
 
 bool FakePlatform::Matches(const std::wstring& pattern, const std::wstring& name) {
   return MatchFrom(pattern, 0, name, 0);
@@ -166,25 +166,16 @@ std::wstring FakePlatform::ModulePath() {
   return modulePath;
 }
 
-std::optional<std::wstring> FakePlatform::FindFirstMatch(const std::wstring& pattern) {
-  calls.push_back("FindFirstFile");
-  searches.push_back(pattern);
-  auto [folder, namePattern] = SplitFolder(pattern);
-  for (const auto& e : entries) {
-    auto [entryFolder, name] = SplitFolder(e.name);
-    if (Lower(entryFolder) == Lower(folder) && Matches(namePattern, name)) return name;
-  }
-  return std::nullopt;
-}
-
 std::vector<FolderEntry> FakePlatform::ListEntries(const std::wstring& pattern) {
   calls.push_back("ListEntries");
   searches.push_back(pattern);
   auto [folder, namePattern] = SplitFolder(pattern);
   std::vector<FolderEntry> out;
   bool folderExists = folder.empty() || folder.size() == 3;  // a drive root always exists
+  // A folder exists when it is declared or when something lies in it.
   for (const auto& e : entries) {
     if (e.directory && Lower(e.name + L"\\") == Lower(folder)) folderExists = true;
+    if (Lower(SplitFolder(e.name).first) == Lower(folder)) folderExists = true;
   }
   if (!folderExists) return out;
   if (folder.size() != 3) {  // a root has no "." and ".."

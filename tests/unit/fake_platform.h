@@ -117,7 +117,8 @@ class FakePlatform : public UserInterface,
                      public Threads,
                      public Network,
                      public Trust,
-                     public Libraries {
+                     public Libraries,
+                     public Log {
  public:
   FakePlatform();
   Platform& platform() { return platform_; }
@@ -159,7 +160,7 @@ class FakePlatform : public UserInterface,
   void AddFile(const std::wstring& path) { entries.push_back({path, false}); }
   void AddFolder(const std::wstring& path) { entries.push_back({path, true}); }
   std::vector<std::wstring> deletedFiles;
-  std::vector<std::wstring> searches;  // every pattern given to FindFirstMatch/ListEntries
+  std::vector<std::wstring> searches;  // every pattern given to ListEntries
   std::optional<std::wstring> windowsDirectory = std::wstring(L"C:\\windows");
   std::optional<std::wstring> systemDirectory = std::wstring(L"C:\\windows\\system32");
   Status systemDirectoryError = 0;
@@ -283,6 +284,9 @@ class FakePlatform : public UserInterface,
   std::vector<std::wstring> freedLibraries;
   int exportCalls = 0;
 
+  // The bootstrapper's own log, line by line (not a call: it fails nothing).
+  std::vector<std::wstring> logLines;
+
   // ---- UserInterface -------------------------------------------------------------
   void CreateOwnerWindow() override;
   int ShowMessageBox(Owner owner, const std::wstring& text, const std::wstring& caption,
@@ -301,7 +305,6 @@ class FakePlatform : public UserInterface,
   std::optional<std::vector<std::wstring>> Split(const std::wstring& commandLine) override;
   // ---- FileSystem ----------------------------------------------------------------
   std::wstring ModulePath() override;
-  std::optional<std::wstring> FindFirstMatch(const std::wstring& pattern) override;
   std::vector<FolderEntry> ListEntries(const std::wstring& pattern) override;
   bool Exists(const std::wstring& path) override;
   bool DeleteFile(const std::wstring& path) override;
@@ -373,6 +376,8 @@ class FakePlatform : public UserInterface,
   void CloseInternetHandle(InternetToken handle) override;
   // ---- Trust ---------------------------------------------------------------------
   std::int32_t VerifyFile(const std::wstring& path) override;
+  // ---- Log -----------------------------------------------------------------------
+  void Write(const std::wstring& line) override { logLines.push_back(line); }
   // ---- Libraries -----------------------------------------------------------------
   LibraryToken LoadLibrary(const std::wstring& name) override;
   std::optional<std::int32_t> CallExport(LibraryToken library, const char* name) override;

@@ -36,14 +36,12 @@ class PackageFake : public FakePlatform {
   }
 };
 
-// The patterns handed to FindFirstMatch, in order (ListEntries' "*" searches left out).
+// The package patterns searched, in order (the listings of a folder's subfolders,
+// "<folder>\*", left out).
 inline std::vector<std::wstring> FirstMatchPatterns(const FakePlatform& fake) {
   std::vector<std::wstring> out;
-  std::size_t search = 0;
-  for (const std::string& call : fake.calls) {
-    if (call == "FindFirstFile") out.push_back(fake.searches.at(search++));
-    if (call == "ListEntries") ++search;
-  }
+  for (const std::wstring& pattern : fake.searches)
+    if (pattern.size() < 2 || pattern.compare(pattern.size() - 2, 2, L"\\*") != 0) out.push_back(pattern);
   return out;
 }
 

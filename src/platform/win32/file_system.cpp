@@ -50,13 +50,6 @@ std::wstring ReadModuleFileName(HMODULE module, DWORD initialCapacity) {
 
 std::wstring Win32FileSystem::ModulePath() { return ReadModuleFileName(nullptr); }
 
-std::optional<std::wstring> Win32FileSystem::FindFirstMatch(const std::wstring& pattern) {
-  WIN32_FIND_DATAW data{};
-  UniqueFindHandle search(::FindFirstFileW(pattern.c_str(), &data));
-  if (!search) return std::nullopt;
-  return std::wstring(data.cFileName);
-}
-
 std::vector<FolderEntry> Win32FileSystem::ListEntries(const std::wstring& pattern) {
   std::vector<FolderEntry> entries;
   WIN32_FIND_DATAW data{};

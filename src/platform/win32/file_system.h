@@ -13,7 +13,6 @@ std::wstring ReadModuleFileName(HMODULE module, DWORD initialCapacity = MAX_PATH
 class Win32FileSystem final : public FileSystem {
  public:
   std::wstring ModulePath() override;
-  std::optional<std::wstring> FindFirstMatch(const std::wstring& pattern) override;
   std::vector<FolderEntry> ListEntries(const std::wstring& pattern) override;
   bool Exists(const std::wstring& path) override;
   bool DeleteFile(const std::wstring& path) override;

@@ -11,6 +11,7 @@
 #include "platform/win32/power_control.h"
 #include "platform/win32/processes.h"
 #include "platform/win32/registry.h"
+#include "platform/win32/run_log.h"
 #include "platform/win32/services.h"
 #include "platform/win32/string_table.h"
 #include "platform/win32/system_probes.h"
@@ -46,6 +47,7 @@ class Win32Platform {
   Win32Network network_;
   Win32Trust trust_;
   Win32Libraries libraries_;
+  Win32Log log_;
   Platform platform_;
 };
 

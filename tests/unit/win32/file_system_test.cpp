@@ -58,16 +58,17 @@ TEST(Win32SystemFolders, WindowsFolderHoldsTheSystemFolder) {
   EXPECT_TRUE(EqualsIgnoringAsciiCase(system.value, *windows + L"\\system32")) << system.value;
 }
 
-TEST(Win32FolderSearch, FirstMatchListingExistsAndDelete) {
+TEST(Win32FolderSearch, ListingExistsAndDelete) {
   testing::TemporaryFolder folder(L"korvana-fs-test");
   folder.AddFile(L"sivetcom-x64.msi");
   folder.AddFile(L"notes.txt");
   folder.AddFolder(L"sub");
   Win32FileSystem files;
 
-  EXPECT_EQ(files.FindFirstMatch(folder.Child(L"*x64**.msi")), L"sivetcom-x64.msi");
-  EXPECT_EQ(files.FindFirstMatch(folder.Child(L"*arm64*")), std::nullopt);
-  EXPECT_EQ(files.FindFirstMatch(folder.Child(L"no-such-folder\\*")), std::nullopt);
+  ASSERT_EQ(files.ListEntries(folder.Child(L"*x64**.msi")).size(), 1u);
+  EXPECT_EQ(files.ListEntries(folder.Child(L"*x64**.msi"))[0].name, L"sivetcom-x64.msi");
+  EXPECT_TRUE(files.ListEntries(folder.Child(L"*arm64*")).empty());
+  EXPECT_TRUE(files.ListEntries(folder.Child(L"no-such-folder\\*")).empty());
 
   std::vector<FolderEntry> entries = files.ListEntries(folder.Child(L"*"));
   std::sort(entries.begin(), entries.end(),

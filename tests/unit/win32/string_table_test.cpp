@@ -1,6 +1,7 @@
 // The built executable's resources, read as Windows reads them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <set>
@@ -127,6 +128,27 @@ TEST(StringTableReader, ModuleWithoutATableReadsEmpty) {
   EXPECT_EQ(ReadStringTableEntry(::GetModuleHandleW(nullptr), 101), L"");
   Win32MessageCatalog catalog(::GetModuleHandleW(nullptr));
   EXPECT_EQ(catalog.LoadText(153), L"");
+}
+
+// The image's own flags: ASLR, DEP, and Terminal Server awareness, without which a
+// Remote Desktop Session Host hands the program a per-user Windows folder.
+TEST(BuiltExecutableHeader, AsksForAslrDepAndTerminalServerAwareness) {
+  const std::wstring path = testing::SetupExecutablePath();
+  if (path.empty()) GTEST_SKIP() << "KORVANA_SETUP_EXE is not set";
+  FILE* file = ::_wfopen(path.c_str(), L"rb");
+  ASSERT_NE(file, nullptr);
+  std::string head(4096, '\0');
+  head.resize(std::fread(&head[0], 1, head.size(), file));
+  std::fclose(file);
+  IMAGE_DOS_HEADER dos;
+  ASSERT_GE(head.size(), sizeof dos);
+  std::memcpy(&dos, head.data(), sizeof dos);
+  IMAGE_NT_HEADERS32 nt;
+  ASSERT_LE(static_cast<std::size_t>(dos.e_lfanew) + sizeof nt, head.size());
+  std::memcpy(&nt, head.data() + dos.e_lfanew, sizeof nt);
+  const WORD wanted = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT |
+                      IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE;
+  EXPECT_EQ(nt.OptionalHeader.DllCharacteristics & wanted, wanted);
 }
 
 }  // namespace
