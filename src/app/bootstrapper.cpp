@@ -1,5 +1,7 @@
 #include "app/bootstrapper.h"
 
+#include "platform/log_event.h"
+
 #include "app/command_line_options.h"
 #include "app/exit_codes.h"
 #include "app/os_gate.h"
@@ -8,11 +10,17 @@
 #include "install/installer_command.h"
 #include "install/plugin_installer.h"
 #include "packages/package_locator.h"
+#include "platform/child_process.h"
 #include "platform/message_box.h"
 #include "platform/restart.h"
 #include "platform/text.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
+#include "resources/version.h"
+
+#define KORVANA_WIDEN2(text) L##text
+#define KORVANA_WIDEN(text) KORVANA_WIDEN2(text)
+#define KORVANA_VERSION_WIDE KORVANA_WIDEN(KORVANA_VERSION_TEXT)
 #include "ui/dialogs.h"
 
 namespace korvana {
@@ -31,15 +39,21 @@ class Run {
   explicit Run(Platform& platform) : platform_(platform), locator_(platform) {}
 
   std::uint32_t Execute(const std::wstring& commandLineTail) {
+    LogEvent(platform_, {L"korvana-setup " KORVANA_VERSION_WIDE L", arguments: ", commandLineTail});
     platform_.ui.CreateOwnerWindow();
     if (!commandLineTail.empty()) ParseCommandLine(platform_, options_);
+    LogOptions();
     caption_ = options_.cspMode ? text::kCspCaption : text::kPluginCaption;
 
     if (!platform_.system.IsUserAnAdmin()) {
+      LogEvent(platform_, {L"not an administrator"});
       Show(text::kNotAdministrator, kErrorBox);
       return exit_code::kNotAdministrator;
     }
     if (std::uint32_t refused = CheckOperatingSystem(platform_, options_.silent)) return refused;
+    const NtVersion windows = platform_.system.GetNtVersion();
+    LogEvent(platform_, {L"Windows NT ", ToDecimal(windows.major), L".", ToDecimal(windows.minor),
+                         L", UI language ", ToDecimal(platform_.system.GetUserDefaultUILanguage())});
 
     // Windows Installer must not show its own interface for this process's calls.
     platform_.msi.SetInternalUI(win::INSTALLUILEVEL_NONE);
@@ -69,6 +83,21 @@ class Run {
   }
 
  private:
+  // What the run understood of its command line.
+  void LogOptions() {
+    const SetupOptions& o = options_;
+    std::wstring flags;
+    const std::pair<bool, const wchar_t*> named[] = {
+        {o.cspMode, L" csp"},         {o.selectDlg, L" selectDlg"}, {o.silent, L" silent"},
+        {o.reinstall, L" reinstall"}, {o.noRestart, L" norestart"}, {o.disableRm, L" disablerm"},
+        {o.skipInstallValidate, L" skipinstallvalidate"}};
+    for (const auto& flag : named)
+      if (flag.first) flags += flag.second;
+    LogEvent(platform_, {L"options:", flags, L"; SivetArgs: ", o.sivetArgs, L"; vbscript: ",
+                         o.vbscriptArgs, L"; CSPArgs: ", o.cspArgs, L"; KC: ", o.kcLevel,
+                         L"; Lang: ", o.lang});
+  }
+
   int Show(std::uint16_t textId, std::uint32_t style) {
     return ShowTextBox(platform_, options_.silent, Owner::OwnerWindow, textId, caption_, style);
   }
@@ -79,7 +108,7 @@ class Run {
     if (options_.vbscriptArgs.empty()) return;
     std::optional<std::wstring> windows = platform_.files.GetWindowsDirectory();
     if (!windows) return;
-    platform_.processes.RunAndWait(*windows + L"\\System32\\wscript.exe " + options_.vbscriptArgs);
+    RunChild(platform_, *windows + L"\\System32\\wscript.exe " + options_.vbscriptArgs);
   }
 
   void ReportFailure(Status result, const std::wstring& logPath) {
@@ -101,9 +130,13 @@ class Run {
     }
     DeleteRestartMarker();
     if (markerFound) rebootRequested_ = true;
+    LogEvent(platform_, {markerFound ? L"restart needed" : L"no restart needed"});
 
     if (options_.silent) {
-      if (rebootRequested_) rebootRequested_ = RestartComputer(platform_.system, platform_.power);
+      if (rebootRequested_) {
+        rebootRequested_ = RestartComputer(platform_.system, platform_.power);
+        LogRestart(platform_, rebootRequested_);
+      }
       return exit_code::kSuccess;
     }
     // A dialog that cannot be shown changes nothing: the installation succeeded and
@@ -138,7 +171,9 @@ class Run {
 }  // namespace
 
 std::uint32_t RunBootstrapper(Platform& platform, const std::wstring& commandLineTail) {
-  return Run(platform).Execute(commandLineTail);
+  const std::uint32_t code = Run(platform).Execute(commandLineTail);
+  LogEvent(platform, {L"exit code ", ToDecimal(code)});
+  return code;
 }
 
 }  // namespace korvana

@@ -1,5 +1,7 @@
 #include "app/command_line_options.h"
 
+#include "platform/log_event.h"
+
 #include <cstdlib>
 #include <vector>
 
@@ -102,6 +104,7 @@ std::wstring HelpText(bool cspMode) {
 void ShowHelpAndExit(Platform& platform, const SetupOptions& options) {
   // The help is shown even in a silent run: it is what the caller asked for.
   platform.ui.ShowMessageBox(Owner::OwnerWindow, HelpText(options.cspMode), L"Справка", kInfoBox);
+  LogEvent(platform, {L"help shown"});
   platform.processes.ExitProcess(0);
   std::abort();  // not reached: ExitProcess does not return
 }

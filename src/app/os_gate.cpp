@@ -1,5 +1,7 @@
 #include "app/os_gate.h"
 
+#include "platform/log_event.h"
+
 #include "platform/message_box.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
@@ -33,6 +35,7 @@ std::uint32_t CheckOperatingSystem(Platform& platform, bool silent) {
   // The gate speaks for the plug-in in every mode, CSP mode included.
   for (const Refusal& refusal : kRefusals) {
     if (IsBelowServicePack(platform.system, refusal.minor, refusal.servicePack)) {
+      LogEvent(platform, {L"service pack too old"});
       ShowTextBox(platform, silent, Owner::OwnerWindow, refusal.textId, text::kPluginCaption, kErrorBox);
       return refusal.exitCode;
     }

@@ -1,6 +1,7 @@
 #include "install/csp_installer.h"
 
 #include "install/installer_command.h"
+#include "platform/child_process.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/win_constants.h"
@@ -41,7 +42,7 @@ Status InstallCsp(Platform& platform, const SetupOptions& options, bool silent, 
   if (silent) commandLine += L" -silent";
   if (reinstall) commandLine += L" -reinstall";
 
-  Status result = platform.processes.RunAndWait(commandLine);
+  Status result = RunChild(platform, commandLine);
   // Without a "csp" folder there is no CSP to install and the plug-in goes on alone:
   // Windows reports that start as ERROR_PATH_NOT_FOUND (3), a success code here. Some
   // systems (Wine among them) say ERROR_FILE_NOT_FOUND instead, the very code of a

@@ -1,5 +1,8 @@
 #include "install/installer_command.h"
 
+#include "platform/log_event.h"
+
+#include "platform/child_process.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/win_constants.h"
@@ -56,6 +59,7 @@ Status BuildLogPath(Platform& platform, const std::wstring& prefix, bool silent,
     // us (no folder to put the log in), so it gets the same code rather than a 0 that
     // the caller would take for success.
     const Status error = tmp.lastError != 0 ? tmp.lastError : win::ERROR_ENVVAR_NOT_FOUND;
+    LogEvent(platform, {L"TMP: error ", ToDecimal(error)});
     return ShowError(platform, silent, text::kEnvironmentUnreadable, error);
   }
   // The backslash goes in even when TMP already ends with one; Windows reads the
@@ -98,6 +102,7 @@ Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const Set
     // gives a meaning of their own.
     const Status error =
         systemDirectory.lastError != 0 ? systemDirectory.lastError : win::ERROR_FILE_NOT_FOUND;
+    LogEvent(platform, {L"system folder: error ", ToDecimal(error)});
     return ShowError(platform, silent, text::kSystemDirectoryUnreadable, error);
   }
 
@@ -121,12 +126,13 @@ Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const Set
   if (IsNt(platform.system.GetNtVersion(), 5, 2) || IsNt(platform.system.GetNtVersion(), 5, 1))
     DeleteSourceHash(platform, installedProductCode);
 
-  Status result = platform.processes.RunAndWait(commandLine);
+  Status result = RunChild(platform, commandLine);
 
   if (IsRestartRequest(result)) {
     // The installation succeeded; the restart it needs is the main flow's business,
     // told by the key's mere existence. A marker that cannot be written costs only the
     // restart prompt, so it does not turn success into failure.
+    LogEvent(platform, {L"restart asked for: marker created"});
     RegistryKey marker(platform.registry);
     platform.registry.CreateKey(RegistryRoot::CurrentUser, kRestartMarkerKey,
                                 win::KEY_READ | win::KEY_WRITE | win::KEY_WOW64_32KEY,

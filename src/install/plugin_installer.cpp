@@ -1,5 +1,7 @@
 #include "install/plugin_installer.h"
 
+#include "platform/log_event.h"
+
 #include "install/installer_command.h"
 #include "packages/package_identity.h"
 #include "packages/version_decision.h"
@@ -63,7 +65,11 @@ Status InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOpt
   ReadPackageCode(platform, locator, CodeRequest::RelatedProductCode, installedCode);
 
   std::wstring newCode;
-  const Status codeStatus = ReadPackageCode(platform, locator, CodeRequest::OwnProductCode, newCode);
+  Status codeStatus = ReadPackageCode(platform, locator, CodeRequest::OwnProductCode, newCode);
+  // Windows Installer reads an undefined property as empty. A package without a
+  // ProductCode is not one it can install (Wine's msiexec even crashes on it and
+  // leaves us waiting), so it is refused here like a package that cannot be read.
+  if (codeStatus == 0 && newCode.empty()) codeStatus = win::ERROR_INSTALL_PACKAGE_INVALID;
   if (codeStatus != 0) {
     ShowTextBox(platform, silent, Owner::OwnerWindow, text::kProductCodeUnreadable,
                 text::kErrorCaption, kErrorBox);
@@ -72,6 +78,7 @@ Status InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOpt
 
   // Advertised, per-user-elsewhere and unknown products all count as not installed.
   if (platform.msi.QueryProductState(installedCode) != win::INSTALLSTATE_DEFAULT) {
+    LogEvent(platform, {L"decision: fresh installation"});
     PutInFront(installerArguments, L" ADDNPSIVET=1");
   } else {
     VersionOutcome outcome = VersionOutcome::Update;

@@ -1,5 +1,7 @@
 #include "packages/package_identity.h"
 
+#include "platform/log_event.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <limits>
@@ -50,6 +52,16 @@ Status ReadPackageProperty(WindowsInstaller& msi, MsiHandle package, const std::
   return status;
 }
 
+namespace {
+
+// What a read gave, or how it failed, for the run's log.
+void LogRead(Platform& platform, LogPiece what, Status status, LogPiece value) {
+  if (status == win::ERROR_SUCCESS) LogEvent(platform, {what, L": ", value});
+  else LogEvent(platform, {what, L": error ", ToDecimal(status)});
+}
+
+}  // namespace
+
 Status ReadPackageCode(Platform& platform, PackageLocator& locator, CodeRequest request,
                        std::wstring& code) {
   std::wstring path;
@@ -59,20 +71,25 @@ Status ReadPackageCode(Platform& platform, PackageLocator& locator, CodeRequest 
   WindowsInstaller& msi = platform.msi;
   PackageHandles package(msi);
   status = OpenPackage(msi, path, package);
+  LogRead(platform, path, status, L"opened");
   if (status != win::ERROR_SUCCESS) return status;
 
   if (request == CodeRequest::OwnProductCode) {
-    return ReadPackageProperty(msi, package.get(), L"ProductCode", code);
+    status = ReadPackageProperty(msi, package.get(), L"ProductCode", code);
+    LogRead(platform, L"ProductCode", status, code);
+    return status;
   }
 
   std::wstring upgradeCode;
   status = ReadPackageProperty(msi, package.get(), L"UpgradeCode", upgradeCode);
+  LogRead(platform, L"UpgradeCode", status, upgradeCode);
   if (status != win::ERROR_SUCCESS) return status;
 
   // Only the first installed product with this upgrade code is looked at.
   wchar_t related[kProductCodeBuffer] = {};
   status = msi.EnumRelatedProducts(upgradeCode, 0, related);
   code = UpToFirstNull(related, kProductCodeBuffer);
+  LogRead(platform, L"related product", status, code);
   return status;
 }
 
@@ -88,6 +105,7 @@ Status ReadNewPackageInfo(Platform& platform, PackageLocator& locator, const std
   WindowsInstaller& msi = platform.msi;
   PackageHandles package(msi);
   status = OpenPackage(msi, path, package);
+  LogRead(platform, path, status, L"opened");
   if (status != win::ERROR_SUCCESS) {
     ShowPackageError(platform, silent, text::kNewPackageUnopenable);
     return status;
@@ -95,11 +113,19 @@ Status ReadNewPackageInfo(Platform& platform, PackageLocator& locator, const std
 
   // The boxes below are answered while the package is still open; it closes on return.
   status = ReadPackageProperty(msi, package.get(), L"ProductName", productName);
+  LogRead(platform, L"ProductName", status, productName);
   if (status != win::ERROR_SUCCESS) {
     ShowPackageError(platform, silent, text::kNewPackageVersionUnreadable);
     return status;
   }
   status = ReadPackageProperty(msi, package.get(), L"ProductVersion", productVersion);
+  // An undefined property reads as empty, and an empty version would compare as
+  // 0.0.0.0: the installed product would pass for newer, or a silent run would
+  // replace it with a package of no version. Such a version is as unknown as an
+  // unreadable one.
+  if (status == win::ERROR_SUCCESS && productVersion.empty())
+    status = win::ERROR_INSTALL_PACKAGE_INVALID;
+  LogRead(platform, L"ProductVersion", status, productVersion);
   if (status != win::ERROR_SUCCESS) {
     ShowPackageError(platform, silent, text::kNewPackageVersionUnreadable);
     return status;

@@ -1,5 +1,7 @@
 #include "packages/package_locator.h"
 
+#include "platform/log_event.h"
+
 #include "platform/win_constants.h"
 
 namespace korvana {
@@ -43,6 +45,7 @@ Status PackageLocator::FindPackage(const std::wstring& pattern, std::wstring& pa
   // A match beside the executable wins, whatever its subfolders hold.
   if (std::optional<std::wstring> name = FirstFile(files, folder + pattern)) {
     path = folder + *name;
+    LogEvent(platform_, {L"found ", path});
     return win::ERROR_SUCCESS;
   }
 
@@ -53,9 +56,11 @@ Status PackageLocator::FindPackage(const std::wstring& pattern, std::wstring& pa
     const std::wstring subfolder = folder + entry.name + L"\\";
     if (std::optional<std::wstring> name = FirstFile(files, subfolder + pattern)) {
       path = subfolder + *name;
+      LogEvent(platform_, {L"found ", path});
       return win::ERROR_SUCCESS;
     }
   }
+  LogEvent(platform_, {L"nothing matches ", folder, pattern});
   return win::ERROR_NO_DATA;
 }
 

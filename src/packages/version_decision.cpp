@@ -1,5 +1,7 @@
 #include "packages/version_decision.h"
 
+#include "platform/log_event.h"
+
 #include <limits>
 #include <vector>
 
@@ -95,6 +97,7 @@ Status DecideVersion(Platform& platform, PackageLocator& locator, const std::wst
   Status status = msi.GetProductInfo(installedCode, property, nullptr, &length);
   if (status != win::ERROR_SUCCESS ||
       length == std::numeric_limits<std::uint32_t>::max()) {  // no room left for the null
+    LogEvent(platform, {L"installed version: error ", ToDecimal(status)});
     ShowTextBox(platform, silent, Owner::None, text::kInstalledVersionUnreadable,
                 text::kErrorCaption, kErrorBox);
     return 1;
@@ -104,11 +107,13 @@ Status DecideVersion(Platform& platform, PackageLocator& locator, const std::wst
   std::vector<wchar_t> buffer(size, L'\0');
   status = msi.GetProductInfo(installedCode, property, buffer.data(), &size);
   if (status != win::ERROR_SUCCESS) {
+    LogEvent(platform, {L"installed version: error ", ToDecimal(status)});
     ShowTextBox(platform, silent, Owner::None, text::kInstalledVersionUnreadable,
                 text::kErrorCaption, kErrorBox);
     return status;
   }
   installedVersion = UpToFirstNull(buffer.data(), buffer.size());
+  LogEvent(platform, {L"installed version: ", installedVersion});
 
   std::wstring productName;
   std::wstring productVersion;
@@ -118,6 +123,9 @@ Status DecideVersion(Platform& platform, PackageLocator& locator, const std::wst
   const std::int64_t installedKey = VersionKey(ParseVersionQuad(installedVersion));
   const std::int64_t newKey = VersionKey(ParseVersionQuad(productVersion));
 
+  LogEvent(platform, {newKey > installedKey    ? L"decision: update"
+                      : newKey == installedKey ? L"decision: same version"
+                                               : L"decision: newer installed"});
   if (newKey > installedKey) {
     if (!silent && askUpdate) {
       const std::wstring question =
@@ -125,7 +133,10 @@ Status DecideVersion(Platform& platform, PackageLocator& locator, const std::wst
                      {productName, installedVersion, productVersion});
       const int answer = ShowBox(platform, silent, Owner::None, question, text::kUpdateCaption,
                                  kQuestionBox);
-      if (answer == win::IDNO) platform.processes.ExitProcess(1);
+      if (answer == win::IDNO) {
+        LogEvent(platform, {L"update declined"});
+        platform.processes.ExitProcess(1);
+      }
     }
     outcome = VersionOutcome::Update;
   } else if (newKey == installedKey) {

@@ -1,17 +1,41 @@
 #include "platform/message_box.h"
 
+#include "platform/log_event.h"
+
+#include "platform/text.h"
+
 namespace korvana {
+namespace {
+
+// Every box goes into the run's log with what was answered, or that a silent run
+// kept it back.
+int ShowLogged(Platform& platform, bool silent, Owner owner, const std::wstring& text,
+               const std::wstring& label, std::uint16_t captionId, std::uint32_t style) {
+  if (silent) {
+    LogEvent(platform, {L"box not shown (silent): ", label});
+    return 0;
+  }
+  const int answer =
+      platform.ui.ShowMessageBox(owner, text, platform.texts.LoadText(captionId), style);
+  LogEvent(platform, {L"box: ", label, L" -> ", ToDecimal(static_cast<std::uint32_t>(answer))});
+  return answer;
+}
+
+}  // namespace
 
 int ShowBox(Platform& platform, bool silent, Owner owner, const std::wstring& text,
             std::uint16_t captionId, std::uint32_t style) {
-  if (silent) return 0;
-  return platform.ui.ShowMessageBox(owner, text, platform.texts.LoadText(captionId), style);
+  return ShowLogged(platform, silent, owner, text, text, captionId, style);
 }
 
 int ShowTextBox(Platform& platform, bool silent, Owner owner, std::uint16_t textId,
                 std::uint16_t captionId, std::uint32_t style) {
-  if (silent) return 0;
-  return ShowBox(platform, silent, owner, platform.texts.LoadText(textId), captionId, style);
+  if (silent) {
+    LogEvent(platform, {L"box not shown (silent): text ", ToDecimal(textId)});
+    return 0;
+  }
+  const std::wstring text = platform.texts.LoadText(textId);
+  return ShowLogged(platform, silent, owner, text, L"text " + ToDecimal(textId), captionId, style);
 }
 
 }  // namespace korvana

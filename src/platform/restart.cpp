@@ -1,5 +1,7 @@
 #include "platform/restart.h"
 
+#include "platform/log_event.h"
+
 #include "platform/win_constants.h"
 
 namespace korvana {
@@ -14,6 +16,10 @@ bool RestartComputer(SystemProbes& system, PowerControl& power) {
   std::uint32_t flags = win::EWX_REBOOT;
   if (system.GetNtVersion().major >= 6) flags |= win::EWX_RESTARTAPPS;
   return power.ExitWindows(flags, win::SHTDN_REASON_MAJOR_APPLICATION);
+}
+
+void LogRestart(Platform& platform, bool accepted) {
+  LogEvent(platform, {accepted ? L"restart: requested" : L"restart: refused by Windows"});
 }
 
 }  // namespace korvana

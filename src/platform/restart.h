@@ -9,4 +9,7 @@ namespace korvana {
 // EWX_RESTARTAPPS from Vista on). True when Windows accepted the request.
 bool RestartComputer(SystemProbes& system, PowerControl& power);
 
+// The outcome of a restart request, in the run's log.
+void LogRestart(Platform& platform, bool accepted);
+
 }  // namespace korvana

@@ -77,4 +77,10 @@ std::wstring UpToFirstNull(const wchar_t* buffer, std::size_t capacity) {
   return std::wstring(buffer, n);
 }
 
+std::wstring ToHex(std::uint32_t value) {
+  std::wstring out = L"0x";
+  for (int shift = 28; shift >= 0; shift -= 4) out += L"0123456789ABCDEF"[(value >> shift) & 0xF];
+  return out;
+}
+
 }  // namespace korvana

@@ -16,6 +16,9 @@ std::wstring FormatText(const std::wstring& format, std::initializer_list<std::w
 // Unsigned decimal digits of `value`.
 std::wstring ToDecimal(std::uint32_t value);
 
+// "0x" and eight upper-case hexadecimal digits of `value`.
+std::wstring ToHex(std::uint32_t value);
+
 // Exact, case-sensitive substring test.
 inline bool Contains(const std::wstring& text, const wchar_t* piece) {
   return text.find(piece) != std::wstring::npos;

@@ -38,6 +38,7 @@ inline constexpr std::uint32_t ERROR_NOT_ALL_ASSIGNED = 1300;
 inline constexpr std::uint32_t ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
 inline constexpr std::uint32_t ERROR_INSTALL_USEREXIT = 1602;
 inline constexpr std::uint32_t ERROR_INSTALL_FAILURE = 1603;
+inline constexpr std::uint32_t ERROR_INSTALL_PACKAGE_INVALID = 1620;
 inline constexpr std::uint32_t ERROR_PRODUCT_VERSION = 1638;
 inline constexpr std::uint32_t ERROR_SUCCESS_REBOOT_INITIATED = 1641;
 inline constexpr std::uint32_t ERROR_SUCCESS_REBOOT_REQUIRED = 3010;

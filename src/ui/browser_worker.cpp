@@ -1,6 +1,11 @@
 #include "ui/browser_worker.h"
 
+#include "platform/log_event.h"
+
 #include <utility>
+
+#include "platform/child_process.h"
+#include "platform/text.h"
 
 namespace korvana {
 
@@ -20,7 +25,9 @@ std::uint32_t BrowserInstallWorker::Fail() {
 
 std::uint32_t BrowserInstallWorker::Run() {
   Post(WM_BROWSER_STEP);  // download
+  LogEvent(platform_, {L"download: ", url_});
   std::wstring name = DownloadBrowserInstaller(platform_, url_, stop_, schannelPatchDone_);
+  LogEvent(platform_, {L"saved as: ", name});
   if (name.empty()) return Fail();
 
   Post(WM_BROWSER_STEP);  // signature check
@@ -33,12 +40,14 @@ std::uint32_t BrowserInstallWorker::Run() {
   std::wstring path = folder.value;
   if (path.back() != L'\\') path += L'\\';
   path += name;
-  if (platform_.trust.VerifyFile(path) != 0) return Fail();
+  const std::int32_t trust = platform_.trust.VerifyFile(path);
+  LogEvent(platform_, {L"signature of ", path, L": ", ToHex(static_cast<std::uint32_t>(trust))});
+  if (trust != 0) return Fail();
 
   Post(WM_BROWSER_STEP);  // installation
   if (stop_) return 1;
   // Quoted, so that a name with a blank is not cut into a program and its arguments.
-  Status installed = platform_.processes.RunAndWait(L"\"" + path + L"\"" + kBrowserInstallerOptions);
+  Status installed = RunChild(platform_, L"\"" + path + L"\"" + kBrowserInstallerOptions);
   if (installed != 0) return Fail();
 
   Post(WM_BROWSER_STEP);  // done

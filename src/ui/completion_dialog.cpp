@@ -1,9 +1,12 @@
 #include "ui/completion_dialog.h"
 
+#include "platform/log_event.h"
+
 #include <utility>
 
 #include "ui/dialogs.h"
 #include "platform/restart.h"
+#include "platform/text.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
 
@@ -53,7 +56,10 @@ bool CompletionDialog::OnInitDialog(DialogControls& controls) {
     message = cspMode_ ? text::kInstalledCsp : text::kInstalled;
   }
   // Offered only where the browser is missing; the user may still choose either way.
-  if (!BrowserInstalled()) controls.Check(kBrowserBox, true);
+  const bool browserInstalled = BrowserInstalled();
+  if (!browserInstalled) controls.Check(kBrowserBox, true);
+  LogEvent(platform_, {L"completion dialog: text ", ToDecimal(message),
+                       browserInstalled ? L", browser found" : L", browser offered"});
   controls.SetText(kCompletionMessage, platform_.texts.LoadText(message));
   controls.SetIcon(kIconId);
   controls.BringToFront();
@@ -108,6 +114,7 @@ bool CompletionDialog::OnOk(DialogControls& controls) {
     ReleaseWorker();
   }
   if (controls.IsEnabled(kBrowserBox) && controls.IsChecked(kBrowserBox)) {
+    LogEvent(platform_, {L"OK: browser"});
     browserStep_ = 0;
     // Not make_shared: without RTTI its type test sits in the library beside the
     // shared_ptr lock pool, whose unwind tables bring the exception runtime along.
@@ -123,13 +130,18 @@ bool CompletionDialog::OnOk(DialogControls& controls) {
     controls.Enable(win::IDOK, false);
     return true;
   }
-  if (controls.IsChecked(kRestartBox))
+  const bool restart = controls.IsChecked(kRestartBox);
+  LogEvent(platform_, {restart ? L"OK: restart" : L"OK: no restart"});
+  if (restart) {
     rebootRequested_ = RestartComputer(platform_.system, platform_.power);
+    LogRestart(platform_, rebootRequested_);
+  }
   Close(controls);
   return true;
 }
 
 bool CompletionDialog::OnCancel(DialogControls& controls) {
+  LogEvent(platform_, {L"cancelled"});
   if (browserWorker_ != 0) {
     // Asked to stop first, so a worker between two reads ends within the wait; one
     // blocked in the network is given up on. It holds its own share of what it

@@ -1,5 +1,8 @@
 #include "ui/configuration_dialog.h"
 
+#include "platform/log_event.h"
+
+#include "platform/text.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
 #include "ui/dialogs.h"
@@ -45,12 +48,14 @@ bool ConfigurationDialog::OnMessage(DialogControls& controls, std::uint32_t mess
   switch (static_cast<int>(wParam & 0xFFFF)) {
     case kNextButton:
       StoreChoice(controls);
+      LogEvent(platform_, {L"configuration: KC ", options_.kcLevel, L", Lang ", options_.lang});
       controls.End(0);
       return true;
     case win::IDCANCEL:
       // The "Отмена" button, Esc and the close box: the whole run ends here, through
       // the runtime's normal exit, with nothing installed.
       controls.End(0);
+      LogEvent(platform_, {L"configuration cancelled"});
       platform_.processes.ExitProcess(0);
       return true;  // not reached
     case kOptionsButton:

@@ -376,5 +376,41 @@ TEST(RunBootstrapper, CancelInTheConfigurationDialogEndsTheRunWithNothingStarted
   EXPECT_TRUE(m.commandLines.empty());
 }
 
+// The run's own log: for a few runs, the events an administrator reads it for, in
+// order (other lines may come between them).
+TEST(RunBootstrapper, TheLogTellsWhatTheRunSawAndDecided) {
+  const struct {
+    const char* name;
+    std::vector<std::wstring> args;
+    Status installerResult;
+    std::vector<std::wstring> events;
+  } cases[] = {
+      {"silent fresh install", {L"-silent"}, 0,
+       {L"korvana-setup 1.0.0.0, arguments: -silent",
+        L"options: silent; SivetArgs: ; vbscript: ; CSPArgs: ; KC: ; Lang: ",
+        L"Windows NT 10.0, UI language 1049", L"found C:\\setup\\sivetcom-x64-rus.msi",
+        L"ProductCode: {11111111-1111-1111-1111-111111111111}", L"decision: fresh installation",
+        L"run: \"C:\\windows\\system32\\msiexec.exe\" /i", L"its exit code: 0",
+        L"no restart needed", L"exit code 0"}},
+      {"interactive failure", {}, 1603,
+       {L"box: text 103 -> 6", L"its exit code: 1603", L"box: " + kFailure + L": 1603.", L"exit code 1603"}},
+      {"no package", {L"-silent"}, 0,
+       {L"nothing matches C:\\setup\\*x64**.msi", L"nothing matches C:\\setup\\*.msi",
+        L"box not shown (silent): text 151", L"exit code 232"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Machine m;
+    if (std::string(c.name) == "no package") m.entries.clear();
+    m.installerResult = c.installerResult;
+    m.Run(c.args);
+    std::size_t at = 0;
+    for (const std::wstring& event : c.events) {
+      while (at < m.logLines.size() && m.logLines[at].rfind(event, 0) != 0) ++at;
+      ASSERT_LT(at, m.logLines.size()) << "missing, or out of order: " << ::testing::PrintToString(event);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace korvana

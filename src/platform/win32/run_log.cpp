@@ -1,10 +1,18 @@
 #include "platform/win32/run_log.h"
 
 #include <string>
+#include <vector>
 
 #include "platform/text.h"
 
 namespace korvana::win32 {
+
+Win32Log::Win32Log(const LocalTime& start) : start_(start) { ::InitializeCriticalSection(&lock_); }
+
+#ifdef KORVANA_MEASURE_WITHOUT_LOG
+// bench/size builds the program once without its log, to tell what the log costs.
+void Win32Log::Write(const std::wstring&) {}
+#else
 namespace {
 
 void AppendTwoDigits(std::wstring& out, unsigned value) {
@@ -13,8 +21,6 @@ void AppendTwoDigits(std::wstring& out, unsigned value) {
 }
 
 }  // namespace
-
-Win32Log::Win32Log(const LocalTime& start) : start_(start) { ::InitializeCriticalSection(&lock_); }
 
 // Opened at the first line, in TMP as the installers' logs are. Without TMP, or where
 // it cannot be written, there is no log and the run goes on as ever. An existing file
@@ -57,14 +63,17 @@ void Win32Log::Write(const std::wstring& line) {
     const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                             nullptr, 0, nullptr, nullptr);
     if (bytes > 0) {
-      std::string utf8(static_cast<std::size_t>(bytes), '\0');
-      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], bytes,
-                            nullptr, nullptr);
+      // Not std::string: the library's prebuilt narrow string would bring its
+      // exception machinery into the executable.
+      std::vector<char> utf8(static_cast<std::size_t>(bytes));
+      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(),
+                            bytes, nullptr, nullptr);
       DWORD written = 0;
       ::WriteFile(file_.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
     }
   }
   ::LeaveCriticalSection(&lock_);
 }
+#endif
 
 }  // namespace korvana::win32

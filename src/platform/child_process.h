@@ -1,0 +1,21 @@
+// Starting a child program, with its command line and result in the run's log.
+#pragma once
+
+#include <string>
+
+#include "platform/log_event.h"
+#include "platform/platform.h"
+#include "platform/text.h"
+
+namespace korvana {
+
+// RunAndWait, logged: the command line before, the exit code (or the error of a
+// failed start) after.
+inline Status RunChild(Platform& platform, const std::wstring& commandLine) {
+  LogEvent(platform, {L"run: ", commandLine});
+  const Status result = platform.processes.RunAndWait(commandLine);
+  LogEvent(platform, {L"its exit code: ", ToDecimal(result)});
+  return result;
+}
+
+}  // namespace korvana
