@@ -42,6 +42,7 @@ MSIEXEC = "C:\\windows\\system32\\msiexec.exe"
 STAGE_WIN = "C:\\korvana-e2e\\packages"
 MARKER = "HKCU\\Software\\NeedBstrReboot"
 STAMP = re.compile(r"\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d")
+OWN_LOG_PREFIX = "korvana-setup_"
 
 # Exit codes.
 ENVVAR_NOT_FOUND = 203
@@ -141,7 +142,12 @@ class Machine:
     # ---- logs
 
     def logs(self) -> list[Path]:
-        return sorted(self.tmp.glob("*.log"))
+        """The installers' logs in TMP (the bootstrapper's own log left out)."""
+        return sorted(log for log in self.tmp.glob("*.log") if not log.name.startswith(OWN_LOG_PREFIX))
+
+    def own_logs(self) -> list[Path]:
+        """The bootstrapper's own logs in TMP."""
+        return sorted(self.tmp.glob(f"{OWN_LOG_PREFIX}*.log"))
 
     def the_log(self, result, package: str) -> tuple[str, dict[str, str]]:
         """The one log this run named: its Windows path and its properties.
