@@ -89,7 +89,8 @@ Status ReadPackageCode(Platform& platform, PackageLocator& locator, CodeRequest 
   wchar_t related[kProductCodeBuffer] = {};
   status = msi.EnumRelatedProducts(upgradeCode, 0, related);
   code = UpToFirstNull(related, kProductCodeBuffer);
-  LogRead(platform, L"related product", status, code);
+  if (status == win::ERROR_NO_MORE_ITEMS) LogEvent(platform, {L"related product: none installed"});
+  else LogRead(platform, L"related product", status, code);
   return status;
 }
 
