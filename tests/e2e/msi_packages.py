@@ -32,6 +32,9 @@ Ways a package ends (``fail``):
     (ERROR_FUNCTION_FAILED), not 1603.
 ``reboot``: the package schedules a restart after installing (ScheduleReboot), so
 msiexec ends with 3010, REBOOT=R or not.  Removing the package asks for no restart.
+``properties``: rows of the Property table changed after wixl has built the package
+(msibuild), for packages wixl refuses to make: no ProductCode, an odd ProductVersion,
+a huge ProductName.  (name, text) sets a property, (name, None) removes it.
 
 Replacing other versions (``upgrade``):
   * "replace" (default): an Upgrade table that finds every other version of the
@@ -119,6 +122,7 @@ class PackageSpec:
     reboot: bool = False
     upgrade: str = "replace"  # "replace", "major" or "none"
     payload_dir: str = "Plugin"
+    properties: tuple[tuple[str, Optional[str]], ...] = ()
 
     def __post_init__(self):
         if not self.product_name.isascii():
@@ -130,6 +134,9 @@ class PackageSpec:
                 raise ValueError(f"{name} must be one of {allowed}")
         if not re.fullmatch(r"\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\}", self.product_code):
             raise ValueError(f"product code {self.product_code!r} is not an upper-case braced GUID")
+        for name, value in self.properties:
+            if not re.fullmatch(r"\w+", name) or (value is not None and (not value.isascii() or "'" in value)):
+                raise ValueError(f"property {name!r}: a plain name and an ASCII value without quotes")
 
     @property
     def registry_view(self) -> int:
@@ -285,7 +292,8 @@ def build_package(pkg: PackageSpec, dest_dir: Optional[Path] = None,
     """
     source = wxs_source(pkg)
     payload = pkg.payload_text()
-    key = hashlib.sha256("\0".join([source, payload, pkg.arch, _wixl_version()]).encode()).hexdigest()[:24]
+    parts = [source, payload, pkg.arch, _wixl_version()] + ([repr(pkg.properties)] if pkg.properties else [])
+    key = hashlib.sha256("\0".join(parts).encode()).hexdigest()[:24]
     cached = cache_dir() / key / pkg.file_name
     if not cached.is_file():
         cached.parent.parent.mkdir(parents=True, exist_ok=True)
@@ -300,6 +308,7 @@ def build_package(pkg: PackageSpec, dest_dir: Optional[Path] = None,
                 cwd=work, capture_output=True, text=True)
             if completed.returncode != 0 or not (work / pkg.file_name).is_file():
                 raise RuntimeError(f"wixl failed for {pkg}:\n{completed.stdout}{completed.stderr}")
+            _change_properties(work / pkg.file_name, pkg.properties)
             ready = work / "ready"
             ready.mkdir()
             (work / pkg.file_name).rename(ready / pkg.file_name)
@@ -318,6 +327,18 @@ def build_package(pkg: PackageSpec, dest_dir: Optional[Path] = None,
     target = dest_dir / (name or pkg.file_name)
     shutil.copyfile(cached, target)
     return target
+
+
+def _change_properties(package: Path, properties) -> None:
+    """Applies PackageSpec.properties to a built package's Property table."""
+    for name, value in properties:
+        queries = [f"DELETE FROM `Property` WHERE `Property`='{name}'"]
+        if value is not None:
+            queries.append(f"INSERT INTO `Property` (`Property`, `Value`) VALUES ('{name}', '{value}')")
+        for query in queries:
+            completed = subprocess.run(["msibuild", str(package), "-q", query], capture_output=True, text=True)
+            if completed.returncode != 0:
+                raise RuntimeError(f"msibuild {query[:80]!r} failed:\n{completed.stdout}{completed.stderr}")
 
 
 def demo_packages(version: str = DEMO_VERSION) -> list[PackageSpec]:

@@ -231,6 +231,12 @@ TEST(ReadNewPackageInfo, MessagesStatusesAndHandlesForEveryPath) {
          f.failingProperties[L"ProductVersion"] = 6;
        },
        6, L"Невозможно узнать версию нового msi-пакета.", true},
+      {"product version undefined",
+       [](PackageFake& f) {
+         Scene(f);
+         f.packages[kPackage].properties.erase(L"ProductVersion");
+       },
+       1620, L"Невозможно узнать версию нового msi-пакета.", true},
   };
   for (const Case& c : cases) {
     for (bool silent : {false, true}) {

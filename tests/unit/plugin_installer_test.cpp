@@ -181,6 +181,20 @@ TEST(InstallPlugin, FailuresBeforeTheRunKeepTheirStatus) {
          s.fake.packages[kPackagePath].openStatus = 1620;
        },
        text::kProductCodeUnreadable, 1620},
+      // Undefined properties read as empty: such a package is refused as invalid.
+      {"package without a ProductCode",
+       [](InstallScenario& s) {
+         s.AddPackage();
+         s.fake.packages[kPackagePath].properties.erase(L"ProductCode");
+       },
+       text::kProductCodeUnreadable, 1620},
+      {"package without a ProductVersion, a product installed",
+       [](InstallScenario& s) {
+         s.AddPackage();
+         s.fake.packages[kPackagePath].properties.erase(L"ProductVersion");
+         s.AddInstalled(kOtherCode, L"2.0.13");
+       },
+       std::nullopt, 1620},
       // Identity found by "*.msi", but the installer's pattern wants "sivetcom".
       {"package not named for the installer",
        [](InstallScenario& s) { s.AddPackage(kNewCode, L"2.0.14", L"C:\\setup\\plugin-x64.msi"); },

@@ -143,7 +143,7 @@ TEST(DecideVersion, ComparesTheKeysOfBothVersions) {
       {L"1.0", L"beta", VersionOutcome::InstalledNewer},
       {L"32768.0", L"1.0", VersionOutcome::Update},   // installed key negative
       {L" 2.0", L"+2.0.0.0", VersionOutcome::Same},
-      {L"", L"", VersionOutcome::Same},
+      {L"", L"0", VersionOutcome::Same},  // an empty installed version: key 0
   };
   for (const Case& c : cases) {
     for (bool silent : {false, true}) {
