@@ -45,12 +45,14 @@ bool FakePlatform::Matches(const std::wstring& pattern, const std::wstring& name
 // ---- UserInterface ---------------------------------------------------------------
 void FakePlatform::CreateOwnerWindow() {
   calls.push_back("CreateOwnerWindow");
+  if (Fails()) return;
   ownerWindowCreated = true;
 }
 
 int FakePlatform::ShowMessageBox(Owner owner, const std::wstring& text, const std::wstring& caption,
                                  std::uint32_t style) {
   calls.push_back("MessageBox");
+  if (Fails()) return static_cast<int>(fault_);
   boxes.push_back({owner, text, caption, style});
   if (!boxAnswers.empty()) {
     int answer = boxAnswers.front();
@@ -63,11 +65,13 @@ int FakePlatform::ShowMessageBox(Owner owner, const std::wstring& text, const st
 // ---- SystemProbes ----------------------------------------------------------------
 bool FakePlatform::IsUserAnAdmin() {
   calls.push_back("IsUserAnAdmin");
+  if (Fails()) return false;
   return admin;
 }
 
 bool FakePlatform::VerifyVersion(const VersionQuery& query) {
   calls.push_back("VerifyVersionInfo");
+  if (Fails()) return false;
   versionQueries.push_back(query);
   if (verifyVersionFails) return false;
   for (const auto& c : query.conditions) {
@@ -100,6 +104,7 @@ NtVersion FakePlatform::GetNtVersion() {
 
 ProcLookup FakePlatform::FindKernel32Export(const char* name) {
   calls.push_back(std::string("GetProcAddress:") + name);
+  if (Fails()) return {static_cast<ProcLookup::Result>(fault_), 0};
   ++kernel32Lookups;
   if (!kernel32Loaded) return {ProcLookup::NoModule, 0};
   std::string n = name;
@@ -110,12 +115,14 @@ ProcLookup FakePlatform::FindKernel32Export(const char* name) {
 
 std::optional<bool> FakePlatform::CallIsWow64Process(std::uintptr_t entry) {
   calls.push_back("IsWow64Process");
+  if (Fails()) return std::nullopt;
   if (entry != 0x1111) return std::nullopt;
   return isWow64;
 }
 
 std::optional<std::uint16_t> FakePlatform::CallIsWow64Process2(std::uintptr_t entry) {
   calls.push_back("IsWow64Process2");
+  if (Fails()) return std::nullopt;
   if (entry != 0x2222) return std::nullopt;
   return nativeMachine;
 }
@@ -127,6 +134,7 @@ std::uint16_t FakePlatform::GetUserDefaultUILanguage() {
 
 bool FakePlatform::IsModuleLoaded(const std::wstring& name) {
   calls.push_back("GetModuleHandle");
+  if (Fails()) return false;
   return loadedModules.count(name) != 0;
 }
 
@@ -138,6 +146,7 @@ std::wstring FakePlatform::GetProcessCommandLine() {
 
 std::optional<std::vector<std::wstring>> FakePlatform::Split(const std::wstring& commandLine) {
   calls.push_back("CommandLineToArgv");
+  if (Fails()) return std::nullopt;
   if (argv) return *argv;
   // Blanks separate arguments; double quotes group and are removed.
   std::vector<std::wstring> out;
@@ -163,11 +172,13 @@ std::optional<std::vector<std::wstring>> FakePlatform::Split(const std::wstring&
 // ---- FileSystem ------------------------------------------------------------------
 std::wstring FakePlatform::ModulePath() {
   calls.push_back("GetModuleFileName");
+  if (Fails()) return {};
   return modulePath;
 }
 
 std::vector<FolderEntry> FakePlatform::ListEntries(const std::wstring& pattern) {
   calls.push_back("ListEntries");
+  if (Fails()) return {};
   searches.push_back(pattern);
   auto [folder, namePattern] = SplitFolder(pattern);
   std::vector<FolderEntry> out;
@@ -191,12 +202,14 @@ std::vector<FolderEntry> FakePlatform::ListEntries(const std::wstring& pattern) 
 
 bool FakePlatform::Exists(const std::wstring& path) {
   calls.push_back("wstat");
+  if (Fails()) return false;
   return std::any_of(entries.begin(), entries.end(),
                      [&](const FolderEntry& e) { return Lower(e.name) == Lower(path); });
 }
 
 bool FakePlatform::DeleteFile(const std::wstring& path) {
   calls.push_back("DeleteFile");
+  if (Fails()) return false;
   deletedFiles.push_back(path);
   auto it = std::find_if(entries.begin(), entries.end(),
                          [&](const FolderEntry& e) { return Lower(e.name) == Lower(path); });
@@ -207,17 +220,20 @@ bool FakePlatform::DeleteFile(const std::wstring& path) {
 
 std::optional<std::wstring> FakePlatform::GetWindowsDirectory() {
   calls.push_back("GetWindowsDirectory");
+  if (Fails()) return std::nullopt;
   return windowsDirectory;
 }
 
 TextRead FakePlatform::GetSystemDirectory() {
   calls.push_back("GetSystemDirectory");
+  if (Fails()) return {false, L"", static_cast<Status>(fault_)};
   if (!systemDirectory) return {false, L"", systemDirectoryError};
   return {true, *systemDirectory, 0};
 }
 
 TextRead FakePlatform::GetEnvironmentVariable(const std::wstring& name) {
   calls.push_back("GetEnvironmentVariable");
+  if (Fails()) return {false, L"", static_cast<Status>(fault_)};
   environmentReads.push_back(name);
   auto it = environment.find(name);
   if (it == environment.end()) return {false, L"", 203};
@@ -233,6 +249,7 @@ std::wstring FakePlatform::KeyName(RegistryRoot root, const std::wstring& subKey
 Status FakePlatform::OpenKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
                              KeyToken* key) {
   calls.push_back("RegOpenKeyEx");
+  if (Fails()) return static_cast<Status>(fault_);
   std::wstring name = KeyName(root, subKey);
   registryCalls.push_back({"open", name, access, DeleteKeyRoute::Advapi32});
   if (failingOpens.count(name)) return 5;
@@ -246,6 +263,7 @@ Status FakePlatform::OpenKey(RegistryRoot root, const std::wstring& subKey, std:
 Status FakePlatform::CreateKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
                                KeyToken* key) {
   calls.push_back("RegCreateKeyEx");
+  if (Fails()) return static_cast<Status>(fault_);
   std::wstring name = KeyName(root, subKey);
   registryCalls.push_back({"create", name, access, DeleteKeyRoute::Advapi32});
   if (failingOpens.count(name)) return 5;
@@ -264,6 +282,7 @@ void FakePlatform::CloseKey(KeyToken key) {
 
 Status FakePlatform::DeleteSubKey(KeyToken parent, const std::wstring& name, DeleteKeyRoute route) {
   calls.push_back(route == DeleteKeyRoute::LocalRegistryApiSet ? "RegDeleteKeyExW" : "RegDeleteKeyW");
+  if (Fails()) return static_cast<Status>(fault_);
   auto it = openKeyNames_.find(parent);
   if (it == openKeyNames_.end()) return 6;
   std::wstring full = it->second + L"\\" + name;
@@ -274,11 +293,13 @@ Status FakePlatform::DeleteSubKey(KeyToken parent, const std::wstring& name, Del
 // ---- WindowsInstaller ------------------------------------------------------------
 void FakePlatform::SetInternalUI(std::uint32_t level) {
   calls.push_back("MsiSetInternalUI");
+  if (Fails()) return;
   internalUiLevels.push_back(level);
 }
 
 Status FakePlatform::OpenPackageEx(const std::wstring& path, std::uint32_t options, MsiHandle* handle) {
   calls.push_back("MsiOpenPackageEx");
+  if (Fails()) return static_cast<Status>(fault_);
   if (options != 1) return 87;
   auto it = packages.find(path);
   if (it == packages.end()) return 1619;  // ERROR_INSTALL_PACKAGE_OPEN_FAILED
@@ -292,6 +313,7 @@ Status FakePlatform::OpenPackageEx(const std::wstring& path, std::uint32_t optio
 Status FakePlatform::GetProperty(MsiHandle handle, const std::wstring& name, wchar_t* buffer,
                                  std::uint32_t* size) {
   calls.push_back("MsiGetProperty");
+  if (Fails()) return static_cast<Status>(fault_);
   auto open = openPackages_.find(handle);
   if (open == openPackages_.end()) return 6;
   const auto& props = packages[open->second].properties;
@@ -319,6 +341,7 @@ void FakePlatform::CloseHandle(MsiHandle handle) {
 Status FakePlatform::EnumRelatedProducts(const std::wstring& upgradeCode, std::uint32_t index,
                                          wchar_t* buffer) {
   calls.push_back("MsiEnumRelatedProducts");
+  if (Fails()) return static_cast<Status>(fault_);
   std::uint32_t seen = 0;
   for (const auto& p : products) {
     if (p.upgradeCode != upgradeCode) continue;
@@ -335,6 +358,7 @@ Status FakePlatform::EnumRelatedProducts(const std::wstring& upgradeCode, std::u
 Status FakePlatform::GetProductInfo(const std::wstring& product, const std::wstring& property,
                                     wchar_t* buffer, std::uint32_t* size) {
   calls.push_back(buffer ? "MsiGetProductInfo:value" : "MsiGetProductInfo:length");
+  if (Fails()) return static_cast<Status>(fault_);
   if (property != L"VersionString") return 1608;  // ERROR_UNKNOWN_PROPERTY
   if (!buffer && productInfoLengthStatus) return productInfoLengthStatus;
   if (buffer && productInfoValueStatus) return productInfoValueStatus;
@@ -358,6 +382,7 @@ Status FakePlatform::GetProductInfo(const std::wstring& product, const std::wstr
 
 int FakePlatform::QueryProductState(const std::wstring& product) {
   calls.push_back("MsiQueryProductState");
+  if (Fails()) return static_cast<int>(fault_);
   for (const auto& p : products)
     if (p.productCode == product) return p.state;
   return -1;  // INSTALLSTATE_UNKNOWN
@@ -365,6 +390,7 @@ int FakePlatform::QueryProductState(const std::wstring& product) {
 
 int FakePlatform::QueryFeatureState(const std::wstring& product, const std::wstring& feature) {
   calls.push_back("MsiQueryFeatureState");
+  if (Fails()) return static_cast<int>(fault_);
   for (const auto& p : products)
     if (p.productCode == product && feature == L"NPSIVET") return p.featureState;
   return -1;
@@ -372,6 +398,7 @@ int FakePlatform::QueryFeatureState(const std::wstring& product, const std::wstr
 
 Status FakePlatform::SourceListClearAll(const std::wstring& product) {
   calls.push_back("MsiSourceListClearAll");
+  if (Fails()) return static_cast<Status>(fault_);
   sourceListCalls.push_back({"ClearAll", product, 0, 0, L"", L""});
   return product.empty() ? 87 : 0;
 }
@@ -380,6 +407,7 @@ Status FakePlatform::SourceListSetInfo(const std::wstring& product, std::uint32_
                                        std::uint32_t options, const std::wstring& property,
                                        const std::wstring& value) {
   calls.push_back("MsiSourceListSetInfo");
+  if (Fails()) return static_cast<Status>(fault_);
   sourceListCalls.push_back({"SetInfo", product, context, options, property, value});
   return product.empty() ? 87 : 0;
 }
@@ -387,6 +415,7 @@ Status FakePlatform::SourceListSetInfo(const std::wstring& product, std::uint32_
 // ---- Processes -------------------------------------------------------------------
 Status FakePlatform::RunAndWait(const std::wstring& commandLine) {
   calls.push_back("RunAndWait");
+  if (Fails()) return static_cast<Status>(fault_);
   commandLines.push_back(commandLine);
   return onRun ? onRun(commandLine) : 0;
 }
@@ -399,11 +428,13 @@ void FakePlatform::ExitProcess(std::uint32_t code) {
 // ---- PowerControl ----------------------------------------------------------------
 std::optional<Status> FakePlatform::EnableShutdownPrivilege() {
   calls.push_back("EnableShutdownPrivilege");
+  if (Fails()) return std::nullopt;
   return privilegeResult;
 }
 
 bool FakePlatform::ExitWindows(std::uint32_t flags, std::uint32_t reason) {
   calls.push_back("ExitWindowsEx");
+  if (Fails()) return false;
   exitWindowsCalls.push_back({flags, reason});
   return exitWindowsAccepts;
 }
@@ -416,6 +447,7 @@ LocalTime FakePlatform::Now() {
 
 void FakePlatform::WriteLine(const std::wstring& text) {
   calls.push_back("_putws");
+  if (Fails()) return;
   stdoutLines.push_back(text);
 }
 
@@ -436,6 +468,17 @@ bool FakePlatform::CloseHandleOf(std::uintptr_t token, const std::string& kind) 
   return true;
 }
 
+// ---- Fault injection ------------------------------------------------------------------
+bool FakePlatform::Fails() {
+  if (callLimit != 0 && calls.size() > callLimit && !limitHit_) {
+    limitHit_ = true;  // once: the way out may still call in
+    throw CallLimitExceeded{};
+  }
+  if (!failAt || calls.size() != *failAt + 1) return false;
+  fault_ = failure ? failure(calls.back()) : 0;
+  return true;
+}
+
 int FakePlatform::OpenCount(const std::string& kind) const {
   return static_cast<int>(std::count_if(openHandles.begin(), openHandles.end(),
                                         [&](const auto& h) { return h.second == kind; }));
@@ -444,6 +487,7 @@ int FakePlatform::OpenCount(const std::string& kind) const {
 // ---- UserInterface: dialogs --------------------------------------------------------
 std::intptr_t FakePlatform::ShowDialog(std::uint16_t templateId, Owner owner, DialogLogic& logic) {
   calls.push_back("DialogBoxParam");
+  if (Fails()) return -1;
   dialogsShown.push_back(templateId);
   dialogOwners.push_back(owner);
   if (dialogFails) return -1;
@@ -464,6 +508,7 @@ std::intptr_t FakePlatform::ShowDialog(std::uint16_t templateId, Owner owner, Di
 bool FakePlatform::PostMessage(WindowToken window, std::uint32_t message, std::uintptr_t wParam,
                                std::intptr_t lParam) {
   calls.push_back("PostMessage");
+  if (Fails()) return false;
   posted.push_back({window, message, wParam, lParam});
   return true;
 }
@@ -471,6 +516,7 @@ bool FakePlatform::PostMessage(WindowToken window, std::uint32_t message, std::u
 // ---- FileSystem: written files -------------------------------------------------------
 TextRead FakePlatform::GetCurrentDirectory() {
   calls.push_back("GetCurrentDirectory");
+  if (Fails()) return {false, L"", static_cast<Status>(fault_)};
   if (!currentDirectory) return {false, L"", 5};
   return {true, *currentDirectory, 0};
 }
@@ -479,6 +525,7 @@ FileToken FakePlatform::CreateFile(const std::wstring& path, std::uint32_t acces
                                    std::uint32_t share, std::uint32_t disposition,
                                    std::uint32_t attributes) {
   calls.push_back("CreateFile");
+  if (Fails()) return 0;
   createdFiles.push_back({path, access, share, disposition, attributes});
   if (failingCreates.count(path)) return 0;
   fileContents[path].clear();  // CREATE_ALWAYS
@@ -489,6 +536,7 @@ FileToken FakePlatform::CreateFile(const std::wstring& path, std::uint32_t acces
 
 bool FakePlatform::WriteFile(FileToken file, const void* data, std::uint32_t size) {
   calls.push_back("WriteFile");
+  if (Fails()) return false;
   auto it = openFilePaths_.find(file);
   if (it == openFilePaths_.end()) return false;
   if (writesBeforeFailure >= 0 && writes_ >= writesBeforeFailure) return false;
@@ -506,6 +554,7 @@ void FakePlatform::CloseFile(FileToken file) {
 Status FakePlatform::OpenSubKey(KeyToken parent, const std::wstring& subKey, std::uint32_t access,
                                 KeyToken* key) {
   calls.push_back("RegOpenKeyEx");
+  if (Fails()) return static_cast<Status>(fault_);
   auto it = openKeyNames_.find(parent);
   if (it == openKeyNames_.end()) return 6;  // ERROR_INVALID_HANDLE
   std::wstring name = it->second + L"\\" + subKey;
@@ -521,6 +570,7 @@ Status FakePlatform::OpenSubKey(KeyToken parent, const std::wstring& subKey, std
 Status FakePlatform::QueryValue(KeyToken key, const std::wstring& name, void* buffer,
                                 std::uint32_t* size) {
   calls.push_back("RegQueryValueEx");
+  if (Fails()) return static_cast<Status>(fault_);
   auto k = openKeyNames_.find(key);
   if (k == openKeyNames_.end()) return 6;
   auto v = registryValues.find(k->second + L"|" + name);
@@ -539,12 +589,14 @@ Status FakePlatform::QueryValue(KeyToken key, const std::wstring& name, void* bu
 // ---- Services ----------------------------------------------------------------------
 ServiceToken FakePlatform::OpenManager(std::uint32_t access) {
   calls.push_back("OpenSCManager");
+  if (Fails()) return 0;
   serviceAccesses.push_back(access);
   return serviceManagerFails ? 0 : OpenHandle("service");
 }
 
 ServiceToken FakePlatform::OpenService(ServiceToken, const std::wstring& name, std::uint32_t access) {
   calls.push_back("OpenService");
+  if (Fails()) return 0;
   serviceAccesses.push_back(access);
   return services.count(name) ? OpenHandle("service") : 0;
 }
@@ -557,6 +609,7 @@ void FakePlatform::CloseService(ServiceToken handle) {
 // ---- Threads -------------------------------------------------------------------------
 ThreadToken FakePlatform::StartThread(std::shared_ptr<ThreadBody> body) {
   calls.push_back("CreateThread");
+  if (Fails()) return 0;
   if (threadStartFails) return 0;
   startedThreads.push_back(std::move(body));
   return OpenHandle("thread");
@@ -564,6 +617,7 @@ ThreadToken FakePlatform::StartThread(std::shared_ptr<ThreadBody> body) {
 
 bool FakePlatform::WaitThread(ThreadToken, std::uint32_t milliseconds) {
   calls.push_back("WaitForSingleObject");
+  if (Fails()) return false;
   threadWaits.push_back(milliseconds);
   return threadEndsInTime;
 }
@@ -576,12 +630,14 @@ void FakePlatform::CloseThread(ThreadToken thread) {
 // ---- Network ---------------------------------------------------------------------------
 InternetToken FakePlatform::OpenSession(const std::wstring& agent, std::uint32_t accessType) {
   calls.push_back("InternetOpen");
+  if (Fails()) return 0;
   sessions.push_back({agent, accessType});
   return sessionFails ? 0 : OpenHandle("internet");
 }
 
 InternetToken FakePlatform::OpenUrl(InternetToken, const std::wstring& url, std::uint32_t flags) {
   calls.push_back("InternetOpenUrl");
+  if (Fails()) return 0;
   urlsOpened.push_back({url, flags});
   nextChunk_ = 0;
   reads_ = 0;
@@ -591,6 +647,7 @@ InternetToken FakePlatform::OpenUrl(InternetToken, const std::wstring& url, std:
 bool FakePlatform::QueryInfo(InternetToken, std::uint32_t infoLevel, void* buffer,
                              std::uint32_t* size) {
   calls.push_back("HttpQueryInfo");
+  if (Fails()) return false;
   headerQueries.push_back(infoLevel);
   if (!contentDisposition) return false;  // ERROR_HTTP_HEADER_NOT_FOUND
   std::uint32_t bytes = static_cast<std::uint32_t>(contentDisposition->size() * sizeof(wchar_t));
@@ -609,6 +666,7 @@ bool FakePlatform::Read(InternetToken, void* buffer, std::uint32_t size, std::ui
   readSizes.push_back(size);
   if (onRead) onRead();
   *read = 0;
+  if (Fails()) return false;  // nothing read
   if (readsBeforeFailure >= 0 && reads_ >= readsBeforeFailure) return false;
   ++reads_;
   if (nextChunk_ >= bodyChunks.size()) return true;
@@ -627,6 +685,7 @@ void FakePlatform::CloseInternetHandle(InternetToken handle) {
 // ---- Trust -------------------------------------------------------------------------------
 std::int32_t FakePlatform::VerifyFile(const std::wstring& path) {
   calls.push_back("WinVerifyTrust");
+  if (Fails()) return static_cast<std::int32_t>(fault_);
   verifiedPaths.push_back(path);
   auto it = trustResults.find(path);
   return it == trustResults.end() ? 0 : it->second;
@@ -635,6 +694,7 @@ std::int32_t FakePlatform::VerifyFile(const std::wstring& path) {
 // ---- Libraries -----------------------------------------------------------------------------
 LibraryToken FakePlatform::LoadLibrary(const std::wstring& name) {
   calls.push_back("LoadLibrary");
+  if (Fails()) return 0;
   loadedLibraries.push_back(name);
   if (!libraries.count(name)) return 0;
   LibraryToken library = OpenHandle("library");
@@ -644,6 +704,7 @@ LibraryToken FakePlatform::LoadLibrary(const std::wstring& name) {
 
 std::optional<std::int32_t> FakePlatform::CallExport(LibraryToken library, const char*) {
   calls.push_back("GetProcAddress");
+  if (Fails()) return std::nullopt;
   auto it = openLibraryNames_.find(library);
   if (it == openLibraryNames_.end()) return std::nullopt;
   std::optional<std::int32_t> result = libraries[it->second];

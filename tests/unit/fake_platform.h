@@ -23,6 +23,9 @@ struct ProcessExited {
   std::uint32_t code;
 };
 
+// Thrown, once, by a call past FakePlatform::callLimit: the run is going round in circles.
+struct CallLimitExceeded {};
+
 struct RecordedBox {
   Owner owner;
   std::wstring text;
@@ -284,6 +287,14 @@ class FakePlatform : public UserInterface,
   std::vector<std::wstring> freedLibraries;
   int exportCalls = 0;
 
+  // Fault injection: the call at index `failAt` of `calls` fails as Windows fails it
+  // (a null handle, FALSE, an empty answer, an error) instead of doing its work, with
+  // the number `failure` gives for its name where one is needed. Closing a handle, the
+  // clock, the version numbers and ending the process never fail.
+  std::optional<std::size_t> failAt;
+  std::function<std::int64_t(const std::string&)> failure;
+  std::size_t callLimit = 0;  // 0: none; past it a call throws CallLimitExceeded
+
   // The bootstrapper's own log, line by line (not a call: it fails nothing).
   std::vector<std::wstring> logLines;
 
@@ -387,6 +398,9 @@ class FakePlatform : public UserInterface,
   static bool Matches(const std::wstring& pattern, const std::wstring& name);
 
  private:
+  bool Fails();  // the call just recorded is to fail (with fault_)
+  std::int64_t fault_ = 0;
+  bool limitHit_ = false;
   std::wstring KeyName(RegistryRoot root, const std::wstring& subKey) const;
   std::uintptr_t OpenHandle(const std::string& kind);
   bool CloseHandleOf(std::uintptr_t token, const std::string& kind);

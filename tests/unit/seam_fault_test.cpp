@@ -1,0 +1,225 @@
+// Every call into the machine that Windows can fail is made to fail, one at a time, in
+// every scenario: the run must still end, close every handle it opened exactly once,
+// write and delete only where it may, and never end in success after a step it needs
+// has failed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/bootstrapper.h"
+#include "install_scenario.h"
+#include "ui/completion_dialog.h"
+
+namespace korvana::testing {
+namespace {
+
+// How a call fails (the status, last error, button or HRESULT where one is needed) and
+// which of its occurrences in a run are essential, i.e. their failure must not end in
+// success: "all", "none" (then `why` says why it is ignored), "first", "last" (a search
+// falls back to its next pattern; the last has none) or "after N".
+struct FaultRow {
+  const char* call;
+  std::int64_t value;
+  const char* essential;
+  const char* why;
+};
+
+const FaultRow kFaults[] = {
+    // Steps the run needs.
+    {"IsUserAnAdmin", 0, "all", ""}, {"GetEnvironmentVariable", 8, "all", ""},
+    {"GetProcAddress:IsWow64Process", 0, "all", ""},  // no kernel32: "*win32*", nothing cached
+    {"MsiGetProductInfo:length|MsiGetProductInfo:value", 1610, "all", ""},
+    {"GetSystemDirectory", 0, "all", ""},  // without an error code: reported as 2
+    {"RunAndWait", 2, "all", ""}, {"CreateThread", 0, "all", ""}, {"InternetOpen", 0, "all", ""},
+    {"InternetOpenUrl", 0, "all", ""}, {"HttpQueryInfo", 0, "all", ""}, {"CreateFile", 0, "all", ""},
+    {"WriteFile", 0, "all", ""}, {"GetCurrentDirectory", 5, "all", ""},
+    {"WinVerifyTrust", 0x800B0100, "all", ""},  // TRUST_E_NOSIGNATURE
+    {"GetModuleFileName|ListEntries", 0, "last", ""},
+    {"IsWow64Process", 0, "first", "the first makes the installer's pattern; searches fall back"},
+    {"MsiOpenPackageEx", 1619, "after 1", "installed product unreadable: a fresh install"},
+    {"MsiGetProperty", 8, "after 2", "installed product unreadable: a fresh install"},
+    // Failures ignored by design.
+    {"CreateOwnerWindow", 0, "none", "boxes then have no owner"},
+    {"CommandLineToArgv", 0, "none", "no arguments: every default stands"},
+    {"VerifyVersionInfo", 0, "none", "a system the gate cannot ask is let through"},
+    {"MsiSetInternalUI", 0, "none", "changes only how Windows Installer looks"},
+    {"MessageBox", 0, "none", "not the answer tested for: install and update go on, no reinstall"},
+    {"DialogBoxParam", -1, "none", "the command line's CSP choice stands; the restart stays unasked"},
+    {"GetProcAddress:IsWow64Process2", 0, "none", "no arm64 patterns"},
+    {"MsiEnumRelatedProducts", 5, "none", "installed product unreadable: a fresh install"},
+    {"MsiQueryProductState", -2, "none", "an unknown state is not installed"},
+    {"MsiQueryFeatureState", -2, "none", "the feature is simply not added back"},
+    {"GetWindowsDirectory", 0, "none", "no script run, no source hash deleted"},
+    {"DeleteFile", 0, "none", "a source hash left behind is the usual case"},
+    {"wstat", 0, "none", "the failure box names no log"},
+    {"_putws", 0, "none", "the stamp on standard output is a courtesy"},
+    {"MsiSourceListClearAll|MsiSourceListSetInfo", 1605, "none", "fails for every fresh install"},
+    {"RegOpenKeyEx", 5, "none", "no restart; marker kept; browser offered; no patch"},
+    {"RegCreateKeyEx", 5, "none", "a marker not written costs only the restart"},
+    {"RegDeleteKeyW", 5, "none", "the deletion's outcome is not examined"},
+    {"GetModuleHandle", 0, "none", "the other deletion route; the patch library loaded anew"},
+    {"EnableShutdownPrivilege|ExitWindowsEx", 0, "none", "a refused restart: 7 if the marker asked"},
+    {"OpenSCManager|OpenService", 0, "none", "the browser counts as missing and is offered"},
+    {"PostMessage", 0, "none", "a lost message leaves the dialog to the user, who may close it"},
+    {"WaitForSingleObject", 0, "none", "a worker not ended is given up on; it holds its own share"},
+    {"RegQueryValueEx", 5, "none", "no patch"}, {"LoadLibrary", 0, "none", "no patch"},
+    {"GetProcAddress", 0, "none", "a patch library without its entry stays loaded"},
+    {"InternetReadFile", 0, "none", "a truncated download is the signature check's to reject"},
+};
+
+const FaultRow* RowOf(const std::string& call) {
+  for (const FaultRow& row : kFaults)
+    if (("|" + std::string(row.call) + "|").find("|" + call + "|") != std::string::npos) return &row;
+  return nullptr;
+}
+
+bool Essential(const FaultRow& row, int occurrence, int total) {
+  const std::string rule = row.essential;
+  if (rule.rfind("after ", 0) == 0) return occurrence > std::stoi(rule.substr(6));
+  return rule == "all" || (rule == "first" && occurrence == 1) || (rule == "last" && occurrence == total);
+}
+
+constexpr wchar_t kPatchKey[] = L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KorvPatches";
+constexpr wchar_t kPatchLibrary[] = L"C:\\patch\\korvpatch.dll";
+
+struct Machine : InstallScenario {
+  Status installerResult = 0;
+  Machine() {
+    AddPackage();
+    fake.AddFolder(L"csp");
+    fake.onRun = [this](const std::wstring& commandLine) -> Status {
+      return commandLine.find(L"msiexec.exe") != std::wstring::npos ? installerResult : 0;
+    };
+  }
+};
+
+struct Scenario {
+  const char* name;
+  const wchar_t* tail;  // a whole run with this command-line tail
+  std::function<void(Machine&)> arrange;
+  int browserAttempts = 0;  // instead: the completion dialog alone, OK pressed this often
+  std::vector<std::string> ignored = {};  // "call#occurrence" whose failure this run ignores
+};
+
+const Scenario kScenarios[] = {
+    {"fresh install, silent", L"-silent", [](Machine&) {}},
+    {"fresh install with a script", L"-vbscript C:\\s\\a.vbs", [](Machine&) {}, 0,
+     {"RunAndWait#1"}},  // the script host's result means nothing to the run
+    {"same version", L"", [](Machine& m) { m.AddInstalled(kNewCode, L"2.0.14"); }},
+    {"same version, silent", L"-silent", [](Machine& m) { m.AddInstalled(kNewCode, L"2.0.14"); }, 0,
+     {"GetProcAddress:IsWow64Process#1", "IsWow64Process#1"}},  // only an installation needs them
+    {"update", L"", [](Machine& m) { m.AddInstalled(kOtherCode, L"2.0.13", kFeatureAbsent); }},
+    {"newer installed", L"", [](Machine& m) { m.AddInstalled(kOtherCode, L"2.1.0"); }},
+    {"installer fails", L"", [](Machine& m) { m.installerResult = 1603; }},
+    {"restart requested", L"", [](Machine& m) { m.installerResult = 3010; }},
+    {"restart requested, silent", L"-silent", [](Machine& m) { m.installerResult = 3010; }},
+    {"CSP mode with the configuration dialog", L"-csp -selectDlg", [](Machine& m) {
+       m.fake.onDialog = [&m](FakeDialog& dialog) {
+         dialog.Init();
+         dialog.Check(kBrowserBox, false);
+         dialog.Press(m.fake.dialogsShown.back() == kConfigurationDialogId ? kNextButton : 1);
+       };
+     }},
+    {"browser download succeeds", L"", [](Machine& m) { m.fake.libraries[kPatchLibrary] = 1; }, 1},
+    {"browser download fails, retried", L"", [](Machine& m) {
+       m.fake.libraries[kPatchLibrary] = 0;  // a patch that fails is unloaded again
+       m.fake.trustResults[L"C:\\setup\\Yandex.exe"] = -2146762496;
+     }, 2},
+};
+
+// The completion dialog offering the browser (none here), with the TLS patch set up:
+// OK, the worker's body run here and its messages handed to the dialog; the user
+// closes whatever stays open. 0 when the dialog closed on the worker's success.
+std::uint32_t OfferBrowser(FakePlatform& f, int attempts) {
+  f.keys.insert({kPatchKey, std::wstring(kPatchKey) + L"\\SCHANNEL"});
+  f.registryValues[std::wstring(kPatchKey) + L"\\SCHANNEL|Patch Dll"] = kPatchLibrary;
+  bool rebootRequested = false, patchDone = false;
+  std::uint32_t outcome = 1;
+  CompletionDialog logic(f.platform(), false, rebootRequested, patchDone, L"https://download.test/b");
+  FakeDialog dialog(logic);
+  dialog.Init();
+  for (int i = 0; i < attempts && !dialog.endedWith; ++i) {
+    const std::size_t started = f.startedThreads.size(), posted = f.posted.size();
+    dialog.Press(1);
+    if (f.startedThreads.size() == started) break;
+    outcome = f.startedThreads.back()->Run();
+    for (std::size_t p = posted; p < f.posted.size(); ++p) dialog.Send(f.posted[p].message, f.posted[p].wParam);
+  }
+  if (dialog.endedWith) return outcome;
+  dialog.Press(2);
+  return 1;
+}
+
+std::uint32_t RunScenario(const Scenario& s, Machine& m) {
+  if (s.browserAttempts) return OfferBrowser(m.fake, s.browserAttempts);
+  m.fake.processCommandLine = std::wstring(L"korvana-setup.exe ") + s.tail;
+  try {
+    return RunBootstrapper(m.fake.platform(), s.tail);
+  } catch (const ProcessExited& exited) {
+    return exited.code;
+  }
+}
+
+TEST(SeamFaults, EveryCallThatCanFailIsSurvived) {
+  int points = 0;
+  std::set<const FaultRow*> failed;
+  for (const Scenario& s : kScenarios) {
+    Machine recorded;
+    s.arrange(recorded);
+    const std::uint32_t baseline = RunScenario(s, recorded);
+    const std::vector<std::string> calls = recorded.fake.calls;
+    for (std::size_t k = 0; k < calls.size(); ++k) {
+      const int occurrence = static_cast<int>(std::count(calls.begin(), calls.begin() + k + 1, calls[k]));
+      const std::string site = calls[k] + "#" + std::to_string(occurrence);
+      SCOPED_TRACE(std::string(s.name) + ": " + site + " fails");
+      Machine m;
+      s.arrange(m);
+      const FaultRow* row = nullptr;  // stays null for a call that cannot fail
+      m.fake.failAt = k;
+      m.fake.failure = [&row](const std::string& call) {
+        row = RowOf(call);
+        EXPECT_TRUE(row) << "no row for " << call;
+        return row ? row->value : 0;
+      };
+      m.fake.callLimit = 10 * calls.size();
+      std::uint32_t outcome = 0;
+      try {
+        outcome = RunScenario(s, m);
+      } catch (const CallLimitExceeded&) {
+        ADD_FAILURE() << "no end after " << m.fake.callLimit << " calls";
+        continue;
+      }
+      const FakePlatform& f = m.fake;
+      ASSERT_GT(f.calls.size(), k);
+      EXPECT_EQ(f.calls[k], calls[k]);  // the same run up to the fault
+      EXPECT_EQ(f.openKeys, 0);
+      EXPECT_EQ(f.closedMsiHandles, f.openMsiHandles);
+      EXPECT_EQ(std::set<MsiHandle>(f.closedHandles.begin(), f.closedHandles.end()).size(), f.closedHandles.size());
+      EXPECT_TRUE(f.handleFaults.empty()) << f.handleFaults.front();
+      for (const auto& open : f.openHandles) EXPECT_EQ(open.second, "library");  // kept on purpose
+      for (const std::wstring& path : f.deletedFiles)
+        EXPECT_EQ(path.rfind(L"C:\\windows\\Installer\\SourceHash", 0), 0u);
+      for (const auto& file : f.createdFiles)  // a plain name: the current directory
+        EXPECT_EQ(file.path.find_first_of(L"\\/:"), std::wstring::npos);
+      if (!row) continue;
+      ++points;
+      failed.insert(row);
+      const int total = static_cast<int>(std::count(calls.begin(), calls.end(), calls[k]));
+      if (Essential(*row, occurrence, total) && std::count(s.ignored.begin(), s.ignored.end(), site) == 0) {
+        EXPECT_NE(outcome, 0u) << "success after an essential failure (" << baseline << " without)";
+      }
+    }
+  }
+  for (const FaultRow& row : kFaults) EXPECT_EQ(failed.count(&row), 1u) << row.call << " never failed";
+  if (!HasFailure())
+    std::printf("%d fault points in %d scenarios, all survived\n", points, static_cast<int>(std::size(kScenarios)));
+}
+
+}  // namespace
+}  // namespace korvana::testing
