@@ -250,7 +250,10 @@ Status FakePlatform::OpenKey(RegistryRoot root, const std::wstring& subKey, std:
                              KeyToken* key) {
   calls.push_back("RegOpenKeyEx");
   if (Fails()) return static_cast<Status>(fault_);
-  std::wstring name = KeyName(root, subKey);
+  return OpenNamedKey(KeyName(root, subKey), access, key);
+}
+
+Status FakePlatform::OpenNamedKey(const std::wstring& name, std::uint32_t access, KeyToken* key) {
   registryCalls.push_back({"open", name, access, DeleteKeyRoute::Advapi32});
   if (failingOpens.count(name)) return 5;
   if (!keys.count(name)) return 2;
@@ -557,14 +560,7 @@ Status FakePlatform::OpenSubKey(KeyToken parent, const std::wstring& subKey, std
   if (Fails()) return static_cast<Status>(fault_);
   auto it = openKeyNames_.find(parent);
   if (it == openKeyNames_.end()) return 6;  // ERROR_INVALID_HANDLE
-  std::wstring name = it->second + L"\\" + subKey;
-  registryCalls.push_back({"open", name, access, DeleteKeyRoute::Advapi32});
-  if (failingOpens.count(name)) return 5;
-  if (!keys.count(name)) return 2;
-  *key = nextKey_++;
-  openKeyNames_[*key] = name;
-  ++openKeys;
-  return 0;
+  return OpenNamedKey(it->second + L"\\" + subKey, access, key);
 }
 
 Status FakePlatform::QueryValue(KeyToken key, const std::wstring& name, void* buffer,

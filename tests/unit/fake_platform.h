@@ -402,6 +402,7 @@ class FakePlatform : public UserInterface,
   std::int64_t fault_ = 0;
   bool limitHit_ = false;
   std::wstring KeyName(RegistryRoot root, const std::wstring& subKey) const;
+  Status OpenNamedKey(const std::wstring& name, std::uint32_t access, KeyToken* key);
   std::uintptr_t OpenHandle(const std::string& kind);
   bool CloseHandleOf(std::uintptr_t token, const std::string& kind);
   std::uintptr_t nextToken_ = 0x10000;
