@@ -1,27 +1,27 @@
 #include "app/bootstrapper.h"
 
-#include "platform/log_event.h"
-
 #include "app/command_line_options.h"
 #include "app/exit_codes.h"
 #include "app/os_gate.h"
-#include "options/setup_options.h"
 #include "install/csp_installer.h"
 #include "install/installer_command.h"
 #include "install/plugin_installer.h"
+#include "options/setup_options.h"
 #include "packages/package_locator.h"
 #include "platform/child_process.h"
+#include "platform/log_event.h"
 #include "platform/message_box.h"
 #include "platform/restart.h"
 #include "platform/text.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
 #include "resources/version.h"
+#include "ui/dialogs.h"
 
+// The version as a wide literal, for the log's first line.
 #define KORVANA_WIDEN2(text) L##text
 #define KORVANA_WIDEN(text) KORVANA_WIDEN2(text)
 #define KORVANA_VERSION_WIDE KORVANA_WIDEN(KORVANA_VERSION_TEXT)
-#include "ui/dialogs.h"
 
 namespace korvana {
 namespace {

@@ -1,10 +1,9 @@
 #include "app/command_line_options.h"
 
-#include "platform/log_event.h"
-
 #include <cstdlib>
 #include <vector>
 
+#include "platform/log_event.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 

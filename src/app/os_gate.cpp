@@ -1,7 +1,6 @@
 #include "app/os_gate.h"
 
 #include "platform/log_event.h"
-
 #include "platform/message_box.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"

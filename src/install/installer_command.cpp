@@ -1,8 +1,7 @@
 #include "install/installer_command.h"
 
-#include "platform/log_event.h"
-
 #include "platform/child_process.h"
+#include "platform/log_event.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/win_constants.h"

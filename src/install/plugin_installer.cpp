@@ -1,10 +1,9 @@
 #include "install/plugin_installer.h"
 
-#include "platform/log_event.h"
-
 #include "install/installer_command.h"
 #include "packages/package_identity.h"
 #include "packages/version_decision.h"
+#include "platform/log_event.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/win_constants.h"

@@ -1,7 +1,6 @@
 #include "packages/package_locator.h"
 
 #include "platform/log_event.h"
-
 #include "platform/win_constants.h"
 
 namespace korvana {

@@ -1,11 +1,10 @@
 #include "packages/version_decision.h"
 
-#include "platform/log_event.h"
-
 #include <limits>
 #include <vector>
 
 #include "packages/package_identity.h"
+#include "platform/log_event.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/win_constants.h"

@@ -1,5 +1,6 @@
 #include "platform/log_event.h"
 
+
 namespace korvana {
 
 #ifndef KORVANA_MEASURE_WITHOUT_LOG

@@ -1,7 +1,6 @@
 #include "platform/message_box.h"
 
 #include "platform/log_event.h"
-
 #include "platform/text.h"
 
 namespace korvana {

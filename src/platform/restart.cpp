@@ -1,7 +1,6 @@
 #include "platform/restart.h"
 
 #include "platform/log_event.h"
-
 #include "platform/win_constants.h"
 
 namespace korvana {

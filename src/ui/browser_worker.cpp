@@ -1,10 +1,9 @@
 #include "ui/browser_worker.h"
 
-#include "platform/log_event.h"
-
 #include <utility>
 
 #include "platform/child_process.h"
+#include "platform/log_event.h"
 #include "platform/text.h"
 
 namespace korvana {

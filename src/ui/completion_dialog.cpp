@@ -1,14 +1,13 @@
 #include "ui/completion_dialog.h"
 
-#include "platform/log_event.h"
-
 #include <utility>
 
-#include "ui/dialogs.h"
+#include "platform/log_event.h"
 #include "platform/restart.h"
 #include "platform/text.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
+#include "ui/dialogs.h"
 
 namespace korvana {
 namespace {

@@ -1,7 +1,6 @@
 #include "ui/configuration_dialog.h"
 
 #include "platform/log_event.h"
-
 #include "platform/text.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
