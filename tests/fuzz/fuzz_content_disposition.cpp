@@ -1,5 +1,6 @@
-// Any header value scans without reading past the count the server gave, and a name
-// that passes the file-name rule can only mean a file in the current directory.
+// Any header value scans without reading past the count the server gave, the name is
+// exactly the quoted run of the value, and a name that passes the file-name rule can
+// only mean a file in the current directory.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -19,9 +20,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!name) return 0;
   if (name->empty() || name->size() > count || name->find(L'"') != std::wstring::npos)
     __builtin_trap();
+  // The name is the run right after the first double quote, up to the next one or the
+  // end of the value as the scan sees it (the count, or a null before it).
+  std::size_t end = 0;
+  while (end < count && value[end] != L'\0') ++end;
+  const std::wstring seen(value.get(), end);
+  const std::size_t open = seen.find(L'"');
+  if (seen.compare(0, 11, L"attachment;") != 0 || open == std::wstring::npos ||
+      seen.compare(open + 1, name->size(), *name) != 0 ||
+      (open + 1 + name->size() != end && seen[open + 1 + name->size()] != L'"'))
+    __builtin_trap();
   if (korvana::IsPlainFileName(*name)) {
-    if (name->find_first_of(L"\\/:") != std::wstring::npos || *name == L"." || *name == L"..")
+    if (name->find_first_of(L"\\/:<>|?*") != std::wstring::npos || *name == L"." || *name == L"..")
       __builtin_trap();
+    // Nothing Windows would strip or read as a control: no control character, and no
+    // trailing dot or blank that would make it write another file than the one named.
+    for (wchar_t c : *name)
+      if (c < 0x20) __builtin_trap();
+    if (name->back() == L'.' || name->back() == L' ') __builtin_trap();
   }
   return 0;
 }
