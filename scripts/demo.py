@@ -60,6 +60,11 @@ def main() -> int:
             print(f"  installer log: {logs[-1].name}")
             for name in ("REBOOT", "ADDNPSIVET", "ProductVersion"):
                 print(f"    {name} = {props.get(name)}")
+        own = sorted(prefix.unix_path("C:\\users").rglob("korvana-setup_*.log"))
+        if own:
+            print(f"  the bootstrapper's own log: {own[-1].name}")
+            for line in own[-1].read_text(encoding="utf-8").splitlines():
+                print(f"    | {line}")
 
         print("\n3. korvana-setup.exe -silent   (the same version is installed)")
         show(prefix.run(f"{exe} -silent", cwd=DEMO, timeout=300))
