@@ -27,7 +27,6 @@ inline constexpr int IDNO = 7;
 inline constexpr std::uint32_t ERROR_SUCCESS = 0;
 inline constexpr std::uint32_t ERROR_FILE_NOT_FOUND = 2;
 inline constexpr std::uint32_t ERROR_PATH_NOT_FOUND = 3;
-inline constexpr std::uint32_t ERROR_CALL_NOT_IMPLEMENTED = 120;
 inline constexpr std::uint32_t ERROR_MOD_NOT_FOUND = 126;
 inline constexpr std::uint32_t ERROR_PROC_NOT_FOUND = 127;
 inline constexpr std::uint32_t ERROR_ENVVAR_NOT_FOUND = 203;
