@@ -182,8 +182,7 @@ void CompletionDialog::ReleaseWorker() {
 Status ShowCompletionDialog(Platform& platform, const SetupOptions& options, bool& rebootRequested) {
   CompletionDialog dialog(platform, options.cspMode, rebootRequested, schannelPatchDone,
                           BrowserDownloadUrl());
-  return platform.ui.ShowDialog(kCompletionDialogId, Owner::None, dialog) == -1 ? win::ERROR_RESOURCE_TYPE_NOT_FOUND
-                                                                    : 0;
+  return DialogShownStatus(platform.ui.ShowDialog(kCompletionDialogId, Owner::None, dialog));
 }
 
 }  // namespace korvana

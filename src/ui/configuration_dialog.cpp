@@ -87,9 +87,7 @@ void ConfigurationDialog::StoreChoice(DialogControls& controls) {
 
 Status ShowConfigurationDialog(Platform& platform, SetupOptions& options) {
   ConfigurationDialog dialog(platform, options);
-  return platform.ui.ShowDialog(kConfigurationDialogId, Owner::OwnerWindow, dialog) == -1
-             ? win::ERROR_RESOURCE_TYPE_NOT_FOUND
-             : 0;
+  return DialogShownStatus(platform.ui.ShowDialog(kConfigurationDialogId, Owner::OwnerWindow, dialog));
 }
 
 }  // namespace korvana

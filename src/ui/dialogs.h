@@ -3,8 +3,15 @@
 
 #include "options/setup_options.h"
 #include "platform/platform.h"
+#include "platform/win_constants.h"
 
 namespace korvana {
+
+// What ShowDialog's result tells a caller: 0 once the dialog has closed, or a status
+// saying it could not be shown (DialogBoxParamW's -1).
+inline Status DialogShownStatus(std::intptr_t result) {
+  return result == -1 ? win::ERROR_RESOURCE_TYPE_NOT_FOUND : 0;
+}
 
 // CSP-mode configuration (dialog 141), modal, owned by the owner window: appends the
 // chosen KC level and language to `options`, or ends the process with 0 on Cancel.

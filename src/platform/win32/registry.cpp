@@ -17,14 +17,19 @@ HKEY FromToken(KeyToken key) { return reinterpret_cast<HKEY>(key); }
 
 KeyToken ToToken(HKEY key) { return reinterpret_cast<KeyToken>(key); }
 
+// RegOpenKeyExW below `parent`, a root or an open key.
+Status OpenBelow(HKEY parent, const std::wstring& subKey, std::uint32_t access, KeyToken* key) {
+  HKEY opened = nullptr;
+  const LONG status = ::RegOpenKeyExW(parent, subKey.c_str(), 0, access, &opened);
+  if (status == ERROR_SUCCESS) *key = ToToken(opened);
+  return static_cast<Status>(status);
+}
+
 }  // namespace
 
 Status Win32Registry::OpenKey(RegistryRoot root, const std::wstring& subKey,
                               std::uint32_t access, KeyToken* key) {
-  HKEY opened = nullptr;
-  const LONG status = ::RegOpenKeyExW(RootKey(root), subKey.c_str(), 0, access, &opened);
-  if (status == ERROR_SUCCESS) *key = ToToken(opened);
-  return static_cast<Status>(status);
+  return OpenBelow(RootKey(root), subKey, access, key);
 }
 
 Status Win32Registry::CreateKey(RegistryRoot root, const std::wstring& subKey,
@@ -39,10 +44,7 @@ Status Win32Registry::CreateKey(RegistryRoot root, const std::wstring& subKey,
 
 Status Win32Registry::OpenSubKey(KeyToken parent, const std::wstring& subKey,
                                  std::uint32_t access, KeyToken* key) {
-  HKEY opened = nullptr;
-  const LONG status = ::RegOpenKeyExW(FromToken(parent), subKey.c_str(), 0, access, &opened);
-  if (status == ERROR_SUCCESS) *key = ToToken(opened);
-  return static_cast<Status>(status);
+  return OpenBelow(FromToken(parent), subKey, access, key);
 }
 
 Status Win32Registry::QueryValue(KeyToken key, const std::wstring& name, void* buffer,
