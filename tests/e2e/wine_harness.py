@@ -283,6 +283,7 @@ class WinePrefix:
         self.path = root / "prefix"
         self.display: Optional[str] = None
         self._xvfb: Optional[subprocess.Popen] = None
+        self._desktop_user: Optional[subprocess.Popen] = None
         self._server_started = False
         self._scratch = itertools.count(1)
         self.artefacts: Optional[Artefacts] = None
@@ -368,6 +369,16 @@ class WinePrefix:
         subprocess.run(["wine", f"{TOOLS_DIR_WIN}\\uidriver.exe", "list"], env=self.env,
                        timeout=120, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, start_new_session=True)
+        # The server closes a desktop one second after its last user has gone, and the
+        # next program then starts a new explorer.exe as its own child (inside its
+        # launcher's job, holding its pipes); a run that raced that start was seen
+        # stuck in ShowWindow for good. One idle user keeps the desktop up for the
+        # whole session: a wait for a window that never comes (ended by close()).
+        self._desktop_user = subprocess.Popen(
+            ["wine", f"{TOOLS_DIR_WIN}\\uidriver.exe", "-w", "4000000000", "find",
+             "hex:" + _hex("korvana-e2e: keeps the desktop")], env=self.env,
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
 
     def close(self) -> None:
         """Ends every process of the prefix, the server and Xvfb; deletes the prefix."""
@@ -377,6 +388,10 @@ class WinePrefix:
             subprocess.run(["wineserver", "-w"], env=self.env, timeout=60,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             self._server_started = False
+        if self._desktop_user is not None:
+            self._desktop_user.kill()
+            self._desktop_user.wait()
+            self._desktop_user = None
         if self._xvfb is not None:
             self._xvfb.terminate()
             try:
@@ -659,6 +674,12 @@ class Running:
         if completed.returncode != 0:
             shot = self.prefix.screenshot(f"missing-{caption}")
             state = "still running" if self.process.poll() is None else "ended"
+            if state == "ended":
+                for reader in self._readers:
+                    reader.join(timeout=5)
+                state += (f" (launcher said {self._stderr.decode('utf-8', 'replace')[-2000:]!r}, "
+                          f"printed {bytes(self._stdout).decode('utf-8', 'replace')!r})")
+            state += self._own_log_tail()
             raise HarnessError(f"no window {caption!r} (class {cls}) within {timeout}s; program "
                                f"{state}; windows now: {self.prefix.windows()}; screenshot {shot}")
         windows, controls = _parse_records(completed.stdout)
@@ -671,6 +692,13 @@ class Running:
         box.screenshot = self.prefix.screenshot(window.caption)
         self.boxes.append(box)
         return box
+
+    def _own_log_tail(self) -> str:
+        """The end of the newest bootstrapper log in the prefix, to say how far a run got."""
+        logs = sorted(self.prefix.drive_c.glob("t/**/korvana-setup_*.log"), key=lambda p: p.stat().st_mtime)
+        if not logs:
+            return "; no bootstrapper log"
+        return f"; its log {logs[-1].name} ends: {logs[-1].read_text('utf-8', 'replace')[-1500:]!r}"
 
     def wait_box(self, caption: str, *, any_process: bool = False,
                  timeout: float = DEFAULT_BOX_TIMEOUT) -> Box:
