@@ -455,9 +455,10 @@ class WinePrefix:
         try:
             completed = self.wine(f"{TOOLS_DIR_WIN}\\uidriver.exe", *args, timeout=timeout)
         except subprocess.TimeoutExpired:
-            # Now and then a Wine process stays on after it has done its work and
-            # written its output. A command that only reads is asked once more; one
-            # that acts is not repeated.
+            # Its output pipe stays open when it had to start a new explorer.exe
+            # (which inherits it); the desktop user of _start_desktop prevents that,
+            # but a prefix whose session was ended starts afresh. A command that only
+            # reads is asked once more; one that acts is not repeated.
             if not READ_ONLY_UIDRIVER_COMMANDS.intersection(args):
                 raise
             completed = self.wine(f"{TOOLS_DIR_WIN}\\uidriver.exe", *args, timeout=timeout)
