@@ -76,7 +76,7 @@ class Run {
                                   options_.sivetArgs, logPath);
     if (result == exit_code::kUserDeclined || result == exit_code::kNewerInstalled) return result;
     if (result != 0) {
-      ReportFailure(result, logPath);
+      ShowInstallFailure(platform_, options_.silent, text::kPluginFailed, result, logPath, caption_);
       return result;
     }
     return Complete();
@@ -109,13 +109,6 @@ class Run {
     std::optional<std::wstring> windows = platform_.files.GetWindowsDirectory();
     if (!windows) return;
     RunChild(platform_, *windows + L"\\System32\\wscript.exe " + options_.vbscriptArgs);
-  }
-
-  void ReportFailure(Status result, const std::wstring& logPath) {
-    if (options_.silent) return;
-    std::wstring message = platform_.texts.LoadText(text::kPluginFailed) + L": " + ToDecimal(result) + L".\n";
-    if (!logPath.empty() && platform_.files.Exists(logPath)) message += L"Install log: " + logPath;
-    ShowBox(platform_, false, Owner::OwnerWindow, message, caption_, kErrorBox);
   }
 
   // Reads and deletes the restart marker, then ends the run: a silent run restarts

@@ -2,7 +2,6 @@
 
 #include "install/installer_command.h"
 #include "platform/child_process.h"
-#include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
@@ -51,12 +50,7 @@ Status InstallCsp(Platform& platform, const SetupOptions& options, bool silent, 
     result = win::ERROR_PATH_NOT_FOUND;
   if (IsCspSuccess(result)) return 0;
 
-  if (!silent) {
-    std::wstring message =
-        platform.texts.LoadText(text::kCspFailed) + L": " + ToDecimal(result) + L".\n";
-    if (!logPath.empty() && platform.files.Exists(logPath)) message += L"Install log: " + logPath;
-    ShowBox(platform, false, Owner::OwnerWindow, message, captionId, kErrorBox);
-  }
+  ShowInstallFailure(platform, silent, text::kCspFailed, result, logPath, captionId);
   return result;
 }
 

@@ -67,6 +67,14 @@ Status BuildLogPath(Platform& platform, const std::wstring& prefix, bool silent,
   return 0;
 }
 
+void ShowInstallFailure(Platform& platform, bool silent, std::uint16_t textId, Status result,
+                        const std::wstring& logPath, std::uint16_t captionId) {
+  if (silent) return;
+  std::wstring message = platform.texts.LoadText(textId) + L": " + ToDecimal(result) + L".\n";
+  if (!logPath.empty() && platform.files.Exists(logPath)) message += L"Install log: " + logPath;
+  ShowBox(platform, false, Owner::OwnerWindow, message, captionId, kErrorBox);
+}
+
 void DeleteSourceHash(Platform& platform, const std::wstring& productCode) {
   if (!IsUsableInFileName(productCode)) return;
   const std::optional<std::wstring> windowsDirectory = platform.files.GetWindowsDirectory();

@@ -1,6 +1,7 @@
 // The msiexec command line with its time-stamped verbose log, and the run of it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "options/setup_options.h"
@@ -27,6 +28,11 @@ std::wstring MakeTimeStamp(Platform& platform);
 // `logPath` left as it was.
 Status BuildLogPath(Platform& platform, const std::wstring& prefix, bool silent,
                     std::wstring& logPath);
+
+// The failure box of an installer that ran (not in a silent run): text `textId`,
+// ": <code>." and a line feed, then "Install log: <path>" when that log exists.
+void ShowInstallFailure(Platform& platform, bool silent, std::uint16_t textId, Status result,
+                        const std::wstring& logPath, std::uint16_t captionId);
 
 // Whether installer arguments carry a log switch of the user's own: "/l" or "/L"
 // anywhere, as a plain case-sensitive substring.

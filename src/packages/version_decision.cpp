@@ -94,23 +94,21 @@ Status DecideVersion(Platform& platform, PackageLocator& locator, const std::wst
 
   std::uint32_t length = 0;
   Status status = msi.GetProductInfo(installedCode, property, nullptr, &length);
-  if (status != win::ERROR_SUCCESS ||
-      length == std::numeric_limits<std::uint32_t>::max()) {  // no room left for the null
+  // An installed version that cannot be read is logged and told; the run ends with `code`.
+  const auto unreadable = [&](Status code) {
     LogEvent(platform, {L"installed version: error ", ToDecimal(status)});
     ShowTextBox(platform, silent, Owner::None, text::kInstalledVersionUnreadable,
                 text::kErrorCaption, kErrorBox);
-    return 1;
-  }
+    return code;
+  };
+  if (status != win::ERROR_SUCCESS ||
+      length == std::numeric_limits<std::uint32_t>::max())  // no room left for the null
+    return unreadable(1);
 
   std::uint32_t size = length + 1;
   std::vector<wchar_t> buffer(size, L'\0');
   status = msi.GetProductInfo(installedCode, property, buffer.data(), &size);
-  if (status != win::ERROR_SUCCESS) {
-    LogEvent(platform, {L"installed version: error ", ToDecimal(status)});
-    ShowTextBox(platform, silent, Owner::None, text::kInstalledVersionUnreadable,
-                text::kErrorCaption, kErrorBox);
-    return status;
-  }
+  if (status != win::ERROR_SUCCESS) return unreadable(status);
   installedVersion = UpToFirstNull(buffer.data(), buffer.size());
   LogEvent(platform, {L"installed version: ", installedVersion});
 

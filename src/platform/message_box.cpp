@@ -29,11 +29,8 @@ int ShowBox(Platform& platform, bool silent, Owner owner, const std::wstring& te
 
 int ShowTextBox(Platform& platform, bool silent, Owner owner, std::uint16_t textId,
                 std::uint16_t captionId, std::uint32_t style) {
-  if (silent) {
-    LogEvent(platform, {L"box not shown (silent): text ", ToDecimal(textId)});
-    return 0;
-  }
-  const std::wstring text = platform.texts.LoadText(textId);
+  // The text is loaded only for a box that shows.
+  const std::wstring text = silent ? std::wstring() : platform.texts.LoadText(textId);
   return ShowLogged(platform, silent, owner, text, L"text " + ToDecimal(textId), captionId, style);
 }
 

@@ -3,11 +3,8 @@
 #include "platform/platform.h"
 
 namespace korvana {
-namespace {
 
-// `value` in decimal, zero-padded on the left to `width` digits; a negative value
-// (which no clock gives) keeps its sign in front rather than being misread.
-std::wstring Padded(int value, std::size_t width) {
+std::wstring ZeroPadded(int value, std::size_t width) {
   const bool negative = value < 0;
   const auto magnitude =
       negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
@@ -16,13 +13,12 @@ std::wstring Padded(int value, std::size_t width) {
   return negative ? L"-" + digits : digits;
 }
 
-}  // namespace
-
 // Formatted here rather than by the runtime's wcsftime so that both builds give the
 // same text: a four-digit year, then two digits each, joined by hyphens.
 std::wstring FormatTimeStamp(const LocalTime& time) {
-  return Padded(time.year, 4) + L"-" + Padded(time.month, 2) + L"-" + Padded(time.day, 2) + L"-" +
-         Padded(time.hour, 2) + L"-" + Padded(time.minute, 2) + L"-" + Padded(time.second, 2);
+  return ZeroPadded(time.year, 4) + L"-" + ZeroPadded(time.month, 2) + L"-" +
+         ZeroPadded(time.day, 2) + L"-" + ZeroPadded(time.hour, 2) + L"-" +
+         ZeroPadded(time.minute, 2) + L"-" + ZeroPadded(time.second, 2);
 }
 
 std::wstring FormatText(const std::wstring& format, std::initializer_list<std::wstring> args) {

@@ -16,6 +16,10 @@ std::wstring FormatText(const std::wstring& format, std::initializer_list<std::w
 // Unsigned decimal digits of `value`.
 std::wstring ToDecimal(std::uint32_t value);
 
+// `value` in decimal, zero-padded on the left to `width` digits; a negative value
+// (which no clock gives) keeps its sign in front rather than being misread.
+std::wstring ZeroPadded(int value, std::size_t width);
+
 // "0x" and eight upper-case hexadecimal digits of `value`.
 std::wstring ToHex(std::uint32_t value);
 

@@ -1,5 +1,6 @@
 #include "ui/completion_dialog.h"
 
+#include <iterator>
 #include <utility>
 
 #include "platform/log_event.h"
@@ -156,13 +157,13 @@ bool CompletionDialog::OnCancel(DialogControls& controls) {
 }
 
 void CompletionDialog::OnStep(DialogControls& controls) {
-  if (browserStep_ >= 4) return;
+  if (browserStep_ >= std::size(kStepCaptions)) return;
   controls.SetText(kBrowserBox, platform_.texts.LoadText(kStepCaptions[browserStep_]));
   ++browserStep_;
 }
 
 void CompletionDialog::OnFailed(DialogControls& controls) {
-  if (browserStep_ >= 1 && browserStep_ <= 3)
+  if (browserStep_ >= 1 && browserStep_ < std::size(kFailureCaptions))
     controls.SetText(kBrowserBox, platform_.texts.LoadText(kFailureCaptions[browserStep_]));
   controls.Enable(kBrowserBox, true);
   controls.Enable(win::IDOK, true);

@@ -62,9 +62,7 @@ void WindowControls::End(std::intptr_t result) { ::EndDialog(dialog_, result); }
 void WindowControls::SetIcon(std::uint16_t iconId) {
   // Shared: the system owns the icon and frees it with the module.
   HANDLE icon = ::LoadImageW(module_, MAKEINTRESOURCEW(iconId), IMAGE_ICON, 0, 0, LR_SHARED);
-  if (icon == nullptr) return;
-  ::SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  ::SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  if (icon != nullptr) SetIcons(reinterpret_cast<IconToken>(icon));
 }
 
 void WindowControls::Show(int id, bool visible) {

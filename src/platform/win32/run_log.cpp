@@ -13,15 +13,6 @@ Win32Log::Win32Log(const LocalTime& start) : start_(start) { ::InitializeCritica
 // bench/size builds the program once without its log, to tell what the log costs.
 void Win32Log::Write(const std::wstring&) {}
 #else
-namespace {
-
-void AppendTwoDigits(std::wstring& out, unsigned value) {
-  out += static_cast<wchar_t>(L'0' + value / 10 % 10);
-  out += static_cast<wchar_t>(L'0' + value % 10);
-}
-
-}  // namespace
-
 // Opened at the first line, in TMP as the installers' logs are. Without TMP, or where
 // it cannot be written, there is no log and the run goes on as ever. An existing file
 // (another run in the same second) is added to, never cut short.
@@ -43,17 +34,9 @@ void Win32Log::Write(const std::wstring& line) {
   if (file_) {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
-    std::wstring text;
-    text.reserve(line.size() + 16);
-    AppendTwoDigits(text, now.wHour);
-    text += L':';
-    AppendTwoDigits(text, now.wMinute);
-    text += L':';
-    AppendTwoDigits(text, now.wSecond);
-    text += L'.';
-    text += static_cast<wchar_t>(L'0' + now.wMilliseconds / 100 % 10);
-    AppendTwoDigits(text, now.wMilliseconds % 100);
-    text += L' ';
+    std::wstring text = ZeroPadded(now.wHour, 2) + L':' + ZeroPadded(now.wMinute, 2) + L':' +
+                        ZeroPadded(now.wSecond, 2) + L'.' + ZeroPadded(now.wMilliseconds, 3) + L' ';
+    text.reserve(text.size() + line.size() + 2);
     // One event, one line: line breaks inside a text are written as \n.
     for (wchar_t c : line) {
       if (c == L'\n') text += L"\\n";

@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "platform/win32/system_library.h"
-
 namespace korvana::win32 {
 namespace {
 
@@ -34,19 +32,6 @@ static_assert(sizeof(DWORD) == sizeof(std::uint32_t), "sizes are passed through 
 DWORD* AsDword(std::uint32_t* value) { return reinterpret_cast<DWORD*>(value); }
 
 }  // namespace
-
-HMODULE Win32WindowsInstaller::Library() {
-  // Called on the main thread only; the first call decides for the whole run.
-  if (!loadTried_) {
-    loadTried_ = true;
-    library_.reset(LoadSystemLibrary(libraryName_));
-  }
-  return library_.get();
-}
-
-void* Win32WindowsInstaller::Find(const char* name) {
-  return FindExport<void*>(Library(), name);
-}
 
 Status Win32WindowsInstaller::MissingStatus() {
   return Library() == nullptr ? ERROR_MOD_NOT_FOUND : ERROR_PROC_NOT_FOUND;

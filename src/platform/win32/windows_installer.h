@@ -2,11 +2,12 @@
 //
 // msi.dll is not imported: an import would be resolved by the loader's usual search,
 // which for an elevated setup program started from a download folder starts in that
-// folder. It is loaded by full path, once, at the first call that needs it.
+// folder. It is loaded by full path, once, at the first call that needs it, and stays
+// loaded for the rest of the process, as every System32 library of the program does.
 #pragma once
 
 #include "platform/platform.h"
-#include "platform/win32/unique_handle.h"
+#include "platform/win32/system_library.h"
 
 namespace korvana::win32 {
 
@@ -15,7 +16,7 @@ class Win32WindowsInstaller final : public WindowsInstaller {
   // `libraryName`: the file in the System32 folder; tests name a missing one to see
   // every operation fail cleanly.
   explicit Win32WindowsInstaller(const wchar_t* libraryName = L"msi.dll")
-      : libraryName_(libraryName) {}
+      : library_(libraryName) {}
 
   void SetInternalUI(std::uint32_t level) override;
   Status OpenPackageEx(const std::wstring& path, std::uint32_t options,
@@ -35,22 +36,19 @@ class Win32WindowsInstaller final : public WindowsInstaller {
                            const std::wstring& value) override;
 
   // The loaded library, or null when it could not be loaded (loads it if needed).
-  HMODULE Library();
+  HMODULE Library() { return library_.Get(); }
 
  private:
-  // The address of export `name`, or null when the library or the export is missing.
-  void* Find(const char* name);
   // ERROR_MOD_NOT_FOUND without the library, else ERROR_PROC_NOT_FOUND.
   Status MissingStatus();
 
+  // Export `name`, or null when the library or the export is missing.
   template <typename Function>
   Function Resolve(const char* name) {
-    return reinterpret_cast<Function>(Find(name));
+    return library_.Find<Function>(name);
   }
 
-  const wchar_t* libraryName_;
-  bool loadTried_ = false;
-  UniqueLoadedModule library_;
+  SystemLibrary library_;
 };
 
 }  // namespace korvana::win32
