@@ -2,7 +2,6 @@
 // the TLS patch, the worker's steps, and the completion dialog's states.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,10 +17,10 @@ namespace {
 
 using testing::FakeDialog;
 using testing::FakePlatform;
+using testing::kPatchKey;
+using testing::kPatchLibrary;
 
 constexpr wchar_t kUrl[] = L"https://download.test/download/yandex-browser";
-constexpr wchar_t kPatchKey[] =
-    L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KorvPatches";
 
 std::optional<std::wstring> Scan(const std::wstring& value) {
   return ScanAttachmentFileName(value.c_str(), value.size());
@@ -195,9 +194,9 @@ TEST(ApplySchannelPatch, LoadsTheNamedLibraryOncePerProcessAndUnloadsAFailedPatc
     FakePlatform f;
     if (c.key) f.keys.insert(kPatchKey);
     if (c.subKey) f.keys.insert(sub);
-    if (c.value) f.registryValues[sub + L"|Patch Dll"] = L"C:\\patch\\korvpatch.dll";
-    if (c.alreadyLoaded) f.loadedModules.insert(L"C:\\patch\\korvpatch.dll");
-    if (c.loads) f.libraries[L"C:\\patch\\korvpatch.dll"] = c.entry;
+    if (c.value) f.registryValues[sub + L"|Patch Dll"] = kPatchLibrary;
+    if (c.alreadyLoaded) f.loadedModules.insert(kPatchLibrary);
+    if (c.loads) f.libraries[kPatchLibrary] = c.entry;
     bool done = false;
     ApplySchannelPatch(f.platform(), done);
     ApplySchannelPatch(f.platform(), done);  // a retry in the same process
@@ -285,14 +284,6 @@ struct Completion : FakePlatform {
     EXPECT_TRUE(dialog->Init());
     return *dialog;
   }
-  // Runs the started worker here and hands its messages to the dialog.
-  void RunWorker() {
-    ASSERT_FALSE(startedThreads.empty());
-    std::size_t from = posted.size();
-    startedThreads.back()->Run();
-    for (std::size_t i = from; i < posted.size(); ++i)
-      dialog->Send(posted[i].message, posted[i].wParam);
-  }
   std::wstring Label() { return dialog->texts[kBrowserBox]; }
 };
 
@@ -328,7 +319,7 @@ TEST(CompletionDialog, InitialisationChoosesTheTextAndTheBoxes) {
     EXPECT_EQ(d.icons, std::vector<std::uint16_t>{100});
     EXPECT_EQ(d.broughtToFront, 1);
     // The service is asked first; the registry only when it is not there.
-    EXPECT_EQ(std::count(m.calls.begin(), m.calls.end(), "RegOpenKeyEx"), browser == "service" || browser == "both" ? 0 : 1);
+    EXPECT_EQ(m.Count("RegOpenKeyEx"), browser == "service" || browser == "both" ? 0 : 1);
     for (std::uint32_t access : m.serviceAccesses) EXPECT_EQ(access, 4u);
     EXPECT_TRUE(m.openHandles.empty());
     EXPECT_EQ(m.openKeys, 0);
@@ -391,7 +382,8 @@ TEST(CompletionDialog, LabelFollowsTheWorkerAndAFailureAllowsARetry) {
     FakeDialog& d = m.Open();
     d.Check(kRestartBox, true);
     d.Press(1);
-    m.RunWorker();
+    ASSERT_FALSE(m.startedThreads.empty());
+    m.RunLastThread(d);
     EXPECT_EQ(m.Label(), Text(c.label));
     EXPECT_EQ(d.endedWith.has_value(), c.closed);
     // Closing by itself restarts when the box says so; a failure waits for the user.

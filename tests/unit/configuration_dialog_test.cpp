@@ -37,15 +37,12 @@ struct Configuration {
       dialog.Check(other, other == id);
     EXPECT_FALSE(dialog.Press(id));  // its own click is left to the default
   }
-  bool Shows(const std::vector<int>& ids) const {
-    for (int id : ids)
-      if (!dialog.IsVisible(id)) return false;
-    return true;
-  }
-  bool Hides(const std::vector<int>& ids) const {
-    for (int id : ids)
-      if (dialog.IsVisible(id)) return false;
-    return true;
+  // Every control of `shown` visible, every one of `hidden` not, and the button's text.
+  void ExpectPanels(const std::vector<int>& shown, const std::vector<int>& hidden,
+                    const std::wstring& buttonText) {
+    for (int id : shown) EXPECT_TRUE(dialog.IsVisible(id)) << id;
+    for (int id : hidden) EXPECT_FALSE(dialog.IsVisible(id)) << id;
+    EXPECT_EQ(dialog.texts[kOptionsButton], buttonText);
   }
 };
 
@@ -78,16 +75,14 @@ TEST(ConfigurationDialog, PanelsSwapByTheButtonsTextAndNextStoresOneOfEach) {
       {"Next at once", L"", [](Configuration&) {}, L"kc1", L"rus"},
       {"options shown, then Next", L"", [](Configuration& m) {
          m.dialog.Press(kOptionsButton);
-         EXPECT_TRUE(m.Shows(kOptionsPanel) && m.Hides(kWelcomePanel));
-         EXPECT_EQ(m.dialog.texts[kOptionsButton], L"Скрыть");
+         m.ExpectPanels(kOptionsPanel, kWelcomePanel, L"Скрыть");
        }, L"kc1", L"rus"},
       {"KC3 and English, back to the welcome panel", L"", [](Configuration& m) {
          m.dialog.Press(kOptionsButton);
          m.Choose(kKc3Button);
          m.Choose(kEnglishButton);
          m.dialog.Press(kOptionsButton);
-         EXPECT_TRUE(m.Shows(kWelcomePanel) && m.Hides(kOptionsPanel));
-         EXPECT_EQ(m.dialog.texts[kOptionsButton], L"Опции");
+         m.ExpectPanels(kWelcomePanel, kOptionsPanel, L"Опции");
        }, L"kc3", L"eng"},
       {"KC2 after -KC on the command line", L"KC", [](Configuration& m) {
          m.dialog.Press(kOptionsButton);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "resources/text_ids.h"
+
 namespace korvana::testing {
 namespace {
 
@@ -487,6 +489,10 @@ int FakePlatform::OpenCount(const std::string& kind) const {
                                         [&](const auto& h) { return h.second == kind; }));
 }
 
+int FakePlatform::Count(const std::string& call) const {
+  return static_cast<int>(std::count(calls.begin(), calls.end(), call));
+}
+
 // ---- UserInterface: dialogs --------------------------------------------------------
 std::intptr_t FakePlatform::ShowDialog(std::uint16_t templateId, Owner owner, DialogLogic& logic) {
   calls.push_back("DialogBoxParam");
@@ -497,12 +503,12 @@ std::intptr_t FakePlatform::ShowDialog(std::uint16_t templateId, Owner owner, Di
   FakeDialog dialog(logic);
   if (onDialog) {
     onDialog(dialog);
-  } else if (templateId == 141) {  // the user takes the choice as it opens
+  } else if (templateId == kConfigurationDialogId) {  // the user takes the choice as it opens
     dialog.Init();
-    dialog.Press(140);
+    dialog.Press(kNextButton);
   } else {  // the user leaves the browser out and presses OK
     dialog.Init();
-    dialog.Check(41029, false);
+    dialog.Check(kBrowserBox, false);
     dialog.Press(1);
   }
   return dialog.endedWith.value_or(0);
@@ -621,6 +627,13 @@ bool FakePlatform::WaitThread(ThreadToken, std::uint32_t milliseconds) {
 void FakePlatform::CloseThread(ThreadToken thread) {
   calls.push_back("CloseThreadHandle");
   CloseHandleOf(thread, "thread");
+}
+
+std::uint32_t FakePlatform::RunLastThread(FakeDialog& dialog) {
+  const std::size_t from = posted.size();
+  const std::uint32_t exitCode = startedThreads.back()->Run();
+  for (std::size_t i = from; i < posted.size(); ++i) dialog.Send(posted[i].message, posted[i].wParam);
+  return exitCode;
 }
 
 // ---- Network ---------------------------------------------------------------------------

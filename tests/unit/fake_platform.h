@@ -26,6 +26,11 @@ struct ProcessExited {
 // Thrown, once, by a call past FakePlatform::callLimit: the run is going round in circles.
 struct CallLimitExceeded {};
 
+// The TLS patch's key (named as the fake names keys) and a library it may name.
+inline constexpr wchar_t kPatchKey[] =
+    L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KorvPatches";
+inline constexpr wchar_t kPatchLibrary[] = L"C:\\patch\\korvpatch.dll";
+
 struct RecordedBox {
   Owner owner;
   std::wstring text;
@@ -61,6 +66,7 @@ class FakeDialog : public DialogControls {
   std::vector<std::uint16_t> icons;
   // Icons of the dialog's own: loaded (0 when iconLoads is false), set, destroyed.
   bool iconLoads = true;
+  int iconSize = 0;  // the size the last icon was loaded at
   std::vector<IconToken> iconsSet;
   std::vector<IconToken> iconsDestroyed;
   int broughtToFront = 0;
@@ -93,7 +99,6 @@ class FakeDialog : public DialogControls {
   }
   void SetIcons(IconToken icon) override { iconsSet.push_back(icon); }
   void DestroyIcon(IconToken icon) override { iconsDestroyed.push_back(icon); }
-  int iconSize = 0;
   void BringToFront() override { ++broughtToFront; }
 
  private:
@@ -231,6 +236,7 @@ class FakePlatform : public UserInterface,
   std::map<std::uintptr_t, std::string> openHandles;
   std::vector<std::string> handleFaults;
   int OpenCount(const std::string& kind) const;
+  int Count(const std::string& call) const;  // how often `call` is in `calls`
 
   // Files the program creates and writes: full contents by path as given.
   std::optional<std::wstring> currentDirectory = std::wstring(L"C:\\setup");
@@ -256,6 +262,9 @@ class FakePlatform : public UserInterface,
   bool threadStartFails = false;
   bool threadEndsInTime = true;
   std::vector<std::uint32_t> threadWaits;  // the time limits asked for
+  // Runs the last thread started to its end, here, and hands `dialog` the messages it
+  // posted; the thread's exit code.
+  std::uint32_t RunLastThread(FakeDialog& dialog);
 
   // Network: one response for every URL opened.
   bool sessionFails = false;

@@ -13,7 +13,7 @@ namespace {
 
 using testing::CallsNamed;
 using testing::FakePlatform;
-using testing::FirstMatchPatterns;
+using testing::PackagePatterns;
 
 const std::wstring kUntouched = L"<untouched>";
 
@@ -265,7 +265,7 @@ TEST(IdentitySearch, TriesTheArchitectureThenAnyPackage) {
     std::wstring path = kUntouched;
     EXPECT_EQ(locator.IdentitySearch(path), c.status);
     EXPECT_EQ(path, c.path);
-    EXPECT_EQ(FirstMatchPatterns(fake), InSetupFolder(c.patterns));
+    EXPECT_EQ(PackagePatterns(fake), InSetupFolder(c.patterns));
     // Neither the language nor ARM64 has a say here.
     EXPECT_TRUE(
         CallsNamed(fake, {"GetUserDefaultUILanguage", "GetProcAddress:IsWow64Process2"}).empty());
@@ -308,7 +308,7 @@ TEST(VersionSearch, TriesThePatternsInTheirFixedOrder) {
     std::wstring path = kUntouched;
     EXPECT_EQ(locator.VersionSearch(L"sivetcom*.msi", path), 232u);
     EXPECT_EQ(path, kUntouched);
-    EXPECT_EQ(FirstMatchPatterns(fake), InSetupFolder(c.patterns));
+    EXPECT_EQ(PackagePatterns(fake), InSetupFolder(c.patterns));
     // Each probe once, language first, before any search.
     const std::vector<std::string> probes = {"GetUserDefaultUILanguage",
                                              "GetProcAddress:IsWow64Process",
@@ -344,7 +344,7 @@ TEST(VersionSearch, StopsAtTheFirstPatternThatFinds) {
     std::wstring path;
     EXPECT_EQ(locator.VersionSearch(L"sivetcom*.msi", path), 0u);
     EXPECT_EQ(path, c.path);
-    EXPECT_EQ(FirstMatchPatterns(fake).size(), c.searched);
+    EXPECT_EQ(PackagePatterns(fake).size(), c.searched);
   }
 }
 

@@ -38,7 +38,7 @@ class PackageFake : public FakePlatform {
 
 // The package patterns searched, in order (the listings of a folder's subfolders,
 // "<folder>\*", left out).
-inline std::vector<std::wstring> FirstMatchPatterns(const FakePlatform& fake) {
+inline std::vector<std::wstring> PackagePatterns(const FakePlatform& fake) {
   std::vector<std::wstring> out;
   for (const std::wstring& pattern : fake.searches)
     if (pattern.size() < 2 || pattern.compare(pattern.size() - 2, 2, L"\\*") != 0) out.push_back(pattern);

@@ -17,10 +17,16 @@ struct NameOrOrdinal {
   std::wstring text;
 };
 
+// A position and size in dialog units, as both the dialog and each control store them.
+struct Box {
+  short x = 0, y = 0, cx = 0, cy = 0;
+};
+static_assert(sizeof(Box) == 8, "read as one piece");
+
 struct ControlTemplate {
   DWORD exStyle = 0;
   DWORD style = 0;
-  short x = 0, y = 0, cx = 0, cy = 0;
+  Box box;
   DWORD id = 0;
   NameOrOrdinal windowClass;
   NameOrOrdinal title;
@@ -30,7 +36,7 @@ struct DialogTemplate {
   WORD version = 0, signature = 0;
   DWORD exStyle = 0;
   DWORD style = 0;
-  short x = 0, y = 0, cx = 0, cy = 0;
+  Box box;
   NameOrOrdinal menu, windowClass;
   std::wstring caption;
   WORD pointSize = 0, weight = 0;
@@ -90,8 +96,8 @@ class TemplateReader {
   bool failed_ = false;
 };
 
-DialogTemplate ParseDialogTemplate(const BYTE* data, std::size_t size, bool* ok) {
-  TemplateReader reader(data, size);
+DialogTemplate ParseDialogTemplate(const std::string& bytes, bool* ok) {
+  TemplateReader reader(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size());
   DialogTemplate dialog;
   dialog.version = reader.Read<WORD>();
   dialog.signature = reader.Read<WORD>();
@@ -99,10 +105,7 @@ DialogTemplate ParseDialogTemplate(const BYTE* data, std::size_t size, bool* ok)
   dialog.exStyle = reader.Read<DWORD>();
   dialog.style = reader.Read<DWORD>();
   const WORD count = reader.Read<WORD>();
-  dialog.x = reader.Read<short>();
-  dialog.y = reader.Read<short>();
-  dialog.cx = reader.Read<short>();
-  dialog.cy = reader.Read<short>();
+  dialog.box = reader.Read<Box>();
   dialog.menu = reader.ReadNameOrOrdinal();
   dialog.windowClass = reader.ReadNameOrOrdinal();
   dialog.caption = reader.ReadText();
@@ -119,10 +122,7 @@ DialogTemplate ParseDialogTemplate(const BYTE* data, std::size_t size, bool* ok)
     reader.Read<DWORD>();  // help ID
     control.exStyle = reader.Read<DWORD>();
     control.style = reader.Read<DWORD>();
-    control.x = reader.Read<short>();
-    control.y = reader.Read<short>();
-    control.cx = reader.Read<short>();
-    control.cy = reader.Read<short>();
+    control.box = reader.Read<Box>();
     control.id = reader.Read<DWORD>();
     control.windowClass = reader.ReadNameOrOrdinal();
     control.title = reader.ReadNameOrOrdinal();
@@ -199,34 +199,26 @@ const ExpectedDialog kDialogs[] = {
      }},
 };
 
-class DialogTemplateTest : public ::testing::TestWithParam<ExpectedDialog> {};
+class DialogTemplateTest
+    : public testing::BuiltExecutableTest<::testing::TestWithParam<ExpectedDialog>> {};
 
 TEST_P(DialogTemplateTest, MatchesTheLayoutControlByControl) {
   const ExpectedDialog& want = GetParam();
-  const std::wstring path = testing::SetupExecutablePath();
-  if (path.empty()) GTEST_SKIP() << "KORVANA_SETUP_EXE is not set";
-  UniqueLoadedModule module(::LoadLibraryExW(
-      path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
-  ASSERT_TRUE(module) << "cannot load the executable, error " << ::GetLastError();
-
-  HRSRC found = ::FindResourceExW(module.get(), RT_DIALOG, MAKEINTRESOURCEW(want.id),
-                                  MAKELANGID(LANG_RUSSIAN, SUBLANG_RUSSIAN_RUSSIA));
-  ASSERT_NE(found, nullptr) << "no Russian dialog " << want.id;
-  const auto* data = static_cast<const BYTE*>(::LockResource(::LoadResource(module.get(), found)));
-  ASSERT_NE(data, nullptr);
+  const std::string bytes =
+      ResourceBytes(RT_DIALOG, want.id, MAKELANGID(LANG_RUSSIAN, SUBLANG_RUSSIAN_RUSSIA));
+  ASSERT_FALSE(bytes.empty()) << "no Russian dialog " << want.id;
   bool ok = false;
-  const DialogTemplate dialog =
-      ParseDialogTemplate(data, ::SizeofResource(module.get(), found), &ok);
+  const DialogTemplate dialog = ParseDialogTemplate(bytes, &ok);
   ASSERT_TRUE(ok) << "the template ends early";
 
   EXPECT_EQ(dialog.version, 1);
   EXPECT_EQ(dialog.signature, 0xFFFF);  // an extended template
   EXPECT_EQ(dialog.style, want.style) << std::hex << dialog.style;
   EXPECT_EQ(dialog.exStyle, want.exStyle) << std::hex << dialog.exStyle;
-  EXPECT_EQ(dialog.x, 0);
-  EXPECT_EQ(dialog.y, 0);
-  EXPECT_EQ(dialog.cx, want.cx);
-  EXPECT_EQ(dialog.cy, want.cy);
+  EXPECT_EQ(dialog.box.x, 0);
+  EXPECT_EQ(dialog.box.y, 0);
+  EXPECT_EQ(dialog.box.cx, want.cx);
+  EXPECT_EQ(dialog.box.cy, want.cy);
   EXPECT_EQ(dialog.menu.ordinal, 0);
   EXPECT_EQ(dialog.menu.text, L"");
   EXPECT_EQ(dialog.windowClass.text, L"");
@@ -247,10 +239,10 @@ TEST_P(DialogTemplateTest, MatchesTheLayoutControlByControl) {
     EXPECT_EQ(control.windowClass.ordinal, wanted.windowClass);
     EXPECT_EQ(control.style, wanted.style) << std::hex << control.style;
     EXPECT_EQ(control.exStyle, 0u);
-    EXPECT_EQ(control.x, wanted.x);
-    EXPECT_EQ(control.y, wanted.y);
-    EXPECT_EQ(control.cx, wanted.cx);
-    EXPECT_EQ(control.cy, wanted.cy);
+    EXPECT_EQ(control.box.x, wanted.x);
+    EXPECT_EQ(control.box.y, wanted.y);
+    EXPECT_EQ(control.box.cx, wanted.cx);
+    EXPECT_EQ(control.box.cy, wanted.cy);
     EXPECT_EQ(control.title.ordinal, 0);
     EXPECT_EQ(control.title.text, wanted.text);
   }

@@ -65,8 +65,9 @@ TEST(Win32FolderSearch, ListingExistsAndDelete) {
   folder.AddFolder(L"sub");
   Win32FileSystem files;
 
-  ASSERT_EQ(files.ListEntries(folder.Child(L"*x64**.msi")).size(), 1u);
-  EXPECT_EQ(files.ListEntries(folder.Child(L"*x64**.msi"))[0].name, L"sivetcom-x64.msi");
+  const std::vector<FolderEntry> x64 = files.ListEntries(folder.Child(L"*x64**.msi"));
+  ASSERT_EQ(x64.size(), 1u);
+  EXPECT_EQ(x64[0].name, L"sivetcom-x64.msi");
   EXPECT_TRUE(files.ListEntries(folder.Child(L"*arm64*")).empty());
   EXPECT_TRUE(files.ListEntries(folder.Child(L"no-such-folder\\*")).empty());
 

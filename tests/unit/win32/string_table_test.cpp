@@ -24,27 +24,7 @@ BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR
   return TRUE;
 }
 
-class BuiltExecutable : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const std::wstring path = testing::SetupExecutablePath();
-    if (path.empty()) GTEST_SKIP() << "KORVANA_SETUP_EXE is not set";
-    module_.reset(::LoadLibraryExW(path.c_str(), nullptr,
-                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
-    ASSERT_TRUE(module_) << "cannot load the executable, error " << ::GetLastError();
-  }
-
-  // The raw bytes of one resource in its only language.
-  std::string ResourceBytes(LPCWSTR type, WORD id) {
-    HRSRC found = ::FindResourceW(module_.get(), MAKEINTRESOURCEW(id), type);
-    if (found == nullptr) return {};
-    const void* data = ::LockResource(::LoadResource(module_.get(), found));
-    if (data == nullptr) return {};
-    return std::string(static_cast<const char*>(data), ::SizeofResource(module_.get(), found));
-  }
-
-  UniqueLoadedModule module_;
-};
+using BuiltExecutable = testing::BuiltExecutableTest<>;
 
 TEST_F(BuiltExecutable, StringTableEqualsTheCatalogueEntryByEntry) {
   std::size_t count = 0;

@@ -1,6 +1,8 @@
 // Helpers for the tests that run against the real Win32 platform under Wine.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -22,6 +24,33 @@ inline std::wstring SetupExecutablePath() {
   }
   return path;
 }
+
+// A fixture (over `Base`, e.g. a parameterised test) holding the built executable
+// loaded for its resources; a test is skipped when the executable is not given.
+template <typename Base = ::testing::Test>
+class BuiltExecutableTest : public Base {
+ protected:
+  void SetUp() override {
+    const std::wstring path = SetupExecutablePath();
+    if (path.empty()) GTEST_SKIP() << "KORVANA_SETUP_EXE is not set";
+    module_.reset(::LoadLibraryExW(path.c_str(), nullptr,
+                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    ASSERT_TRUE(module_) << "cannot load the executable, error " << ::GetLastError();
+  }
+
+  // The raw bytes of one resource in `language` (by default the neutral one, which
+  // the loader resolves to the only language there is); empty when there is none.
+  std::string ResourceBytes(LPCWSTR type, WORD id,
+                            WORD language = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL)) {
+    HRSRC found = ::FindResourceExW(module_.get(), type, MAKEINTRESOURCEW(id), language);
+    if (found == nullptr) return {};
+    const void* data = ::LockResource(::LoadResource(module_.get(), found));
+    if (data == nullptr) return {};
+    return std::string(static_cast<const char*>(data), ::SizeofResource(module_.get(), found));
+  }
+
+  UniqueLoadedModule module_;
+};
 
 // A fresh, empty folder in the temporary folder, removed (with its files) at the end.
 class TemporaryFolder {
