@@ -60,7 +60,7 @@ def main() -> int:
             print(f"  installer log: {logs[-1].name}")
             for name in ("REBOOT", "ADDNPSIVET", "ProductVersion"):
                 print(f"    {name} = {props.get(name)}")
-        own = sorted(prefix.unix_path("C:\\users").rglob("korvana-setup_*.log"))
+        own = sorted(prefix.unix_path("C:\\users").rglob(f"{wine_harness.OWN_LOG_PREFIX}*.log"))
         if own:
             print(f"  the bootstrapper's own log: {own[-1].name}")
             for line in own[-1].read_text(encoding="utf-8").splitlines():

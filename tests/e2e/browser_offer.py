@@ -46,7 +46,7 @@ from typing import Mapping, Optional, Sequence, Union
 import pytest
 
 import pki as pki_module
-from https_server import HttpsServer, Reply, Request, port_of
+from https_server import DOWNLOAD_PATH, HttpsServer, Reply, Request, port_of
 from wine_harness import TOOLS_DIR_WIN, HarnessError, WinePrefix, _unescape, build_dir
 
 STUB = "browserstub.exe"
@@ -60,7 +60,6 @@ PATCH_KEY = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KorvPatc
 PATCH_SUBKEY = PATCH_KEY + "\\SCHANNEL"
 PATCH_VALUE = "Patch Dll"
 
-DOWNLOAD_PATH = "/download/yandex-browser"
 VARIANTS = ("signed", "unsigned", "tampered", "truncated")
 
 # WinVerifyTrust results (winerror.h).
@@ -87,15 +86,14 @@ def download_url(host: str) -> str:
     return f"https://{host}{DOWNLOAD_PATH}"
 
 
-def install_tools(prefix: WinePrefix, names: Sequence[str] = OFFER_TOOLS,
-                  source: Optional[Path] = None) -> None:
-    """Copies test tools from the build into the prefix's tools folder."""
-    source = source or build_dir()
-    missing = [name for name in names if not (source / name).is_file()]
+def install_tools(prefix: WinePrefix) -> None:
+    """Copies this bed's tools (OFFER_TOOLS) from the build into the prefix's tools folder."""
+    source = build_dir()
+    missing = [name for name in OFFER_TOOLS if not (source / name).is_file()]
     if missing:
         raise HarnessError(f"{', '.join(missing)} not found in {source}: build the win32 tree")
     tools = prefix.unix_path(TOOLS_DIR_WIN)
-    for name in names:
+    for name in OFFER_TOOLS:
         shutil.copy2(source / name, tools / name)
 
 
@@ -165,23 +163,21 @@ def tamper(path: Path) -> Path:
     return path
 
 
-def truncate(path: Path, keep: Optional[int] = None) -> Path:
-    """Cuts a signed file short, in place: to ``keep`` bytes, by default half way into
-    its signature (the file still claims a signature that is no longer all there)."""
+def truncate(path: Path) -> Path:
+    """Cuts a signed file short, in place, half way into its signature (the file still
+    claims a signature that is no longer all there)."""
     data = path.read_bytes()
-    if keep is None:
-        offset, size = security_directory(data)
-        if not size:
-            raise ValueError(f"{path} is not signed")
-        keep = offset + size // 2
-    path.write_bytes(data[:keep])
+    offset, size = security_directory(data)
+    if not size:
+        raise ValueError(f"{path} is not signed")
+    path.write_bytes(data[:offset + size // 2])
     return path
 
 
-def make_variants(folder: Path, pki: pki_module.Pki, stub: Optional[Path] = None) -> dict[str, Path]:
+def make_variants(folder: Path, pki: pki_module.Pki) -> dict[str, Path]:
     """The stand-in installer in each state of ``VARIANTS``, as files in ``folder``."""
     folder.mkdir(parents=True, exist_ok=True)
-    stub = stub or build_dir() / STUB
+    stub = build_dir() / STUB
     if not stub.is_file():
         raise HarnessError(f"{stub} not found: build the win32 tree (target browserstub)")
     variants = {"unsigned": folder / "unsigned.exe"}
@@ -245,12 +241,10 @@ class Fetch:
         return int(self.fields["open-error"]) if "open-error" in self.fields else None
 
 
-def fetch(prefix: WinePrefix, url: str, *, out: Optional[str] = None, max_bytes: Optional[int] = None,
-          agent: Optional[str] = None) -> Fetch:
+def fetch(prefix: WinePrefix, url: str, *, out: Optional[str] = None,
+          max_bytes: Optional[int] = None) -> Fetch:
     """One WinINet GET from inside the prefix (tests/tools/httpget.c)."""
     args = [f"{TOOLS_DIR_WIN}\\httpget.exe"]
-    if agent is not None:
-        args += ["-a", f'"{agent}"']
     if max_bytes is not None:
         args += ["-n", str(max_bytes)]
     args.append(url)
@@ -344,9 +338,6 @@ class BrowserOffer:
         self.server.set_reply(reply)
         return reply
 
-    def serve_reply(self, reply: Reply) -> None:
-        self.server.set_reply(reply)
-
     @property
     def requests(self) -> list[Request]:
         return self.server.requests
@@ -377,7 +368,7 @@ class BrowserOffer:
         """Puts korvpatch.dll into this test's folder and registers "Patch Dll" =
         ``value`` (default: the library's full Windows path); returns the value.
         Its entry's result comes from ``env(patch_result=...)``."""
-        shutil.copy2(build_dir() / PATCH_DLL, self.prefix.unix_path(self.folder_win) / PATCH_DLL)
+        shutil.copy2(build_dir() / PATCH_DLL, self.folder / PATCH_DLL)
         value = self.patch_dll_win if value is None else value
         self.prefix.reg_add(PATCH_SUBKEY, PATCH_VALUE, value)
         return value

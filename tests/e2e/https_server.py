@@ -173,6 +173,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             request.finished = True
             return
         limit = size if reply.drop_after is None else min(size, reply.drop_after)
+        owner = self.server.owner
         started = time.monotonic()
         try:
             for chunk in _chunks(reply, limit, CHUNK if reply.throttle is None
@@ -186,7 +187,6 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                         time.sleep(pause)
                 self.wfile.write(chunk)
                 request.body_bytes += len(chunk)
-                owner = self.server.owner
                 owner._notify()
         except (ConnectionError, ssl.SSLError, OSError) as error:
             request.error = f"client gone: {error.__class__.__name__}"

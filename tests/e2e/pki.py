@@ -20,6 +20,7 @@ Files are kept between sessions and remade when one is missing or about to expir
 from __future__ import annotations
 
 import os
+import shutil
 import subprocess
 import tempfile
 from dataclasses import dataclass
@@ -50,6 +51,10 @@ class Pki:
     rogue_ca: Identity
     rogue_server: Identity
     stranger: Identity
+
+    @property
+    def identities(self) -> tuple[Identity, ...]:
+        return (self.ca, self.server, self.publisher, self.rogue_ca, self.rogue_server, self.stranger)
 
 
 def pki_dir() -> Path:
@@ -122,7 +127,7 @@ def _make_leaf(work: Path, identity: Identity, subject: str, section: str, issue
 
 
 def _fresh(pki: Pki) -> bool:
-    for identity in (pki.ca, pki.server, pki.publisher, pki.rogue_ca, pki.rogue_server, pki.stranger):
+    for identity in pki.identities:
         if not (identity.key.is_file() and identity.cert.is_file() and identity.der.is_file()):
             return False
         checked = subprocess.run(["openssl", "x509", "-checkend", str(FRESH_FOR), "-noout",
@@ -151,8 +156,7 @@ def ensure_pki(folder: Optional[Path] = None) -> Pki:
     _make_leaf(work, made.stranger, "/O=Korvana Setup Tests/CN=other.invalid", "stranger", made.ca)
     _make_ca(work, made.rogue_ca, "/O=Somebody Else/CN=Untrusted Test Root CA")
     _make_leaf(work, made.rogue_server, "/O=Somebody Else/CN=localhost", "server", made.rogue_ca)
-    for identity in (made.ca, made.server, made.publisher, made.rogue_ca, made.rogue_server,
-                     made.stranger):
+    for identity in made.identities:
         _openssl("x509", "-in", str(identity.cert), "-outform", "DER", "-out", str(identity.der),
                  cwd=work)
     for leftover in work.glob("*.csr"):
@@ -160,7 +164,7 @@ def ensure_pki(folder: Optional[Path] = None) -> Pki:
     if folder.exists():
         old = Path(tempfile.mkdtemp(prefix=".pki-old-", dir=folder.parent))
         folder.rename(old / "pki")
-        subprocess.run(["rm", "-rf", str(old)], check=False)
+        shutil.rmtree(old, ignore_errors=True)
     work.rename(folder)
     return pki
 

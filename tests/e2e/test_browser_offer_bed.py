@@ -202,7 +202,7 @@ PATCH_CASES = {None: 1, "0": 0, "7": 7, "0xFFFFFFFF": -1}
 def test_patch_library_reports_calls_and_unloads(setting, keep, prefix, browser_offer):
     path = browser_offer.install_patch()
     assert prefix.reg_query(PATCH_SUBKEY) == {PATCH_VALUE: ("REG_SZ", path)}
-    env = browser_offer.env(patch_result=None if setting is None else setting)
+    env = browser_offer.env(patch_result=setting)
 
     result = prefix.run(f"{TOOLS_DIR_WIN}\\callexport.exe {'-keep ' if keep else ''}"
                         f"\"{path}\" KorvDllPatch", env=env)
@@ -219,12 +219,12 @@ STUB_EXITS = {None: 0, "1603": 1603, "0x80070005": 0x80070005}
 @pytest.mark.parametrize("setting", STUB_EXITS)
 def test_stub_installer_records_its_runs(setting, prefix, browser_offer):
     folder = f"{browser_offer.folder_win}\\Загрузки с пробелом"
-    prefix.unix_path(browser_offer.folder_win).joinpath("Загрузки с пробелом").mkdir()
+    (browser_offer.folder / "Загрузки с пробелом").mkdir()
     exe = f"{folder}\\Yandex.exe"
     prefix.unix_path(exe).write_bytes(browser_offer.installer("signed").read_bytes())
     command_line = f'"{exe}" --program-files-installation --silent --do-not-launch-browser'
 
-    env = browser_offer.env(stub_exit=None if setting is None else setting)
+    env = browser_offer.env(stub_exit=setting)
     first = prefix.run(command_line, env=env, cwd=folder)
     second = prefix.run(command_line + " \tagain", env=env, cwd=browser_offer.folder_win)
 

@@ -9,12 +9,18 @@ import time
 
 import pytest
 
-from test_plugin_install import V13, V13_RESTART, answer_install_question, machine  # noqa: F401
-from wine_harness import IDOK, HarnessError
+from test_plugin_install import (  # noqa: F401 - machine is a fixture
+    BROWSER_BOX,
+    COMPLETION_CAPTION,
+    RESTART_BOX,
+    V13,
+    V13_RESTART,
+    answer_install_question,
+    machine,
+)
+from wine_harness import IDCANCEL, IDOK, HarnessError
 
-CAPTION = "Установка Корвана"
-MESSAGE, BROWSER_BOX, RESTART_BOX = 41028, 41029, 41027
-IDCANCEL = 2
+MESSAGE = 41028  # the dialog's text; its check boxes are test_plugin_install's
 
 OFFER = "Установить Яндекс Браузер для работы по ГОСТ-TLS"
 RESTART = "Перезагрузить компьютер"
@@ -36,10 +42,9 @@ SERVICE = "YandexBrowserService"
 def open_dialog(machine, offer=None, package=V13, env=None, **options):  # noqa: F811
     """Installs `package` interactively up to the completion dialog: (run, dialog)."""
     machine.put(package)
-    run = machine.start(env={**machine.env(), **(offer.env(**(env or {})) if offer else {})},
-                        **options)
+    run = machine.start(env=machine.env(**(offer.env(**(env or {})) if offer else {})), **options)
     answer_install_question(run)
-    return run, run.wait_box(CAPTION)
+    return run, run.wait_box(COMPLETION_CAPTION)
 
 
 def wait_label(dialog, text: str, timeout: float = 60):

@@ -5,29 +5,32 @@ configuration dialog chooses the CSP's KC level and language."""
 
 from __future__ import annotations
 
-import re
-
 import pytest
 
 from browser_offer import STUB, read_stub_runs
-from test_completion_dialog import CAPTION as COMPLETION_CAPTION
-from test_completion_dialog import BROWSER_BOX, MESSAGE, RESTART_BOX
-from test_plugin_install import V13, V13_RESTART, machine  # noqa: F401
-from wine_harness import IDOK, build_dir
+from test_completion_dialog import MESSAGE
+from test_plugin_install import (  # noqa: F401 - machine is a fixture
+    BROWSER_BOX,
+    COMPLETION_CAPTION,
+    RESTART_BOX,
+    STAMP,
+    V13,
+    V13_RESTART,
+    machine,
+)
+from wine_harness import IDCANCEL, IDOK, build_dir
 
 CSP_CAPTION = "Установка Корвана"
 CONFIG_CAPTION = "CSPSetup"
 NEXT, OPTIONS, RUSSIAN, ENGLISH, KC1, KC2, KC3 = 140, 1015, 1006, 1007, 1008, 1009, 1010
 WELCOME = (1011, 1014)
 OPTIONS_PANEL = (RUSSIAN, ENGLISH, KC1, KC2, KC3, 1012, 1013)
-IDCANCEL = 2
 FIXED = "csp\\Setup.exe -root -restartkorvctrl -disablerm -skipinstallvalidate "
 CSP_FAILED = "В процессе установки Корвана CSP возникла ошибка"
 INSTALLED_CSP = ("Корвана ЭЦП Browser plug-in и CSP успешно установлены.\nДля корректной работы "
                  "Корвана ЭЦП Browser plug-in и CSP может потребоваться перезапустить браузер.")
 INSTALLED_CSP_RESTART = ("Корвана ЭЦП Browser plug-in и CSP успешно установлены.\nДля корректной "
                          "работы Корвана ЭЦП Browser plug-in и CSP необходимо перезагрузить компьютер.")
-STAMP = re.compile(r"\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d")
 
 
 class Csp:
@@ -37,14 +40,15 @@ class Csp:
         self.machine = machine
         self.record_win = f"{machine.folder.win}\\csp-runs.txt"
 
-    def put(self, folder: str = "csp", program: bool = True) -> None:
-        (self.machine.folder.unix / folder).mkdir(parents=True, exist_ok=True)
+    def put(self, program: bool = True) -> None:
+        """Makes the folder "csp" beside the bootstrapper, with Setup.exe in it unless
+        ``program`` is false."""
+        (self.machine.folder.unix / "csp").mkdir(parents=True, exist_ok=True)
         if program:
-            self.machine.folder.add_file(build_dir() / STUB, name="Setup.exe", subfolder=folder)
+            self.machine.folder.add_file(build_dir() / STUB, name="Setup.exe", subfolder="csp")
 
     def env(self, exit_code: int = 0) -> dict:
-        return {**self.machine.env(), "KORVANA_STUB_RECORD": self.record_win,
-                "KORVANA_STUB_EXIT": str(exit_code)}
+        return self.machine.env(KORVANA_STUB_RECORD=self.record_win, KORVANA_STUB_EXIT=str(exit_code))
 
     def runs(self):
         return read_stub_runs(self.machine.prefix.unix_path(self.record_win))
@@ -191,6 +195,6 @@ def test_configuration_dialog_cancel_ends_the_run(machine, csp, how):  # noqa: F
 def test_silent_run_shows_no_configuration_dialog(machine, csp):  # noqa: F811
     csp.put()
     machine.put(V13)
-    result = machine.folder.run_setup("-csp -selectDlg -silent", env=csp.env())
+    result = machine.run("-csp -selectDlg -silent", env=csp.env())
     assert result.exit_code == 0
     assert csp.command_lines()[0].startswith(f"{FIXED}-args ")

@@ -102,7 +102,12 @@ class Row:
     silent_boxes: tuple = ()  # boxes even a silent run shows (the help)
 
 
-TRUNCATED = write("sivetcom-x64.msi", lambda: (lambda d: d[:len(d) // 2])(msi.build_package(V13).read_bytes()))
+def first_half_of_v13() -> bytes:
+    data = msi.build_package(V13).read_bytes()
+    return data[:len(data) // 2]
+
+
+TRUNCATED = write("sivetcom-x64.msi", first_half_of_v13)
 JUNK_ARGS = " ".join(["junk"] * (LONG // 5))
 HUGE_SIVET_ARGS = '-SivetArgs "/qn KORVANA_EXTRA=' + "x" * (LONG - 31) + '"'
 NAME_10K = "N" * 10000

@@ -17,7 +17,7 @@ from typing import Optional
 import pytest
 
 import msi_packages as msi
-from wine_harness import IDNO, IDOK, IDYES, SetupFolder, WinePrefix
+from wine_harness import IDNO, IDOK, IDYES, OWN_LOG_PREFIX, SetupFolder, WinePrefix
 
 PLUGIN_CAPTION = "Корвана ЭЦП Browser plug-in"
 UPDATE_CAPTION = "Обновление"
@@ -42,7 +42,6 @@ MSIEXEC = "C:\\windows\\system32\\msiexec.exe"
 STAGE_WIN = "C:\\korvana-e2e\\packages"
 MARKER = "HKCU\\Software\\NeedBstrReboot"
 STAMP = re.compile(r"\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d")
-OWN_LOG_PREFIX = "korvana-setup_"
 
 # Exit codes.
 ENVVAR_NOT_FOUND = 203

@@ -8,8 +8,8 @@ import re
 
 import pytest
 
-from test_plugin_install import (OWN_LOG_PREFIX, STAMP, V12, V13, V13_FAILS_QUIETLY, V14,  # noqa: F401
-                                 machine)
+from test_plugin_install import STAMP, V12, V13, V13_FAILS_QUIETLY, V14, machine  # noqa: F401
+from wine_harness import OWN_LOG_PREFIX
 
 TIMED = re.compile(r"\d\d:\d\d:\d\d\.\d{3} (.*)")
 

@@ -53,6 +53,7 @@ REPO_ROOT = Path(__file__).resolve().parents[2]
 TOOLS = ("launcher.exe", "uidriver.exe", "regtool.exe", "msgbox.exe")
 TOOLS_DIR_WIN = "C:\\korvana-e2e\\tools"
 SCRATCH_DIR_WIN = "C:\\korvana-e2e\\scratch"
+OWN_LOG_PREFIX = "korvana-setup_"  # the bootstrapper's own log: %TMP%\korvana-setup_<stamp>.log
 
 DEFAULT_RUN_TIMEOUT = 60.0  # seconds a program may run before the harness gives up
 DEFAULT_BOX_TIMEOUT = 30.0  # seconds to wait for a window to appear
@@ -696,7 +697,7 @@ class Running:
 
     def _own_log_tail(self) -> str:
         """The end of the newest bootstrapper log in the prefix, to say how far a run got."""
-        logs = sorted(self.prefix.drive_c.glob("t/**/korvana-setup_*.log"), key=lambda p: p.stat().st_mtime)
+        logs = sorted(self.prefix.drive_c.glob(f"t/**/{OWN_LOG_PREFIX}*.log"), key=lambda p: p.stat().st_mtime)
         if not logs:
             return "; no bootstrapper log"
         return f"; its log {logs[-1].name} ends: {logs[-1].read_text('utf-8', 'replace')[-1500:]!r}"

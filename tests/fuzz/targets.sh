@@ -14,6 +14,25 @@ FUZZ_TARGETS=(
 # Longest input the fuzzer makes up; every target's texts fit well within it.
 FUZZ_MAX_LEN=600
 
+# _fuzz_start COMMAND...: runs it in the background, one job per core: with that many
+# running, waits for the oldest first. A failed job fails the build (set -e) when it
+# is waited for, here or in _fuzz_wait_all.
+_fuzz_pids=()
+_fuzz_start() {
+  "$@" &
+  _fuzz_pids+=("$!")
+  if [ "${#_fuzz_pids[@]}" -ge "$(nproc 2>/dev/null || echo 2)" ]; then
+    wait "${_fuzz_pids[0]}"
+    _fuzz_pids=("${_fuzz_pids[@]:1}")
+  fi
+}
+
+_fuzz_wait_all() {
+  local pid
+  for pid in "${_fuzz_pids[@]}"; do wait "$pid"; done
+  _fuzz_pids=()
+}
+
 # build_fuzz_targets OUT: compiles the logic the targets reach and the scripted fake
 # platform once, with the fuzzer's coverage and ASan+UBSan, into OUT/libfuzzlogic.a,
 # then links each target against it; the linker takes from the archive only what a
@@ -29,43 +48,28 @@ build_fuzz_targets() {
   local sources=(tests/unit/fake_platform.cpp src/packages/*.cpp src/install/*.cpp
                  src/platform/*.cpp src/app/command_line_options.cpp src/app/message_texts.cpp
                  src/ui/content_disposition.cpp)
-  local jobs
-  jobs=$(nproc 2>/dev/null || echo 2)
   rm -rf "$out/obj"
   mkdir -p "$out/obj"
 
-  # One compiler per core; a failed compile fails the build when it is waited for.
   # The fake is not traced for coverage: its branches are the scenario's, not the
   # product's, and tracing them would only steer the fuzzer (and slow it) for nothing.
-  local pids=() source object coverage
+  local source object coverage
   for source in "${sources[@]}"; do
     object="$out/obj/$(printf '%s' "${source%.cpp}" | tr / _).o"
     coverage=fuzzer-no-link,
     [[ $source == tests/* ]] && coverage=
-    "${cxx[@]}" -fsanitize="${coverage}address,undefined" -c "$source" -o "$object" &
-    pids+=("$!")
-    if [ "${#pids[@]}" -ge "$jobs" ]; then
-      wait "${pids[0]}"
-      pids=("${pids[@]:1}")
-    fi
+    _fuzz_start "${cxx[@]}" -fsanitize="${coverage}address,undefined" -c "$source" -o "$object"
   done
-  local pid
-  for pid in "${pids[@]}"; do wait "$pid"; done
+  _fuzz_wait_all
   rm -f "$out/libfuzzlogic.a"
   ar rcs "$out/libfuzzlogic.a" "$out"/obj/*.o
 
   local target
-  pids=()
   for target in "${FUZZ_TARGETS[@]}"; do
-    "${cxx[@]}" -fsanitize=fuzzer,address,undefined "tests/fuzz/$target.cpp" \
-      "$out/libfuzzlogic.a" -o "$out/$target" &
-    pids+=("$!")
-    if [ "${#pids[@]}" -ge "$jobs" ]; then
-      wait "${pids[0]}"
-      pids=("${pids[@]:1}")
-    fi
+    _fuzz_start "${cxx[@]}" -fsanitize=fuzzer,address,undefined "tests/fuzz/$target.cpp" \
+      "$out/libfuzzlogic.a" -o "$out/$target"
   done
-  for pid in "${pids[@]}"; do wait "$pid"; done
+  _fuzz_wait_all
 }
 
 # seed_corpus TARGET DIR: adds TARGET's seeds to the corpus in DIR (made when missing),
