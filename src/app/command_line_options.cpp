@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/log_event.h"
-#include "platform/message_box.h"
-#include "platform/text.h"
+#include "support/log_event.h"
+#include "support/message_box.h"
+#include "support/text.h"
 
 namespace korvana {
 namespace {

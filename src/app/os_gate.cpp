@@ -1,9 +1,9 @@
 #include "app/os_gate.h"
 
-#include "platform/log_event.h"
-#include "platform/message_box.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
+#include "support/log_event.h"
+#include "support/message_box.h"
 
 namespace korvana {
 

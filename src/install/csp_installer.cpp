@@ -1,10 +1,10 @@
 #include "install/csp_installer.h"
 
 #include "install/installer_command.h"
-#include "platform/child_process.h"
-#include "platform/text.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
+#include "support/child_process.h"
+#include "support/text.h"
 
 namespace korvana {
 namespace {

@@ -3,11 +3,11 @@
 #include "install/installer_command.h"
 #include "packages/package_identity.h"
 #include "packages/version_decision.h"
-#include "platform/log_event.h"
-#include "platform/message_box.h"
-#include "platform/text.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
+#include "support/log_event.h"
+#include "support/message_box.h"
+#include "support/text.h"
 
 namespace korvana {
 namespace {

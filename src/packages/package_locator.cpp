@@ -1,7 +1,7 @@
 #include "packages/package_locator.h"
 
-#include "platform/log_event.h"
 #include "platform/win_constants.h"
+#include "support/log_event.h"
 
 namespace korvana {
 namespace {

@@ -268,7 +268,7 @@ class Processes {
   [[noreturn]] virtual void ExitProcess(std::uint32_t code) = 0;
 };
 
-// The steps of a restart request; RestartComputer (platform/restart.h) orders them.
+// The steps of a restart request; RestartComputer (support/restart.h) orders them.
 class PowerControl {
  public:
   virtual ~PowerControl() = default;

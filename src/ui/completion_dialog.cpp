@@ -3,11 +3,11 @@
 #include <iterator>
 #include <utility>
 
-#include "platform/log_event.h"
-#include "platform/restart.h"
-#include "platform/text.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
+#include "support/log_event.h"
+#include "support/restart.h"
+#include "support/text.h"
 #include "ui/dialogs.h"
 
 namespace korvana {

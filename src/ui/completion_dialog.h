@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "browser_offer/browser_worker.h"
 #include "platform/platform.h"
-#include "ui/browser_worker.h"
 
 namespace korvana {
 

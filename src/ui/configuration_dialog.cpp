@@ -1,9 +1,9 @@
 #include "ui/configuration_dialog.h"
 
-#include "platform/log_event.h"
-#include "platform/text.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
+#include "support/log_event.h"
+#include "support/text.h"
 #include "ui/dialogs.h"
 
 namespace korvana {

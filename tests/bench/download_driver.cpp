@@ -16,8 +16,8 @@
 #include <cstdio>
 #include <string>
 
+#include "browser_offer/browser_download.h"
 #include "platform/win32/win32_platform.h"
-#include "ui/browser_download.h"
 
 namespace {
 

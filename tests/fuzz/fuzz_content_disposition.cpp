@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/content_disposition.h"
+#include "browser_offer/content_disposition.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Two bytes a character, as the header arrives; an exact-size heap copy, so that

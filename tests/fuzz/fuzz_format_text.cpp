@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/text.h"
+#include "support/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::wstring format;

@@ -37,7 +37,7 @@ _fuzz_wait_all() {
 # platform once, with the fuzzer's coverage and ASan+UBSan, into OUT/libfuzzlogic.a,
 # then links each target against it; the linker takes from the archive only what a
 # target uses. Whole folders where the targets reach into most of them (so a new
-# helper there is picked up), single files from app/ and ui/, whose other files need
+# helper there is picked up), single files from app/ and browser_offer/, whose other files need
 # settings only the CMake build knows. Libstdc++'s own checks are on, so an index
 # past a string's end fails at once instead of reading the buffer behind it.
 build_fuzz_targets() {
@@ -46,8 +46,8 @@ build_fuzz_targets() {
              -Isrc -Itests/unit)
   # The fake first: it takes longest, and the rest compile beside it.
   local sources=(tests/unit/fake_platform.cpp src/packages/*.cpp src/install/*.cpp
-                 src/platform/*.cpp src/app/command_line_options.cpp src/app/message_texts.cpp
-                 src/ui/content_disposition.cpp)
+                 src/support/*.cpp src/app/command_line_options.cpp src/app/message_texts.cpp
+                 src/browser_offer/content_disposition.cpp)
   rm -rf "$out/obj"
   mkdir -p "$out/obj"
 

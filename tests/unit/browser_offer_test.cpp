@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "browser_offer/browser_download.h"
+#include "browser_offer/browser_worker.h"
+#include "browser_offer/content_disposition.h"
 #include "fake_platform.h"
 #include "resources/text_ids.h"
-#include "ui/browser_download.h"
-#include "ui/browser_worker.h"
 #include "ui/completion_dialog.h"
-#include "ui/content_disposition.h"
 
 namespace korvana {
 namespace {

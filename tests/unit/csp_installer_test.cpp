@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "fake_platform.h"
-#include "platform/message_box.h"
 #include "resources/text_ids.h"
+#include "support/message_box.h"
 
 namespace korvana::testing {
 namespace {

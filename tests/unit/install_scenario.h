@@ -9,8 +9,8 @@
 
 #include "fake_platform.h"
 #include "packages/package_locator.h"
-#include "platform/message_box.h"
 #include "resources/text_ids.h"
+#include "support/message_box.h"
 
 namespace korvana::testing {
 

@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "platform/text.h"
+#include "support/text.h"
 
 namespace korvana {
 namespace {

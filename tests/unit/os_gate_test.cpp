@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
-#include "platform/restart.h"
+#include "support/restart.h"
 
 namespace korvana {
 namespace {

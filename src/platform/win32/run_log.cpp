@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/text.h"
+#include "support/text.h"
 
 namespace korvana::win32 {
 

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "platform/text.h"
 #include "platform/win32/file_system.h"
+#include "support/text.h"
 #include "win32/win32_test_support.h"
 
 namespace korvana::win32 {

@@ -6,12 +6,12 @@
 
 #include <vector>
 
-#include "platform/text.h"
 #include "platform/win32/file_system.h"
 #include "platform/win32/libraries.h"
 #include "platform/win32/network.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/trust.h"
+#include "support/text.h"
 
 namespace korvana::win32 {
 namespace {

@@ -1,9 +1,9 @@
 // msi.dll reached at run time: from System32, and failing cleanly when it is not there.
 #include <gtest/gtest.h>
 
-#include "platform/text.h"
 #include "platform/win32/file_system.h"
 #include "platform/win32/windows_installer.h"
+#include "support/text.h"
 
 namespace korvana::win32 {
 namespace {

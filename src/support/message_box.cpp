@@ -1,7 +1,7 @@
-#include "platform/message_box.h"
+#include "support/message_box.h"
 
-#include "platform/log_event.h"
-#include "platform/text.h"
+#include "support/log_event.h"
+#include "support/text.h"
 
 namespace korvana {
 namespace {

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "browser_offer/browser_download.h"
 #include "platform/platform.h"
 #include "platform/win_constants.h"
-#include "ui/browser_download.h"
 
 namespace korvana {
 

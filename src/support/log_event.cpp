@@ -1,4 +1,4 @@
-#include "platform/log_event.h"
+#include "support/log_event.h"
 
 
 namespace korvana {

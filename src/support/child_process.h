@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "platform/log_event.h"
 #include "platform/platform.h"
-#include "platform/text.h"
+#include "support/log_event.h"
+#include "support/text.h"
 
 namespace korvana {
 

@@ -1,8 +1,8 @@
-#include "ui/content_disposition.h"
+#include "browser_offer/content_disposition.h"
 
 #include <cwchar>
 
-#include "platform/text.h"
+#include "support/text.h"
 
 namespace korvana {
 namespace {

@@ -1,10 +1,10 @@
-#include "ui/browser_worker.h"
+#include "browser_offer/browser_worker.h"
 
 #include <utility>
 
-#include "platform/child_process.h"
-#include "platform/log_event.h"
-#include "platform/text.h"
+#include "support/child_process.h"
+#include "support/log_event.h"
+#include "support/text.h"
 
 namespace korvana {
 

@@ -1,11 +1,11 @@
-#include "ui/browser_download.h"
+#include "browser_offer/browser_download.h"
 
 #include <cstdint>
 #include <memory>
 
-#include "platform/text.h"
+#include "browser_offer/content_disposition.h"
 #include "platform/win_constants.h"
-#include "ui/content_disposition.h"
+#include "support/text.h"
 
 #ifndef KORVANA_DOWNLOAD_HOST
 #error "KORVANA_DOWNLOAD_HOST is a build setting (CMake cache variable of the same name)"

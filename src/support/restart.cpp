@@ -1,7 +1,7 @@
-#include "platform/restart.h"
+#include "support/restart.h"
 
-#include "platform/log_event.h"
 #include "platform/win_constants.h"
+#include "support/log_event.h"
 
 namespace korvana {
 
