@@ -41,7 +41,9 @@ class Run {
   std::uint32_t Execute(const std::wstring& commandLineTail) {
     LogEvent(platform_, {L"korvana-setup " KORVANA_VERSION_WIDE L", arguments: ", commandLineTail});
     platform_.ui.CreateOwnerWindow();
-    if (!commandLineTail.empty()) ParseCommandLine(platform_, options_);
+    if (!commandLineTail.empty() &&
+        ParseCommandLine(platform_, options_) == CommandLineRequest::HelpShown)
+      return exit_code::kHelpShown;
     LogOptions();
     caption_ = options_.cspMode ? text::kCspCaption : text::kPluginCaption;
 
@@ -59,10 +61,11 @@ class Run {
     platform_.msi.SetInternalUI(win::INSTALLUILEVEL_NONE);
 
     if (!options_.cspMode) {
-      if (Show(text::kInstallQuestion, kQuestionBox) == win::IDNO) return exit_code::kSuccess;
+      if (Show(text::kInstallQuestion, kQuestionBox) == win::IDNO) return exit_code::kInstallDeclined;
     } else {
-      // Cancel in the dialog ends the process with 0 there and then.
-      if (options_.selectDlg && !options_.silent) ShowConfigurationDialog(platform_, options_);
+      if (options_.selectDlg && !options_.silent &&
+          ShowConfigurationDialog(platform_, options_) == ConfigurationResult::Cancelled)
+        return exit_code::kConfigurationCancelled;
       // The CSP's failure box carries the run's caption, as the plug-in's does.
       Status csp = InstallCsp(platform_, options_, options_.silent, options_.reinstall, L"csp",
                               options_.cspArgs, caption_);
@@ -72,13 +75,12 @@ class Run {
     RunScript();
 
     std::wstring logPath;
-    Status result = InstallPlugin(platform_, locator_, options_, options_.silent, options_.reinstall,
-                                  options_.sivetArgs, logPath);
-    if (result == exit_code::kUserDeclined || result == exit_code::kNewerInstalled) return result;
-    if (result != 0) {
-      ShowInstallFailure(platform_, options_.silent, text::kPluginFailed, result, logPath, caption_);
-      return result;
-    }
+    const PluginResult result = InstallPlugin(platform_, locator_, options_, options_.silent,
+                                              options_.reinstall, options_.sivetArgs, logPath);
+    if (result.failed)
+      ShowInstallFailure(platform_, options_.silent, text::kPluginFailed, result.status, logPath,
+                         caption_);
+    if (result.status != 0) return result.status;
     return Complete();
   }
 

@@ -1,6 +1,5 @@
 #include "app/command_line_options.h"
 
-#include <cstdlib>
 #include <vector>
 
 #include "support/log_event.h"
@@ -100,34 +99,44 @@ std::wstring HelpText(bool cspMode) {
   return text;
 }
 
-void ShowHelpAndExit(Platform& platform, const SetupOptions& options) {
+void ShowHelp(Platform& platform, const SetupOptions& options) {
   // The help is shown even in a silent run: it is what the caller asked for.
   platform.ui.ShowMessageBox(Owner::OwnerWindow, HelpText(options.cspMode), L"Справка", kInfoBox);
   LogEvent(platform, {L"help shown"});
-  platform.processes.ExitProcess(0);
-  std::abort();  // not reached: ExitProcess does not return
 }
 
-void ParseCommandLine(Platform& platform, SetupOptions& options) {
+CommandLineRequest ParseCommandLine(Platform& platform, SetupOptions& options) {
   std::optional<std::vector<std::wstring>> arguments =
       platform.commandLine.Split(platform.commandLine.GetProcessCommandLine());
-  if (!arguments) return;
+  if (!arguments) return CommandLineRequest::Run;
   const std::vector<std::wstring>& args = *arguments;
+  const auto help = [&] {
+    ShowHelp(platform, options);
+    return CommandLineRequest::HelpShown;
+  };
 
   for (std::size_t i = 1; i < args.size(); ++i) {
     const OptionRow* row = MatchOption(args[i], options.cspMode);
-    if (row == nullptr) ShowHelpAndExit(platform, options);
+    // The help box waits for a click even in a silent run: the log says which
+    // argument brought it up, for the administrator whose deployment hangs on it.
+    if (row == nullptr) {
+      LogEvent(platform, {L"unknown argument: ", args[i]});
+      return help();
+    }
 
     std::wstring value;
     if (row->takesValue) {
       // A value option standing last has nothing to take: the administrator left
       // something out, so the help is shown rather than guessing.
-      if (i + 1 >= args.size()) ShowHelpAndExit(platform, options);
+      if (i + 1 >= args.size()) {
+        LogEvent(platform, {L"no value after: ", args[i]});
+        return help();
+      }
       value = args[++i];
     }
     switch (row->action) {
       case Action::CspMode: options.cspMode = true; break;
-      case Action::Help: ShowHelpAndExit(platform, options);
+      case Action::Help: return help();
       case Action::SelectDlg: options.selectDlg = true; break;
       case Action::Silent: options.silent = true; break;
       case Action::Reinstall: options.reinstall = true; break;
@@ -141,6 +150,7 @@ void ParseCommandLine(Platform& platform, SetupOptions& options) {
       case Action::SkipInstallValidate: options.skipInstallValidate = true; break;
     }
   }
+  return CommandLineRequest::Run;
 }
 
 }  // namespace korvana

@@ -8,16 +8,19 @@
 
 namespace korvana {
 
+// What the command line leaves the run to do.
+enum class CommandLineRequest { Run, HelpShown };
+
 // Splits the process command line and fills `options` in one left-to-right pass.
-// A help option or an unrecognised argument shows the help and ends the process
-// with exit code 0 (it does not return then). So does a value option standing last,
-// with no value behind it. A failed split leaves the defaults.
-void ParseCommandLine(Platform& platform, SetupOptions& options);
+// A help option or an unrecognised argument shows the help, and the run then ends
+// with exit code 0 (HelpShown). So does a value option standing last, with no value
+// behind it. A failed split leaves the defaults.
+CommandLineRequest ParseCommandLine(Platform& platform, SetupOptions& options);
 
 // The help text: nine pieces, and five more for CSP mode.
 std::wstring HelpText(bool cspMode);
 
-// Shows the help (always, silent or not) and ends the process with exit code 0.
-[[noreturn]] void ShowHelpAndExit(Platform& platform, const SetupOptions& options);
+// Shows the help, silent or not.
+void ShowHelp(Platform& platform, const SetupOptions& options);
 
 }  // namespace korvana

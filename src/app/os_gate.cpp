@@ -1,5 +1,6 @@
 #include "app/os_gate.h"
 
+#include "app/exit_codes.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
 #include "support/log_event.h"
@@ -27,9 +28,9 @@ std::uint32_t CheckOperatingSystem(Platform& platform, bool silent) {
     std::uint32_t exitCode;
   };
   static const Refusal kRefusals[] = {
-      {0, 4, text::kNeedsWindows2000Sp4, 3},
-      {1, 2, text::kNeedsWindowsXpSp2, 4},
-      {2, 1, text::kNeedsWindows2003Sp1, 5},
+      {0, 4, text::kNeedsWindows2000Sp4, exit_code::kWindows2000BelowSp4},
+      {1, 2, text::kNeedsWindowsXpSp2, exit_code::kWindowsXpBelowSp2},
+      {2, 1, text::kNeedsWindows2003Sp1, exit_code::kWindows2003BelowSp1},
   };
   // The gate speaks for the plug-in in every mode, CSP mode included.
   for (const Refusal& refusal : kRefusals) {

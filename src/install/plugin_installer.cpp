@@ -1,5 +1,6 @@
 #include "install/plugin_installer.h"
 
+#include "app/exit_codes.h"
 #include "install/installer_command.h"
 #include "packages/package_identity.h"
 #include "packages/version_decision.h"
@@ -27,6 +28,9 @@ Decision DecideOnInstalled(Platform& platform, VersionOutcome outcome, bool sile
     case VersionOutcome::Update:
       // DecideVersion has already asked about the update in an interactive run.
       return Decision::GoOn;
+    case VersionOutcome::UpdateDeclined:
+      result = exit_code::kUpdateDeclined;
+      return Decision::Stop;
     case VersionOutcome::Same:
       if (reinstall) return Decision::GoOn;
       if (silent) {
@@ -51,11 +55,18 @@ Decision DecideOnInstalled(Platform& platform, VersionOutcome outcome, bool sile
   return Decision::GoOn;
 }
 
+// A status the failure box reports: any but success, the user's cancel and a newer
+// version, which the installer or the user has made known already.
+PluginResult Ended(Status status) {
+  return {status, status != 0 && status != exit_code::kUserDeclined &&
+                      status != exit_code::kNewerInstalled};
+}
+
 }  // namespace
 
-Status InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOptions& options,
-                     bool silent, bool reinstall, std::wstring installerArguments,
-                     std::wstring& logPath) {
+PluginResult InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOptions& options,
+                           bool silent, bool reinstall, std::wstring installerArguments,
+                           std::wstring& logPath) {
   const std::wstring packagePattern = L"sivetcom" + locator.ArchitecturePattern();
 
   // No related product, or none readable, simply means a fresh installation: the
@@ -72,7 +83,7 @@ Status InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOpt
   if (codeStatus != 0) {
     ShowTextBox(platform, silent, Owner::OwnerWindow, text::kProductCodeUnreadable,
                 text::kErrorCaption, kErrorBox);
-    return codeStatus;
+    return Ended(codeStatus);
   }
 
   // Advertised, per-user-elsewhere and unknown products all count as not installed.
@@ -84,11 +95,11 @@ Status InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOpt
     std::wstring installedVersion;
     const Status decided = DecideVersion(platform, locator, installedCode, L"sivetcom*.msi", silent,
                                          /*askUpdate=*/true, outcome, installedVersion);
-    if (decided != 0) return decided;
+    if (decided != 0) return Ended(decided);
 
     Status result = win::ERROR_SUCCESS;
     if (DecideOnInstalled(platform, outcome, silent, reinstall, result) == Decision::Stop)
-      return result;
+      return {result, false};
 
     DeleteSourceHash(platform, newCode);
     // The same product code means a reinstallation of the same product (same or a
@@ -107,8 +118,8 @@ Status InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOpt
   // A basic UI unless the user chose a UI level of their own.
   if (!Contains(installerArguments, L"/q")) PutInFront(installerArguments, L" /qb");
 
-  return RunPluginInstaller(platform, locator, options, silent, logPath, installedCode,
-                            packagePattern, installerArguments);
+  return Ended(RunPluginInstaller(platform, locator, options, silent, logPath, installedCode,
+                                  packagePattern, installerArguments));
 }
 
 }  // namespace korvana

@@ -3,6 +3,7 @@
 #include <limits>
 #include <vector>
 
+#include "app/exit_codes.h"
 #include "packages/package_identity.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
@@ -103,7 +104,7 @@ Status DecideVersion(Platform& platform, PackageLocator& locator, const std::wst
   };
   if (status != win::ERROR_SUCCESS ||
       length == std::numeric_limits<std::uint32_t>::max())  // no room left for the null
-    return unreadable(1);
+    return unreadable(exit_code::kInstalledVersionUnreadable);
 
   std::uint32_t size = length + 1;
   std::vector<wchar_t> buffer(size, L'\0');
@@ -132,7 +133,8 @@ Status DecideVersion(Platform& platform, PackageLocator& locator, const std::wst
                                  kQuestionBox);
       if (answer == win::IDNO) {
         LogEvent(platform, {L"update declined"});
-        platform.processes.ExitProcess(1);
+        outcome = VersionOutcome::UpdateDeclined;
+        return win::ERROR_SUCCESS;
       }
     }
     outcome = VersionOutcome::Update;

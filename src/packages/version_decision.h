@@ -24,11 +24,12 @@ VersionQuad ParseVersionQuad(const std::wstring& text);
 // ((first * 65536 + second) * 65536 + third) * 65536 + fourth, wrapping in 64 bits.
 std::int64_t VersionKey(const VersionQuad& version);
 
-enum class VersionOutcome { InstalledNewer = -1, Same = 0, Update = 1 };
+// UpdateDeclined: the new version is newer, and the user answered No to the update.
+enum class VersionOutcome { InstalledNewer = -1, Same = 0, Update = 1, UpdateDeclined = 2 };
 
 // Reads the installed product's "VersionString" and the new package's name and
-// version, compares them, and (unless silent, when askUpdate) asks question 153; No
-// ends the process with exit code 1. `outcome` is written only on status 0.
+// version, compares them, and (unless silent, when askUpdate) asks the update
+// question (text::kUpdateQuestion). `outcome` is written only on status 0.
 Status DecideVersion(Platform& platform, PackageLocator& locator, const std::wstring& installedCode,
                      const std::wstring& suffix, bool silent, bool askUpdate,
                      VersionOutcome& outcome, std::wstring& installedVersion);

@@ -257,15 +257,13 @@ class WindowsInstaller {
 };
 
 // ---------------------------------------------------------------------------------
-// Processes: children, this process's end, and the pieces of a system restart.
+// Processes: children, and the pieces of a system restart.
 class Processes {
  public:
   virtual ~Processes() = default;
   // Starts `commandLine` (no application name, CREATE_NO_WINDOW), waits without a
   // time limit; the exit code, or GetLastError of the failed start.
   virtual Status RunAndWait(const std::wstring& commandLine) = 0;
-  // Ends this process normally (static clean-up runs).
-  [[noreturn]] virtual void ExitProcess(std::uint32_t code) = 0;
 };
 
 // The steps of a restart request; RestartComputer (support/restart.h) orders them.

@@ -51,12 +51,12 @@ bool ConfigurationDialog::OnMessage(DialogControls& controls, std::uint32_t mess
       controls.End(0);
       return true;
     case win::IDCANCEL:
-      // The "Отмена" button, Esc and the close box: the whole run ends here, through
-      // the runtime's normal exit, with nothing installed.
+      // The "Отмена" button, Esc and the close box: the whole run ends once the
+      // dialog has closed, with nothing installed.
       controls.End(0);
+      cancelled_ = true;
       LogEvent(platform_, {L"configuration cancelled"});
-      platform_.processes.ExitProcess(0);
-      return true;  // not reached
+      return true;
     case kOptionsButton:
       SwapPanels(controls);
       return false;
@@ -85,9 +85,10 @@ void ConfigurationDialog::StoreChoice(DialogControls& controls) {
     if (controls.IsChecked(language.button)) options_.lang += language.text;
 }
 
-Status ShowConfigurationDialog(Platform& platform, SetupOptions& options) {
+ConfigurationResult ShowConfigurationDialog(Platform& platform, SetupOptions& options) {
   ConfigurationDialog dialog(platform, options);
-  return DialogShownStatus(platform.ui.ShowDialog(kConfigurationDialogId, Owner::OwnerWindow, dialog));
+  platform.ui.ShowDialog(kConfigurationDialogId, Owner::OwnerWindow, dialog);
+  return dialog.cancelled() ? ConfigurationResult::Cancelled : ConfigurationResult::Chosen;
 }
 
 }  // namespace korvana

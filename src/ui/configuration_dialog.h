@@ -1,6 +1,6 @@
 // CSP mode's configuration: the CSP's installation language and KC level, on an
 // options panel behind a welcome panel. "Далее" appends the choice to the run's
-// options; Cancel ends the program.
+// options; Cancel ends the run.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,9 @@ class ConfigurationDialog final : public DialogLogic {
   bool OnMessage(DialogControls& controls, std::uint32_t message, std::uintptr_t wParam,
                  std::intptr_t lParam) override;
 
+  // Whether the dialog closed through Cancel, Esc or the close box.
+  bool cancelled() const { return cancelled_; }
+
  private:
   void SwapPanels(DialogControls& controls);
   void StoreChoice(DialogControls& controls);
@@ -26,6 +29,7 @@ class ConfigurationDialog final : public DialogLogic {
   Platform& platform_;
   SetupOptions& options_;
   IconToken icon_ = 0;
+  bool cancelled_ = false;
 };
 
 }  // namespace korvana

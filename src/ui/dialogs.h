@@ -14,10 +14,11 @@ inline Status DialogShownStatus(std::intptr_t result) {
 }
 
 // CSP-mode configuration (dialog 141), modal, owned by the owner window: appends the
-// chosen KC level and language to `options`, or ends the process with 0 on Cancel.
-// 0 once it has closed; the status of a dialog that could not be shown, which leaves
-// `options` as they were.
-Status ShowConfigurationDialog(Platform& platform, SetupOptions& options);
+// chosen KC level and language to `options` and says Chosen, or says Cancelled and
+// leaves them. A dialog that could not be shown counts as Chosen with `options` as
+// they were: the run goes on with the command line's choice.
+enum class ConfigurationResult { Chosen, Cancelled };
+ConfigurationResult ShowConfigurationDialog(Platform& platform, SetupOptions& options);
 
 // Completion (dialog 40110), modal, no owner: reads and may write `rebootRequested`.
 // 0 once it has closed; the status of a dialog that could not be shown, which

@@ -10,7 +10,7 @@ import pytest
 # Wine 8 ignores MB_TOPMOST (only MB_SYSTEMMODAL makes a box WS_EX_TOPMOST), so the
 # boxes' topmost style cannot be checked here; the unit tests check the style value.
 
-from wine_harness import IDNO, IDOK, IDYES, TOOLS_DIR_WIN
+from wine_harness import IDNO, IDOK, IDYES, OWN_LOG_PREFIX, TOOLS_DIR_WIN
 
 HELP_CAPTION = "Справка"
 PLUGIN_CAPTION = "Корвана ЭЦП Browser plug-in"
@@ -61,25 +61,27 @@ def assert_owned_by_hidden_static_window(box):
 
 # Each command-line tail after the program path, and whether the help holds the CSP lines
 # (only when "-csp" came before the argument that asked for the help).
+# The command line, whether the help has the CSP's part, and the own log's line that
+# tells why the help came up (None: the help was asked for).
 HELP_CASES = [
-    ("-help", False),
-    ("-csp -help", True),
-    ("-help -csp", False),
-    ("-?", False),
-    ("-csp -?", True),
-    ("/silent", False),
-    ('""', False),
-    ("-silent -help", False),
-    ("--HELP", False),
-    ("-Reinstall", False),
-    ("-CSPArgs A=1", False),
-    ("-silent -vbscript", False),
+    ("-help", False, None),
+    ("-csp -help", True, None),
+    ("-help -csp", False, None),
+    ("-?", False, "unknown argument: -?"),
+    ("-csp -?", True, "unknown argument: -?"),
+    ("/silent", False, "unknown argument: /silent"),
+    ('""', False, "unknown argument: "),
+    ("-silent -help", False, None),
+    ("--HELP", False, None),
+    ("-Reinstall", False, "unknown argument: -Reinstall"),
+    ("-CSPArgs A=1", False, "unknown argument: -CSPArgs"),
+    ("-silent -vbscript", False, "no value after: -vbscript"),
 ]
 
 
-@pytest.mark.parametrize("tail,with_csp", HELP_CASES)
-def test_help_box(setup_folder, information_icon, tail, with_csp):
-    with setup_folder.start_setup(tail) as run:
+@pytest.mark.parametrize("tail,with_csp,reason", HELP_CASES)
+def test_help_box(setup_folder, information_icon, tail, with_csp, reason):
+    with setup_folder.start_setup(tail, env={"TMP": setup_folder.win}) as run:
         box = run.wait_box(HELP_CAPTION)
         assert box.text == (CSP_HELP_TEXT if with_csp else HELP_TEXT)
         assert box.buttons == [IDOK]
@@ -89,6 +91,10 @@ def test_help_box(setup_folder, information_icon, tail, with_csp):
         result = run.wait()
     assert (result.exit_code, result.stdout) == (0, "")
     assert len(run.boxes) == 1
+    # The own log closes with the exit code, after what brought the help up.
+    [log] = setup_folder.unix.glob(f"{OWN_LOG_PREFIX}*.log")
+    events = [line[13:] for line in log.read_text(encoding="utf-8").splitlines()]
+    assert events[-3 if reason else -2:] == ([reason] if reason else []) + ["help shown", "exit code 0"]
 
 
 @pytest.mark.parametrize("tail", [

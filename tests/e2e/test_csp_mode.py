@@ -181,8 +181,7 @@ def test_configuration_dialog_cancel_ends_the_run(machine, csp, how):  # noqa: F
     with machine.start("-csp -selectDlg", env=csp.env()) as run:
         dialog = run.wait_box(CONFIG_CAPTION)
         if how == "Отмена":
-            # The process ends inside the click, so the click gets no reply.
-            machine.prefix.uidriver("press", f"hwnd:{dialog.hwnd:x}", str(IDCANCEL))
+            dialog.press(IDCANCEL)
         elif how == "Esc":  # what the dialog manager makes of the Esc key
             machine.prefix.uidriver("command", f"hwnd:{dialog.hwnd:x}", str(IDCANCEL), expect=0)
         else:
@@ -190,6 +189,7 @@ def test_configuration_dialog_cancel_ends_the_run(machine, csp, how):  # noqa: F
         assert run.wait().exit_code == 0
     assert csp.runs() == []
     assert machine.version(V13) is None
+    assert machine.own_log_events()[-2:] == ["configuration cancelled", "exit code 0"]
 
 
 def test_silent_run_shows_no_configuration_dialog(machine, csp):  # noqa: F811

@@ -42,6 +42,7 @@ MSIEXEC = "C:\\windows\\system32\\msiexec.exe"
 STAGE_WIN = "C:\\korvana-e2e\\packages"
 MARKER = "HKCU\\Software\\NeedBstrReboot"
 STAMP = re.compile(r"\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d")
+TIMED = re.compile(r"\d\d:\d\d:\d\d\.\d{3} (.*)")  # one line of the own log
 
 # Exit codes.
 ENVVAR_NOT_FOUND = 203
@@ -147,6 +148,22 @@ class Machine:
     def own_logs(self) -> list[Path]:
         """The bootstrapper's own logs in TMP."""
         return sorted(self.tmp.glob(f"{OWN_LOG_PREFIX}*.log"))
+
+    def own_log_events(self) -> list[str]:
+        """The run's one own log: its name checked, its events without their times.
+        A copy is kept beside the screenshots, for a person to read."""
+        [log] = self.own_logs()
+        assert STAMP.fullmatch(log.name[len(OWN_LOG_PREFIX):-len(".log")]), log.name
+        text = log.read_bytes().decode("utf-8")
+        if self.prefix.artefacts is not None:
+            self.prefix.artefacts.folder.mkdir(parents=True, exist_ok=True)
+            (self.prefix.artefacts.folder / log.name).write_text(text, encoding="utf-8")
+        events = []
+        for line in text.splitlines():
+            match = TIMED.fullmatch(line)
+            assert match, f"not a timed line: {line!r}"
+            events.append(match.group(1))
+        return events
 
     def the_log(self, result, package: str) -> tuple[str, dict[str, str]]:
         """The one log this run named: its Windows path and its properties.
@@ -298,6 +315,7 @@ def test_update_interactive(machine, answer):
         if answer == IDNO:
             result = run.wait()
             assert (result.exit_code, result.stdout) == (1, "")
+            assert machine.own_log_events()[-2:] == ["update declined", "exit code 1"]
         else:
             result = finish_success(run)
     if answer == IDNO:

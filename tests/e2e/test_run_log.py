@@ -4,31 +4,9 @@ at all, with the run unchanged, where TMP cannot take one."""
 
 from __future__ import annotations
 
-import re
-
 import pytest
 
-from test_plugin_install import STAMP, V12, V13, V13_FAILS_QUIETLY, V14, machine  # noqa: F401
-from wine_harness import OWN_LOG_PREFIX
-
-TIMED = re.compile(r"\d\d:\d\d:\d\d\.\d{3} (.*)")
-
-
-def own_log_lines(machine) -> list[str]:  # noqa: F811
-    """The one own log of the run: its name checked, its events without their times."""
-    [log] = machine.own_logs()
-    assert STAMP.fullmatch(log.name[len(OWN_LOG_PREFIX):-len(".log")]), log.name
-    text = log.read_bytes().decode("utf-8")
-    # Kept beside the screenshots, for a person to read.
-    if machine.prefix.artefacts is not None:
-        machine.prefix.artefacts.folder.mkdir(parents=True, exist_ok=True)
-        (machine.prefix.artefacts.folder / log.name).write_text(text, encoding="utf-8")
-    events = []
-    for line in text.splitlines():
-        match = TIMED.fullmatch(line)
-        assert match, f"not a timed line: {line!r}"
-        events.append(match.group(1))
-    return events
+from test_plugin_install import V12, V13, V13_FAILS_QUIETLY, V14, machine  # noqa: F401
 
 
 def in_order(events: list[str], expected: list[str]) -> bool:
@@ -63,7 +41,7 @@ def test_own_log_of_a_silent_run(machine, case, installed, package, exit_code, e
     machine.put(package)
     result = machine.run("-silent")
     assert result.exit_code == exit_code
-    events = own_log_lines(machine)
+    events = machine.own_log_events()
     assert in_order(events, expected), "\n".join(events)
     # The standard output still carries the installer log's stamp line alone.
     assert [line for line in result.stdout_lines if line] == [

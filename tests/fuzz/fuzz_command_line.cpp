@@ -25,10 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   korvana::testing::FakePlatform fake;
   fake.argv = std::optional<std::vector<std::wstring>>(args);
   korvana::SetupOptions options;
-  try {
-    korvana::ParseCommandLine(fake.platform(), options);
-  } catch (const korvana::testing::ProcessExited& exited) {
-    if (exited.code != 0 || fake.boxes.size() != 1) __builtin_trap();
-  }
+  const bool helpShown =
+      korvana::ParseCommandLine(fake.platform(), options) == korvana::CommandLineRequest::HelpShown;
+  if (fake.boxes.size() != (helpShown ? 1u : 0u)) __builtin_trap();
   return 0;
 }

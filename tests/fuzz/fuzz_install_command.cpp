@@ -208,7 +208,7 @@ void CheckPlugin(const Input& in) {
   korvana::PackageLocator locator(fake.platform());
   std::wstring logPath;
   const Status result = korvana::InstallPlugin(fake.platform(), locator, options, in.silent,
-                                               in.reinstall, in.sivetArgs, logPath);
+                                               in.reinstall, in.sivetArgs, logPath).status;
 
   const std::wstring unreadableTmp = fake.platform().texts.LoadText(text::kEnvironmentUnreadable);
   const bool logged = !OwnLogSwitch(in.sivetArgs);

@@ -425,11 +425,6 @@ Status FakePlatform::RunAndWait(const std::wstring& commandLine) {
   return onRun ? onRun(commandLine) : 0;
 }
 
-void FakePlatform::ExitProcess(std::uint32_t code) {
-  calls.push_back("ExitProcess");
-  throw ProcessExited{code};
-}
-
 // ---- PowerControl ----------------------------------------------------------------
 std::optional<Status> FakePlatform::EnableShutdownPrivilege() {
   calls.push_back("EnableShutdownPrivilege");

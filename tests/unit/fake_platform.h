@@ -18,11 +18,6 @@
 
 namespace korvana::testing {
 
-// Thrown by ExitProcess so a test can see the code the process would end with.
-struct ProcessExited {
-  std::uint32_t code;
-};
-
 // Thrown, once, by a call past FakePlatform::callLimit: the run is going round in circles.
 struct CallLimitExceeded {};
 
@@ -356,7 +351,6 @@ class FakePlatform : public UserInterface,
                            const std::wstring& value) override;
   // ---- Processes -----------------------------------------------------------------
   Status RunAndWait(const std::wstring& commandLine) override;
-  [[noreturn]] void ExitProcess(std::uint32_t code) override;
   // ---- PowerControl --------------------------------------------------------------
   std::optional<Status> EnableShutdownPrivilege() override;
   bool ExitWindows(std::uint32_t flags, std::uint32_t reason) override;

@@ -22,7 +22,7 @@ Outcome Install(InstallScenario& s, bool silent = false, bool reinstall = false,
                 const std::wstring& userText = L"", const SetupOptions& options = {}) {
   Outcome out{0, L""};
   out.result = InstallPlugin(s.fake.platform(), s.locator, options, silent, reinstall, userText,
-                             out.logPath);
+                             out.logPath).status;
   return out;
 }
 

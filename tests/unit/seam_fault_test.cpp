@@ -150,11 +150,7 @@ std::uint32_t OfferBrowser(FakePlatform& f, int attempts) {
 std::uint32_t RunScenario(const Scenario& s, Machine& m) {
   if (s.browserAttempts) return OfferBrowser(m.fake, s.browserAttempts);
   m.fake.processCommandLine = std::wstring(L"korvana-setup.exe ") + s.tail;
-  try {
-    return RunBootstrapper(m.fake.platform(), s.tail);
-  } catch (const ProcessExited& exited) {
-    return exited.code;
-  }
+  return RunBootstrapper(m.fake.platform(), s.tail);
 }
 
 TEST(SeamFaults, EveryCallThatCanFailIsSurvived) {

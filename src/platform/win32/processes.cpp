@@ -1,6 +1,5 @@
 #include "platform/win32/processes.h"
 
-#include <cstdlib>
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
@@ -30,9 +29,5 @@ Status Win32Processes::RunAndWait(const std::wstring& commandLine) {
   return exitCode;
 }
 
-void Win32Processes::ExitProcess(std::uint32_t code) {
-  // The C runtime's exit, so static destructors and atexit handlers run.
-  std::exit(static_cast<int>(code));
-}
 
 }  // namespace korvana::win32

@@ -8,7 +8,6 @@ namespace korvana::win32 {
 class Win32Processes final : public Processes {
  public:
   Status RunAndWait(const std::wstring& commandLine) override;
-  [[noreturn]] void ExitProcess(std::uint32_t code) override;
 };
 
 }  // namespace korvana::win32
