@@ -72,7 +72,7 @@ void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone) {
   std::wstring library = UpToFirstNull(value, sizeof value / sizeof value[0] - 1);
   if (platform.system.IsModuleLoaded(library)) return;
   LibraryToken module = platform.libraries.LoadLibrary(library);
-  if (module == 0) return;
+  if (!IsOpen(module)) return;
   std::optional<std::int32_t> result = platform.libraries.CallExport(module, kPatchEntry);
   // A patch that reports failure is unloaded; one that worked, or a library without
   // the entry, stays for the rest of the process.
@@ -85,9 +85,9 @@ std::wstring DownloadBrowserInstaller(Platform& platform, const std::wstring& ur
 
   InternetHandle session(platform.network,
                          platform.network.OpenSession(kAgent, win::INTERNET_OPEN_TYPE_PRECONFIG));
-  if (session.get() == 0 || stop) return {};
+  if (!session || stop) return {};
   InternetHandle request(platform.network, platform.network.OpenUrl(session.get(), url, kUrlFlags));
-  if (request.get() == 0 || stop) return {};
+  if (!request || stop) return {};
 
   wchar_t header[kHeaderBytes / sizeof(wchar_t)] = {};
   std::uint32_t size = kHeaderBytes;
@@ -102,7 +102,7 @@ std::wstring DownloadBrowserInstaller(Platform& platform, const std::wstring& ur
   FileHandle file(platform.files,
                   platform.files.CreateFile(*name, win::GENERIC_WRITE, 0, win::CREATE_ALWAYS,
                                             win::FILE_ATTRIBUTE_NORMAL));
-  if (file.get() == 0) return {};
+  if (!file) return {};
   if (!Transfer(platform, request.get(), file.get(), stop)) return {};
   file.Close();
   return *name;

@@ -19,7 +19,7 @@ constexpr std::size_t kProductCodeBuffer = 39;
 // Opens `path` without touching the machine's installation state. The handle goes
 // to `package` only when the open succeeded, so a failed open is never closed.
 Status OpenPackage(WindowsInstaller& msi, const std::wstring& path, PackageHandles& package) {
-  MsiHandle opened = 0;
+  MsiHandle opened{};
   Status status = msi.OpenPackageEx(path, win::MSIOPENPACKAGEFLAGS_IGNOREMACHINESTATE, &opened);
   if (status != win::ERROR_SUCCESS) return status;
   *package.Receive() = opened;

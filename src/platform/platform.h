@@ -18,14 +18,31 @@ namespace korvana {
 // A Win32 or Windows Installer status code, 0 for success.
 using Status = std::uint32_t;
 
+// Handles cross the seam as tokens, one distinct type for each kind, so that a
+// registry key cannot be passed where a file or an Internet handle is expected. The
+// value of a token is the handle's; a token of 0 (Token{}) stands for none.
+enum class WindowToken : std::uintptr_t {};    // a window handle
+enum class IconToken : std::uintptr_t {};      // an icon handle
+enum class FileToken : std::uintptr_t {};      // an open file
+enum class KeyToken : std::uintptr_t {};       // an open registry key
+enum class MsiHandle : std::uint32_t {};       // a Windows Installer handle
+enum class ServiceToken : std::uintptr_t {};   // an SC_HANDLE
+enum class ThreadToken : std::uintptr_t {};    // a thread handle
+enum class InternetToken : std::uintptr_t {};  // an HINTERNET
+enum class LibraryToken : std::uintptr_t {};   // an HMODULE
+
+// Whether a token holds a handle.
+template <class Token>
+constexpr bool IsOpen(Token token) {
+  return token != Token{};
+}
+
 // Who owns a message box or a dialog.
 enum class Owner { None, OwnerWindow };
 
 // ---------------------------------------------------------------------------------
 // Modal dialogs. What a dialog decides lives in a DialogLogic above the seam; the
 // Win32 dialog procedure forwards the messages to it and hands it the controls.
-using WindowToken = std::uintptr_t;  // a window handle
-using IconToken = std::uintptr_t;    // an icon handle; 0 for none
 
 class DialogControls {
  public:
@@ -169,8 +186,6 @@ struct TextRead {
   Status lastError = 0;     // GetLastError right after a failed read (0 if none was set)
 };
 
-using FileToken = std::uintptr_t;  // an open file; 0 for none
-
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -198,9 +213,7 @@ class FileSystem {
 };
 
 // ---------------------------------------------------------------------------------
-// Registry. Keys are opaque tokens, closed through the interface (see RegistryKey).
-using KeyToken = std::uintptr_t;
-
+// Registry. Keys are tokens, closed through the interface (see RegistryKey).
 enum class RegistryRoot { CurrentUser, LocalMachine };
 
 // Which export deletes a subkey: RegDeleteKeyExW from the already-loaded local
@@ -231,8 +244,6 @@ class Registry {
 
 // ---------------------------------------------------------------------------------
 // Windows Installer, as thin as msi.dll itself (msi.dll comes from System32 only).
-using MsiHandle = std::uint32_t;
-
 class WindowsInstaller {
  public:
   virtual ~WindowsInstaller() = default;
@@ -279,8 +290,6 @@ class PowerControl {
 
 // ---------------------------------------------------------------------------------
 // The service control manager, asked only whether a service exists.
-using ServiceToken = std::uintptr_t;  // an SC_HANDLE; 0 for none
-
 class Services {
  public:
   virtual ~Services() = default;
@@ -295,8 +304,6 @@ class Services {
 // ---------------------------------------------------------------------------------
 // A second thread. The body is shared: the thread holds it for as long as it runs,
 // so a thread that is given up on never outlives what it works on.
-using ThreadToken = std::uintptr_t;  // a thread handle; 0 for none
-
 class ThreadBody {
  public:
   virtual ~ThreadBody() = default;
@@ -317,8 +324,6 @@ class Threads {
 
 // ---------------------------------------------------------------------------------
 // HTTP(S) through WinINet (wininet.dll, from System32 only).
-using InternetToken = std::uintptr_t;  // an HINTERNET; 0 for none
-
 class Network {
  public:
   virtual ~Network() = default;
@@ -353,8 +358,6 @@ class Trust {
 
 // ---------------------------------------------------------------------------------
 // Libraries that the program loads by a name it was given.
-using LibraryToken = std::uintptr_t;  // an HMODULE; 0 for none
-
 class Libraries {
  public:
   virtual ~Libraries() = default;
@@ -409,29 +412,49 @@ struct Platform {
   Log& log;
 };
 
-// Owns one token that a service hands out (a registry key, a package handle) and
-// gives it back through `Close` exactly once, on every way out; a token of 0, which
-// stands for none, is not given back. Never copied.
+// Owns one token that a service hands out (a registry key, a package handle, a
+// thread) and gives it back through `Close` exactly once, on every way out; a token
+// of none is not given back. Movable, never copied: the token has one owner.
 template <class Service, class Token, void (Service::*CloseToken)(Token)>
 class ScopedToken {
  public:
-  explicit ScopedToken(Service& service, Token token = 0) : service_(service), token_(token) {}
+  explicit ScopedToken(Service& service, Token token = Token{}) : service_(&service), token_(token) {}
   ScopedToken(const ScopedToken&) = delete;
   ScopedToken& operator=(const ScopedToken&) = delete;
-  ~ScopedToken() {
-    if (token_ != 0) (service_.*CloseToken)(token_);
+  ScopedToken(ScopedToken&& other) noexcept : service_(other.service_), token_(other.Release()) {}
+  ScopedToken& operator=(ScopedToken&& other) noexcept {
+    if (this != &other) {
+      Close();
+      service_ = other.service_;
+      token_ = other.Release();
+    }
+    return *this;
   }
-  Token* Receive() { return &token_; }
+  ~ScopedToken() { Close(); }
+
+  // The slot for a call that hands out a token; whatever was held before is given
+  // back first, so a reused owner never loses a handle.
+  Token* Receive() {
+    Close();
+    return &token_;
+  }
   // Gives the token back now rather than at the end of the scope.
   void Close() {
-    if (token_ != 0) (service_.*CloseToken)(token_);
-    token_ = 0;
+    if (IsOpen(token_)) (service_->*CloseToken)(token_);
+    token_ = Token{};
+  }
+  // Hands the token over without giving it back.
+  Token Release() {
+    const Token token = token_;
+    token_ = Token{};
+    return token;
   }
   Token get() const { return token_; }
+  explicit operator bool() const { return IsOpen(token_); }
 
  private:
-  Service& service_;
-  Token token_ = 0;
+  Service* service_;
+  Token token_;
 };
 
 // Open handles of each kind, closed on every way out.
@@ -439,5 +462,6 @@ using RegistryKey = ScopedToken<Registry, KeyToken, &Registry::CloseKey>;
 using ServiceHandle = ScopedToken<Services, ServiceToken, &Services::CloseService>;
 using InternetHandle = ScopedToken<Network, InternetToken, &Network::CloseInternetHandle>;
 using FileHandle = ScopedToken<FileSystem, FileToken, &FileSystem::CloseFile>;
+using ThreadHandle = ScopedToken<Threads, ThreadToken, &Threads::CloseThread>;
 
 }  // namespace korvana

@@ -38,7 +38,8 @@ CompletionDialog::CompletionDialog(Platform& platform, bool cspMode, bool& reboo
       cspMode_(cspMode),
       rebootRequested_(rebootRequested),
       schannelPatchDone_(schannelPatchDone),
-      downloadUrl_(std::move(downloadUrl)) {}
+      downloadUrl_(std::move(downloadUrl)),
+      browserWorker_(platform.threads) {}
 
 // Every way out of the dialog collects its worker; this is for a dialog torn down
 // any other way.
@@ -71,11 +72,11 @@ bool CompletionDialog::BrowserInstalled() {
   {
     ServiceHandle manager(platform_.services,
                           platform_.services.OpenManager(win::SC_MANAGER_ENUMERATE_SERVICE));
-    if (manager.get() != 0) {
+    if (manager) {
       ServiceHandle service(platform_.services,
                             platform_.services.OpenService(manager.get(), kBrowserService,
                                                            win::SERVICE_QUERY_STATUS));
-      if (service.get() != 0) return true;
+      if (service) return true;
     }
   }
   RegistryKey session(platform_.registry);
@@ -107,10 +108,10 @@ bool CompletionDialog::OnMessage(DialogControls& controls, std::uint32_t message
 }
 
 bool CompletionDialog::OnOk(DialogControls& controls) {
-  if (browserWorker_ != 0) {
+  if (browserWorker_) {
     // A worker that posted its last message ends at once; waiting is safe because it
     // never waits for this thread.
-    platform_.threads.WaitThread(browserWorker_, Threads::kInfinite);
+    platform_.threads.WaitThread(browserWorker_.get(), Threads::kInfinite);
     ReleaseWorker();
   }
   if (controls.IsEnabled(kBrowserBox) && controls.IsChecked(kBrowserBox)) {
@@ -120,8 +121,8 @@ bool CompletionDialog::OnOk(DialogControls& controls) {
     // shared_ptr lock pool, whose unwind tables bring the exception runtime along.
     worker_.reset(new BrowserInstallWorker(platform_, controls.Window(), downloadUrl_,
                                            schannelPatchDone_));
-    browserWorker_ = platform_.threads.StartThread(worker_);
-    if (browserWorker_ == 0) {
+    *browserWorker_.Receive() = platform_.threads.StartThread(worker_);
+    if (!browserWorker_) {
       worker_.reset();
       Close(controls);
       return false;
@@ -142,14 +143,14 @@ bool CompletionDialog::OnOk(DialogControls& controls) {
 
 bool CompletionDialog::OnCancel(DialogControls& controls) {
   LogEvent(platform_, {L"cancelled"});
-  if (browserWorker_ != 0) {
+  if (browserWorker_) {
     // Asked to stop first, so a worker between two reads ends within the wait; one
     // blocked in the network is given up on. It holds its own share of what it
     // works on and posts nothing more, so it can neither touch freed memory nor this
     // dialog; it ends with the process. Terminating it instead could leave a lock
     // held (heap, loader, WinINet) that the way out still needs.
     worker_->RequestStop();
-    platform_.threads.WaitThread(browserWorker_, kCancelWaitMs);
+    platform_.threads.WaitThread(browserWorker_.get(), kCancelWaitMs);
     ReleaseWorker();
   }
   Close(controls);
@@ -175,8 +176,7 @@ void CompletionDialog::Close(DialogControls& controls) {
 }
 
 void CompletionDialog::ReleaseWorker() {
-  if (browserWorker_ != 0) platform_.threads.CloseThread(browserWorker_);
-  browserWorker_ = 0;
+  browserWorker_.Close();
   worker_.reset();
 }
 

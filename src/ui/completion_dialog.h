@@ -40,7 +40,7 @@ class CompletionDialog final : public DialogLogic {
   bool& schannelPatchDone_;
   std::wstring downloadUrl_;
   std::shared_ptr<BrowserInstallWorker> worker_;
-  ThreadToken browserWorker_ = 0;
+  ThreadHandle browserWorker_;
   unsigned browserStep_ = 0;
   bool closed_ = false;
 };

@@ -39,8 +39,8 @@ bool ConfigurationDialog::OnInitDialog(DialogControls& controls) {
 bool ConfigurationDialog::OnMessage(DialogControls& controls, std::uint32_t message,
                                     std::uintptr_t wParam, std::intptr_t) {
   if (message == win::WM_DESTROY) {
-    if (icon_ != 0) controls.DestroyIcon(icon_);
-    icon_ = 0;
+    if (IsOpen(icon_)) controls.DestroyIcon(icon_);
+    icon_ = IconToken{};
     return false;
   }
   if (message != win::WM_COMMAND) return false;

@@ -28,7 +28,7 @@ class ConfigurationDialog final : public DialogLogic {
 
   Platform& platform_;
   SetupOptions& options_;
-  IconToken icon_ = 0;
+  IconToken icon_{};
   bool cancelled_ = false;
 };
 

@@ -60,7 +60,7 @@ TEST(ConfigurationDialog, PreselectsTheLanguageByTheInterfaceAndKc1) {
     EXPECT_EQ(m.dialog.checked, (std::set<int>{c.checked, kKc1Button}));
     EXPECT_EQ(m.dialog.icons, std::vector<std::uint16_t>{100});
     EXPECT_EQ(m.dialog.iconSize, 32);
-    EXPECT_EQ(m.dialog.iconsSet, std::vector<IconToken>{0x1C0});
+    EXPECT_EQ(m.dialog.iconsSet, std::vector<IconToken>{IconToken{0x1C0}});
   }
 }
 
@@ -120,7 +120,7 @@ TEST(ConfigurationDialog, TheIconIsDestroyedWithTheWindowOnlyWhenOneWasLoaded) {
     EXPECT_EQ(m.dialog.iconsSet.size(), 1u);  // even a missing icon is set
     EXPECT_FALSE(m.dialog.Send(0x0002));      // WM_DESTROY
     EXPECT_EQ(m.dialog.iconsDestroyed,
-              loads ? std::vector<IconToken>{0x1C0} : std::vector<IconToken>{});
+              loads ? std::vector<IconToken>{IconToken{0x1C0}} : std::vector<IconToken>{});
   }
 }
 

@@ -259,7 +259,7 @@ Status FakePlatform::OpenNamedKey(const std::wstring& name, std::uint32_t access
   registryCalls.push_back({"open", name, access, DeleteKeyRoute::Advapi32});
   if (failingOpens.count(name)) return 5;
   if (!keys.count(name)) return 2;
-  *key = nextKey_++;
+  *key = static_cast<KeyToken>(nextKey_++);
   openKeyNames_[*key] = name;
   ++openKeys;
   return 0;
@@ -273,7 +273,7 @@ Status FakePlatform::CreateKey(RegistryRoot root, const std::wstring& subKey, st
   registryCalls.push_back({"create", name, access, DeleteKeyRoute::Advapi32});
   if (failingOpens.count(name)) return 5;
   keys.insert(name);
-  *key = nextKey_++;
+  *key = static_cast<KeyToken>(nextKey_++);
   openKeyNames_[*key] = name;
   ++openKeys;
   return 0;
@@ -309,7 +309,7 @@ Status FakePlatform::OpenPackageEx(const std::wstring& path, std::uint32_t optio
   auto it = packages.find(path);
   if (it == packages.end()) return 1619;  // ERROR_INSTALL_PACKAGE_OPEN_FAILED
   if (it->second.openStatus != 0) return it->second.openStatus;
-  *handle = nextHandle_++;
+  *handle = static_cast<MsiHandle>(nextHandle_++);
   openPackages_[*handle] = path;
   ++openMsiHandles;
   return 0;
@@ -452,13 +452,13 @@ void FakePlatform::WriteLine(const std::wstring& text) {
 }
 
 // ---- Handles of every kind ---------------------------------------------------------
-std::uintptr_t FakePlatform::OpenHandle(const std::string& kind) {
+std::uintptr_t FakePlatform::OpenHandleValue(const std::string& kind) {
   std::uintptr_t token = nextToken_++;
   openHandles[token] = kind;
   return token;
 }
 
-bool FakePlatform::CloseHandleOf(std::uintptr_t token, const std::string& kind) {
+bool FakePlatform::CloseHandleValue(std::uintptr_t token, const std::string& kind) {
   auto it = openHandles.find(token);
   if (it == openHandles.end() || it->second != kind) {
     handleFaults.push_back("closed a " + kind + " handle that was not open");
@@ -529,11 +529,11 @@ FileToken FakePlatform::CreateFile(const std::wstring& path, std::uint32_t acces
                                    std::uint32_t share, std::uint32_t disposition,
                                    std::uint32_t attributes) {
   calls.push_back("CreateFile");
-  if (Fails()) return 0;
+  if (Fails()) return {};
   createdFiles.push_back({path, access, share, disposition, attributes});
-  if (failingCreates.count(path)) return 0;
+  if (failingCreates.count(path)) return {};
   fileContents[path].clear();  // CREATE_ALWAYS
-  FileToken file = OpenHandle("file");
+  const FileToken file = OpenHandle<FileToken>("file");
   openFilePaths_[file] = path;
   return file;
 }
@@ -586,16 +586,16 @@ Status FakePlatform::QueryValue(KeyToken key, const std::wstring& name, void* bu
 // ---- Services ----------------------------------------------------------------------
 ServiceToken FakePlatform::OpenManager(std::uint32_t access) {
   calls.push_back("OpenSCManager");
-  if (Fails()) return 0;
+  if (Fails()) return {};
   serviceAccesses.push_back(access);
-  return serviceManagerFails ? 0 : OpenHandle("service");
+  return serviceManagerFails ? ServiceToken{} : OpenHandle<ServiceToken>("service");
 }
 
 ServiceToken FakePlatform::OpenService(ServiceToken, const std::wstring& name, std::uint32_t access) {
   calls.push_back("OpenService");
-  if (Fails()) return 0;
+  if (Fails()) return {};
   serviceAccesses.push_back(access);
-  return services.count(name) ? OpenHandle("service") : 0;
+  return services.count(name) ? OpenHandle<ServiceToken>("service") : ServiceToken{};
 }
 
 void FakePlatform::CloseService(ServiceToken handle) {
@@ -606,10 +606,10 @@ void FakePlatform::CloseService(ServiceToken handle) {
 // ---- Threads -------------------------------------------------------------------------
 ThreadToken FakePlatform::StartThread(std::shared_ptr<ThreadBody> body) {
   calls.push_back("CreateThread");
-  if (Fails()) return 0;
-  if (threadStartFails) return 0;
+  if (Fails()) return {};
+  if (threadStartFails) return {};
   startedThreads.push_back(std::move(body));
-  return OpenHandle("thread");
+  return OpenHandle<ThreadToken>("thread");
 }
 
 bool FakePlatform::WaitThread(ThreadToken, std::uint32_t milliseconds) {
@@ -634,18 +634,18 @@ std::uint32_t FakePlatform::RunLastThread(FakeDialog& dialog) {
 // ---- Network ---------------------------------------------------------------------------
 InternetToken FakePlatform::OpenSession(const std::wstring& agent, std::uint32_t accessType) {
   calls.push_back("InternetOpen");
-  if (Fails()) return 0;
+  if (Fails()) return {};
   sessions.push_back({agent, accessType});
-  return sessionFails ? 0 : OpenHandle("internet");
+  return sessionFails ? InternetToken{} : OpenHandle<InternetToken>("internet");
 }
 
 InternetToken FakePlatform::OpenUrl(InternetToken, const std::wstring& url, std::uint32_t flags) {
   calls.push_back("InternetOpenUrl");
-  if (Fails()) return 0;
+  if (Fails()) return {};
   urlsOpened.push_back({url, flags});
   nextChunk_ = 0;
   reads_ = 0;
-  return urlFails ? 0 : OpenHandle("internet");
+  return urlFails ? InternetToken{} : OpenHandle<InternetToken>("internet");
 }
 
 bool FakePlatform::QueryInfo(InternetToken, std::uint32_t infoLevel, void* buffer,
@@ -698,10 +698,10 @@ std::int32_t FakePlatform::VerifyFile(const std::wstring& path) {
 // ---- Libraries -----------------------------------------------------------------------------
 LibraryToken FakePlatform::LoadLibrary(const std::wstring& name) {
   calls.push_back("LoadLibrary");
-  if (Fails()) return 0;
+  if (Fails()) return {};
   loadedLibraries.push_back(name);
-  if (!libraries.count(name)) return 0;
-  LibraryToken library = OpenHandle("library");
+  if (!libraries.count(name)) return {};
+  const LibraryToken library = OpenHandle<LibraryToken>("library");
   openLibraryNames_[library] = name;
   return library;
 }

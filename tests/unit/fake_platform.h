@@ -51,7 +51,7 @@ struct FakeProduct {
 class FakeDialog : public DialogControls {
  public:
   explicit FakeDialog(DialogLogic& logic) : logic_(logic) {}
-  static constexpr WindowToken kWindow = 0x40110;
+  static constexpr WindowToken kWindow{0x40110};
 
   std::map<int, std::wstring> texts;
   std::set<int> checked;
@@ -90,7 +90,7 @@ class FakeDialog : public DialogControls {
   IconToken LoadOwnIcon(std::uint16_t id, int size) override {
     icons.push_back(id);
     iconSize = size;
-    return iconLoads ? 0x1C0 : 0;
+    return iconLoads ? IconToken{0x1C0} : IconToken{};
   }
   void SetIcons(IconToken icon) override { iconsSet.push_back(icon); }
   void DestroyIcon(IconToken icon) override { iconsDestroyed.push_back(icon); }
@@ -406,8 +406,16 @@ class FakePlatform : public UserInterface,
   bool limitHit_ = false;
   std::wstring KeyName(RegistryRoot root, const std::wstring& subKey) const;
   Status OpenNamedKey(const std::wstring& name, std::uint32_t access, KeyToken* key);
-  std::uintptr_t OpenHandle(const std::string& kind);
-  bool CloseHandleOf(std::uintptr_t token, const std::string& kind);
+  std::uintptr_t OpenHandleValue(const std::string& kind);
+  bool CloseHandleValue(std::uintptr_t token, const std::string& kind);
+  template <class Token>
+  Token OpenHandle(const std::string& kind) {
+    return static_cast<Token>(OpenHandleValue(kind));
+  }
+  template <class Token>
+  bool CloseHandleOf(Token token, const std::string& kind) {
+    return CloseHandleValue(static_cast<std::uintptr_t>(token), kind);
+  }
   std::uintptr_t nextToken_ = 0x10000;
   std::map<FileToken, std::wstring> openFilePaths_;
   std::map<LibraryToken, std::wstring> openLibraryNames_;
@@ -415,9 +423,9 @@ class FakePlatform : public UserInterface,
   int writes_ = 0;
   int reads_ = 0;
   std::map<KeyToken, std::wstring> openKeyNames_;
-  KeyToken nextKey_ = 0x100;
+  std::uintptr_t nextKey_ = 0x100;
   std::map<MsiHandle, std::wstring> openPackages_;
-  MsiHandle nextHandle_ = 0x2000;
+  std::uint32_t nextHandle_ = 0x2000;
   CompiledCatalog catalog_;
   Platform platform_;
 };

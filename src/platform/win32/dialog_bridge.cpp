@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/win32/unique_handle.h"
+
 namespace korvana::win32 {
 namespace {
 
@@ -37,7 +39,7 @@ INT_PTR CALLBACK ForwardingDialogProcedure(HWND dialog, UINT message, WPARAM wPa
 
 }  // namespace
 
-WindowToken WindowControls::Window() { return reinterpret_cast<WindowToken>(dialog_); }
+WindowToken WindowControls::Window() { return ToToken<WindowToken>(dialog_); }
 
 void WindowControls::SetText(int id, const std::wstring& text) {
   ::SetDlgItemTextW(dialog_, id, text.c_str());
@@ -62,7 +64,7 @@ void WindowControls::End(std::intptr_t result) { ::EndDialog(dialog_, result); }
 void WindowControls::SetIcon(std::uint16_t iconId) {
   // Shared: the system owns the icon and frees it with the module.
   HANDLE icon = ::LoadImageW(module_, MAKEINTRESOURCEW(iconId), IMAGE_ICON, 0, 0, LR_SHARED);
-  if (icon != nullptr) SetIcons(reinterpret_cast<IconToken>(icon));
+  if (icon != nullptr) SetIcons(ToToken<IconToken>(icon));
 }
 
 void WindowControls::Show(int id, bool visible) {
@@ -80,7 +82,7 @@ std::wstring WindowControls::GetText(int id, int maxCharacters) {
 
 IconToken WindowControls::LoadOwnIcon(std::uint16_t iconId, int size) {
   // Not shared: this copy belongs to the caller, who destroys it when the window goes.
-  return reinterpret_cast<IconToken>(
+  return ToToken<IconToken>(
       ::LoadImageW(module_, MAKEINTRESOURCEW(iconId), IMAGE_ICON, size, size, 0));
 }
 
@@ -89,7 +91,7 @@ void WindowControls::SetIcons(IconToken icon) {
   ::SendMessageW(dialog_, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(icon));
 }
 
-void WindowControls::DestroyIcon(IconToken icon) { ::DestroyIcon(reinterpret_cast<HICON>(icon)); }
+void WindowControls::DestroyIcon(IconToken icon) { ::DestroyIcon(FromToken<HICON>(icon)); }
 
 void WindowControls::BringToFront() {
   // Windows lets only the thread that owns the foreground window hand it on; sharing

@@ -114,16 +114,16 @@ FileToken Win32FileSystem::CreateFile(const std::wstring& path, std::uint32_t ac
   HANDLE file = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, attributes,
                               nullptr);
   // CreateFileW's "no file" is INVALID_HANDLE_VALUE; the seam's is 0.
-  if (file == INVALID_HANDLE_VALUE) return 0;
-  return reinterpret_cast<FileToken>(file);
+  if (file == INVALID_HANDLE_VALUE) return FileToken{};
+  return ToToken<FileToken>(file);
 }
 
 bool Win32FileSystem::WriteFile(FileToken file, const void* data, std::uint32_t size) {
   DWORD written = 0;
-  return ::WriteFile(reinterpret_cast<HANDLE>(file), data, size, &written, nullptr) != FALSE &&
+  return ::WriteFile(FromToken<HANDLE>(file), data, size, &written, nullptr) != FALSE &&
          written == size;
 }
 
-void Win32FileSystem::CloseFile(FileToken file) { ::CloseHandle(reinterpret_cast<HANDLE>(file)); }
+void Win32FileSystem::CloseFile(FileToken file) { ::CloseHandle(FromToken<HANDLE>(file)); }
 
 }  // namespace korvana::win32

@@ -9,20 +9,20 @@ namespace {
 // arguments the cdecl and stdcall conventions agree, so either kind may be called.
 using NoArgumentFunction = std::int32_t(WINAPI*)();
 
-HMODULE FromToken(LibraryToken library) { return reinterpret_cast<HMODULE>(library); }
+HMODULE Module(LibraryToken library) { return FromToken<HMODULE>(library); }
 
 }  // namespace
 
 LibraryToken Win32Libraries::LoadLibrary(const std::wstring& name) {
-  return reinterpret_cast<LibraryToken>(::LoadLibraryW(name.c_str()));
+  return ToToken<LibraryToken>(::LoadLibraryW(name.c_str()));
 }
 
 std::optional<std::int32_t> Win32Libraries::CallExport(LibraryToken library, const char* name) {
-  auto function = FindExport<NoArgumentFunction>(FromToken(library), name);
+  auto function = FindExport<NoArgumentFunction>(Module(library), name);
   if (function == nullptr) return std::nullopt;
   return function();
 }
 
-void Win32Libraries::FreeLibrary(LibraryToken library) { ::FreeLibrary(FromToken(library)); }
+void Win32Libraries::FreeLibrary(LibraryToken library) { ::FreeLibrary(Module(library)); }
 
 }  // namespace korvana::win32

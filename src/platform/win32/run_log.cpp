@@ -25,7 +25,6 @@ void Win32Log::Open() {
       std::wstring(tmp, length) + L"\\korvana-setup_" + FormatTimeStamp(start_) + L".log";
   file_.reset(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file_.get() == INVALID_HANDLE_VALUE) file_.release();
 }
 
 void Win32Log::Write(const std::wstring& line) {

@@ -21,7 +21,7 @@ class Win32Log final : public Log {
   LocalTime start_;
   CRITICAL_SECTION lock_;  // the browser worker writes too
   bool openTried_ = false;
-  UniqueKernelHandle file_;
+  UniqueFileHandle file_;
 };
 
 }  // namespace korvana::win32

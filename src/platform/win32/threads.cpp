@@ -2,6 +2,7 @@
 
 #include <process.h>
 
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/windows_api.h"
 
 namespace korvana::win32 {
@@ -28,11 +29,11 @@ ThreadToken Win32Threads::StartThread(std::shared_ptr<ThreadBody> body) {
 }
 
 bool Win32Threads::WaitThread(ThreadToken thread, std::uint32_t milliseconds) {
-  return ::WaitForSingleObject(reinterpret_cast<HANDLE>(thread), milliseconds) == WAIT_OBJECT_0;
+  return ::WaitForSingleObject(FromToken<HANDLE>(thread), milliseconds) == WAIT_OBJECT_0;
 }
 
 void Win32Threads::CloseThread(ThreadToken thread) {
-  ::CloseHandle(reinterpret_cast<HANDLE>(thread));
+  ::CloseHandle(FromToken<HANDLE>(thread));
 }
 
 }  // namespace korvana::win32

@@ -3,6 +3,7 @@
 // says what "no handle" is and how to close one.
 #pragma once
 
+#include <cstdint>
 #include <utility>
 
 #include "platform/win32/windows_api.h"
@@ -50,6 +51,13 @@ struct KernelHandleTraits {
   static void Close(Type h) { ::CloseHandle(h); }
 };
 
+// Files opened by CreateFileW, whose "no handle" is INVALID_HANDLE_VALUE.
+struct FileHandleTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Type h) { ::CloseHandle(h); }
+};
+
 // FindFirstFileW searches, whose "no handle" is INVALID_HANDLE_VALUE.
 struct FindHandleTraits {
   using Type = HANDLE;
@@ -84,11 +92,22 @@ struct WindowTraits {
 };
 
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
 using UniqueLoadedModule = UniqueHandle<LoadedModuleTraits>;
 using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
 using UniqueWindow = UniqueHandle<WindowTraits>;
+
+// A seam token's Win32 handle, and back: the token's value is the handle's.
+template <class Handle, class Token>
+Handle FromToken(Token token) {
+  return reinterpret_cast<Handle>(static_cast<std::uintptr_t>(token));
+}
+template <class Token, class Handle>
+Token ToToken(Handle handle) {
+  return static_cast<Token>(reinterpret_cast<std::uintptr_t>(handle));
+}
 
 // An exported function of `module` as the pointer type the caller names; null when the
 // module is null or does not export it.

@@ -1,6 +1,7 @@
 #include "platform/win32/user_interface.h"
 
 #include "platform/win32/dialog_bridge.h"
+#include "platform/win32/unique_handle.h"
 
 namespace korvana::win32 {
 
@@ -27,7 +28,7 @@ std::intptr_t Win32UserInterface::ShowDialog(std::uint16_t templateId, Owner own
 
 bool Win32UserInterface::PostMessage(WindowToken window, std::uint32_t message,
                                      std::uintptr_t wParam, std::intptr_t lParam) {
-  return ::PostMessageW(reinterpret_cast<HWND>(window), message, wParam, lParam) != FALSE;
+  return ::PostMessageW(FromToken<HWND>(window), message, wParam, lParam) != FALSE;
 }
 
 }  // namespace korvana::win32

@@ -57,11 +57,11 @@ Status Win32WindowsInstaller::GetProperty(MsiHandle handle, const std::wstring& 
                                           wchar_t* buffer, std::uint32_t* size) {
   auto getProperty = Resolve<MsiGetPropertyWFunction>("MsiGetPropertyW");
   if (getProperty == nullptr) return MissingStatus();
-  return getProperty(handle, name.c_str(), buffer, AsDword(size));
+  return getProperty(static_cast<MSIHANDLE_>(handle), name.c_str(), buffer, AsDword(size));
 }
 
 void Win32WindowsInstaller::CloseHandle(MsiHandle handle) {
-  if (auto closeHandle = Resolve<MsiCloseHandleFunction>("MsiCloseHandle")) closeHandle(handle);
+  if (auto closeHandle = Resolve<MsiCloseHandleFunction>("MsiCloseHandle")) closeHandle(static_cast<MSIHANDLE_>(handle));
 }
 
 Status Win32WindowsInstaller::EnumRelatedProducts(const std::wstring& upgradeCode,

@@ -107,7 +107,7 @@ TEST(Win32FileWrites, CreateWriteCloseInTheCurrentFolder) {
   const std::wstring path = folder.Child(L"installer.exe");
   const FileToken file =
       files.CreateFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
-  ASSERT_NE(file, 0u);
+  ASSERT_TRUE(IsOpen(file));
   const std::string body(100000, 'x');
   EXPECT_TRUE(files.WriteFile(file, "MZ", 2));
   EXPECT_TRUE(files.WriteFile(file, body.data(), static_cast<std::uint32_t>(body.size())));
@@ -116,7 +116,7 @@ TEST(Win32FileWrites, CreateWriteCloseInTheCurrentFolder) {
 
   const FileToken reader =
       files.CreateFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-  ASSERT_NE(reader, 0u);
+  ASSERT_TRUE(IsOpen(reader));
   EXPECT_FALSE(files.WriteFile(reader, "y", 1)) << "a read-only handle took a write";
   LARGE_INTEGER size{};
   EXPECT_TRUE(::GetFileSizeEx(reinterpret_cast<HANDLE>(reader), &size));
@@ -124,10 +124,10 @@ TEST(Win32FileWrites, CreateWriteCloseInTheCurrentFolder) {
   files.CloseFile(reader);
 
   // Failures are 0, never INVALID_HANDLE_VALUE.
-  EXPECT_EQ(files.CreateFile(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL), 0u);
+  EXPECT_EQ(files.CreateFile(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL), FileToken{});
   EXPECT_EQ(files.CreateFile(folder.Child(L"missing\\x.exe"), GENERIC_WRITE, 0, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL),
-            0u);
+            FileToken{});
 }
 
 }  // namespace

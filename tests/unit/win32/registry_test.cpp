@@ -21,7 +21,7 @@ class Win32RegistryTest : public ::testing::Test {
   }
 
   bool MarkerExists() {
-    KeyToken key = 0;
+    KeyToken key{};
     const Status status = registry_.OpenKey(RegistryRoot::CurrentUser,
                                             std::wstring(kParent) + L"\\Marker", KEY_READ, &key);
     if (status == ERROR_SUCCESS) registry_.CloseKey(key);
@@ -30,13 +30,13 @@ class Win32RegistryTest : public ::testing::Test {
 
   // Creates the marker and answers the status of deleting it through `route`.
   Status CreateThenDelete(DeleteKeyRoute route) {
-    KeyToken marker = 0;
+    KeyToken marker{};
     EXPECT_EQ(registry_.CreateKey(RegistryRoot::CurrentUser, std::wstring(kParent) + L"\\Marker",
                                   kReadWrite, &marker),
               0u);
     registry_.CloseKey(marker);
     EXPECT_TRUE(MarkerExists());
-    KeyToken parent = 0;
+    KeyToken parent{};
     EXPECT_EQ(registry_.OpenKey(RegistryRoot::CurrentUser, kParent, kReadWrite, &parent), 0u);
     const Status status = registry_.DeleteSubKey(parent, L"Marker", route);
     registry_.CloseKey(parent);
@@ -47,11 +47,11 @@ class Win32RegistryTest : public ::testing::Test {
 };
 
 TEST_F(Win32RegistryTest, OpenFailsWithTheErrorAndLeavesTheTokenAlone) {
-  KeyToken key = 12345;
+  KeyToken key{12345};
   EXPECT_EQ(registry_.OpenKey(RegistryRoot::CurrentUser, L"Software\\KorvanaNoSuchKey",
                               KEY_READ, &key),
             static_cast<Status>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(key, 12345u);
+  EXPECT_EQ(key, KeyToken{12345});
 }
 
 TEST_F(Win32RegistryTest, Advapi32RouteDeletesTheKey) {
@@ -73,7 +73,7 @@ TEST_F(Win32RegistryTest, ApiSetRouteDeletesOnlyWhenTheApiSetIsLoaded) {
 }
 
 TEST_F(Win32RegistryTest, DeletingAMissingKeyReportsIt) {
-  KeyToken parent = 0;
+  KeyToken parent{};
   ASSERT_EQ(registry_.CreateKey(RegistryRoot::CurrentUser, kParent, kReadWrite, &parent), 0u);
   EXPECT_EQ(registry_.DeleteSubKey(parent, L"Marker", DeleteKeyRoute::Advapi32),
             static_cast<Status>(ERROR_FILE_NOT_FOUND));
@@ -81,9 +81,9 @@ TEST_F(Win32RegistryTest, DeletingAMissingKeyReportsIt) {
 }
 
 TEST_F(Win32RegistryTest, OpensASubKeyAndReadsValuesOfAnyType) {
-  KeyToken parent = 0;
+  KeyToken parent{};
   ASSERT_EQ(registry_.CreateKey(RegistryRoot::CurrentUser, kParent, kReadWrite, &parent), 0u);
-  KeyToken created = 0;
+  KeyToken created{};
   ASSERT_EQ(registry_.CreateKey(RegistryRoot::CurrentUser, std::wstring(kParent) + L"\\Marker",
                                 kReadWrite, &created),
             0u);
@@ -95,11 +95,11 @@ TEST_F(Win32RegistryTest, OpensASubKeyAndReadsValuesOfAnyType) {
                    reinterpret_cast<const BYTE*>(&number), sizeof(number));
   registry_.CloseKey(created);
 
-  KeyToken missing = 99;
+  KeyToken missing{99};
   EXPECT_EQ(registry_.OpenSubKey(parent, L"NoSuchKey", KEY_READ, &missing),
             static_cast<Status>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(missing, 99u);
-  KeyToken marker = 0;
+  EXPECT_EQ(missing, KeyToken{99});
+  KeyToken marker{};
   ASSERT_EQ(registry_.OpenSubKey(parent, L"Marker", KEY_READ, &marker), 0u);
   registry_.CloseKey(parent);
 

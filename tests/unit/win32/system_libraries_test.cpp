@@ -54,21 +54,21 @@ TEST(Win32Network, EveryOperationFailsCleanlyWithoutWinInet) {
   for (const wchar_t* name : {kMissingLibrary, kUnrelatedLibrary}) {
     SCOPED_TRACE(name);
     Win32Network network(name);
-    EXPECT_EQ(network.OpenSession(L"agent", 1), 0u);
-    EXPECT_EQ(network.OpenUrl(1, L"https://localhost/", 0), 0u);
+    EXPECT_EQ(network.OpenSession(L"agent", 1), InternetToken{});
+    EXPECT_EQ(network.OpenUrl(InternetToken{1}, L"https://localhost/", 0), InternetToken{});
     char buffer[16];
     std::uint32_t size = sizeof(buffer);
-    EXPECT_FALSE(network.QueryInfo(1, 19, buffer, &size));
+    EXPECT_FALSE(network.QueryInfo(InternetToken{1}, 19, buffer, &size));
     std::uint32_t read = 5;
-    EXPECT_FALSE(network.Read(1, buffer, sizeof(buffer), &read));
-    network.CloseInternetHandle(1);
+    EXPECT_FALSE(network.Read(InternetToken{1}, buffer, sizeof(buffer), &read));
+    network.CloseInternetHandle(InternetToken{1});
   }
 }
 
 TEST(Win32Network, OpensASession) {
   Win32Network network;
   const InternetToken session = network.OpenSession(L"korvana-unit-test", 1);  // direct
-  ASSERT_NE(session, 0u);
+  ASSERT_TRUE(IsOpen(session));
   network.CloseInternetHandle(session);
 }
 
@@ -95,12 +95,12 @@ TEST(Win32Trust, VerdictOrTheReasonThereIsNone) {
 TEST(Win32Libraries, CallsANoArgumentExport) {
   Win32Libraries libraries;
   const LibraryToken kernel32 = libraries.LoadLibrary(L"kernel32.dll");
-  ASSERT_NE(kernel32, 0u);
+  ASSERT_TRUE(IsOpen(kernel32));
   EXPECT_EQ(libraries.CallExport(kernel32, "GetCurrentProcessId"),
             static_cast<std::int32_t>(::GetCurrentProcessId()));
   EXPECT_EQ(libraries.CallExport(kernel32, "KorvanaNoSuchExport"), std::nullopt);
   libraries.FreeLibrary(kernel32);
-  EXPECT_EQ(libraries.LoadLibrary(kMissingLibrary), 0u);
+  EXPECT_EQ(libraries.LoadLibrary(kMissingLibrary), LibraryToken{});
 }
 
 }  // namespace

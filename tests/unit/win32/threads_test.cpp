@@ -28,7 +28,7 @@ TEST(Win32Threads, RunsTheBodyAndHoldsItUntilTheEnd) {
   Win32Threads threads;
 
   const ThreadToken thread = threads.StartThread(body);
-  ASSERT_NE(thread, 0u);
+  ASSERT_TRUE(IsOpen(thread));
   // The starter lets go at once, as a cancelled dialog does: the thread's own
   // reference must keep the body alive while it runs.
   body.reset();
