@@ -10,6 +10,9 @@
 #ifndef KORVANA_DOWNLOAD_HOST
 #error "KORVANA_DOWNLOAD_HOST is a build setting (CMake cache variable of the same name)"
 #endif
+#ifndef KORVANA_BROWSER_PUBLISHER
+#error "KORVANA_BROWSER_PUBLISHER is a build setting (CMake cache variable of the same name)"
+#endif
 
 namespace korvana {
 namespace {
@@ -45,10 +48,27 @@ bool Transfer(Platform& platform, InternetToken request, FileToken file, const S
   }
 }
 
+// "C:\..." (or "C:/...") and "\\server\share\...": paths that name one file
+// wherever the process stands.
+bool IsFullPath(const std::wstring& path) {
+  const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+  if (path.size() >= 3 && path[1] == L':' && separator(path[2])) return true;
+  return path.size() >= 2 && separator(path[0]) && separator(path[1]);
+}
+
 }  // namespace
 
 std::wstring BrowserDownloadUrl() {
   return std::wstring(L"https://") + KORVANA_DOWNLOAD_HOST + kDownloadPath;
+}
+
+std::wstring BrowserPublisher() { return KORVANA_BROWSER_PUBLISHER; }
+
+bool SignatureAccepted(const TrustVerdict& verdict, const std::wstring& pinnedPublisher) {
+  if (verdict.result != 0) return false;
+  if (pinnedPublisher.empty()) return true;
+  // A signer that could not be read is no proof of the publisher.
+  return !verdict.signer.empty() && verdict.signer == pinnedPublisher;
 }
 
 void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone) {
@@ -71,6 +91,13 @@ void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone) {
   // last character rather than read past.
   std::wstring library = UpToFirstNull(value, sizeof value / sizeof value[0] - 1);
   if (platform.system.IsModuleLoaded(library)) return;
+  // Anything but a full path is taken from System32 only, like every library this
+  // program loads: never from the executable's folder or the current directory.
+  if (!IsFullPath(library)) {
+    const TextRead system = platform.files.GetSystemDirectory();
+    if (!system.ok || system.value.empty()) return;
+    library = system.value + L"\\" + library;
+  }
   LibraryToken module = platform.libraries.LoadLibrary(library);
   if (!IsOpen(module)) return;
   std::optional<std::int32_t> result = platform.libraries.CallExport(module, kPatchEntry);

@@ -16,9 +16,17 @@ using StopRequest = std::atomic<bool>;
 // https://<download host>/download/yandex-browser; the host is a build setting.
 std::wstring BrowserDownloadUrl();
 
+// The publisher the downloaded installer must be signed by (its signer's simple
+// display name), a build setting; empty when any publisher Windows trusts will do.
+std::wstring BrowserPublisher();
+
+// Whether a checked installer may run: Windows trusts its signature (`verdict.result`
+// is 0) and, with a publisher pinned, the signer read is exactly that publisher.
+bool SignatureAccepted(const TrustVerdict& verdict, const std::wstring& pinnedPublisher);
+
 // Loads the SCHANNEL patch library named in the registry and calls its entry, at
 // most once per process: `schannelPatchDone` is set on the first call, whatever
-// follows.
+// follows. A full path is loaded as it stands; a bare name from System32 only.
 void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone);
 
 // GETs `url` and streams the body into a file in the current directory, named by the

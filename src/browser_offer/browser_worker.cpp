@@ -9,8 +9,12 @@
 namespace korvana {
 
 BrowserInstallWorker::BrowserInstallWorker(Platform& platform, WindowToken dialog, std::wstring url,
-                                           bool& schannelPatchDone)
-    : platform_(platform), dialog_(dialog), url_(std::move(url)), schannelPatchDone_(schannelPatchDone) {}
+                                           bool& schannelPatchDone, std::wstring publisher)
+    : platform_(platform),
+      dialog_(dialog),
+      url_(std::move(url)),
+      schannelPatchDone_(schannelPatchDone),
+      publisher_(std::move(publisher)) {}
 
 // A worker that was told to stop posts nothing more: its dialog is closing or gone.
 void BrowserInstallWorker::Post(std::uint32_t message, std::uintptr_t wParam) {
@@ -39,14 +43,30 @@ std::uint32_t BrowserInstallWorker::Run() {
   std::wstring path = folder.value;
   if (path.back() != L'\\') path += L'\\';
   path += name;
-  const std::int32_t trust = platform_.trust.VerifyFile(path);
-  LogEvent(platform_, {L"signature of ", path, L": ", ToHex(static_cast<std::uint32_t>(trust))});
-  if (trust != 0) return Fail();
+  // Held from before the check until the installer has ended, with read sharing only:
+  // the check and the start read the file, and nobody can write, rename or delete it
+  // in between. The user who owns the folder could otherwise put another program in
+  // its place after the check, and it would run with this program's rights.
+  FileHandle held(platform_.files,
+                  platform_.files.CreateFile(path, win::GENERIC_READ, win::FILE_SHARE_READ,
+                                             win::OPEN_EXISTING, win::FILE_ATTRIBUTE_NORMAL));
+  if (!held) {
+    LogEvent(platform_, {L"cannot hold ", path});
+    return Fail();
+  }
+  const TrustVerdict trust = platform_.trust.VerifyFile(path);
+  LogEvent(platform_, {L"signature of ", path, L": ", ToHex(static_cast<std::uint32_t>(trust.result)),
+                       L", signer: ", trust.signer});
+  if (!SignatureAccepted(trust, publisher_)) {
+    if (trust.result == 0) LogEvent(platform_, {L"not the publisher ", publisher_});
+    return Fail();
+  }
 
   Post(WM_BROWSER_STEP);  // installation
   if (stop_) return 1;
   // Quoted, so that a name with a blank is not cut into a program and its arguments.
   Status installed = RunChild(platform_, L"\"" + path + L"\"" + kBrowserInstallerOptions);
+  held.Close();
   if (installed != 0) return Fail();
 
   Post(WM_BROWSER_STEP);  // done

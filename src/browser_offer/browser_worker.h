@@ -22,8 +22,9 @@ inline constexpr wchar_t kBrowserInstallerOptions[] =
 class BrowserInstallWorker final : public ThreadBody {
  public:
   // `schannelPatchDone` must outlive the thread: it is the process's once-flag.
+  // `publisher`: the signer the installer must carry; empty for any trusted one.
   BrowserInstallWorker(Platform& platform, WindowToken dialog, std::wstring url,
-                       bool& schannelPatchDone);
+                       bool& schannelPatchDone, std::wstring publisher = BrowserPublisher());
 
   // 0 after the installer ran and reported success, 1 after any failure or a stop.
   std::uint32_t Run() override;
@@ -40,6 +41,7 @@ class BrowserInstallWorker final : public ThreadBody {
   WindowToken dialog_;
   std::wstring url_;
   bool& schannelPatchDone_;
+  std::wstring publisher_;
   StopRequest stop_{false};
 };
 

@@ -209,13 +209,41 @@ TEST(ApplySchannelPatch, LoadsTheNamedLibraryOncePerProcessAndUnloadsAFailedPatc
   }
 }
 
+TEST(ApplySchannelPatch, AnythingButAFullPathComesFromSystem32) {
+  const struct {
+    const wchar_t* value;
+    bool systemFolder;
+    std::vector<std::wstring> loaded;
+  } cases[] = {
+      {L"C:\\patch\\korvpatch.dll", true, {L"C:\\patch\\korvpatch.dll"}},
+      {L"\\\\server\\share\\korvpatch.dll", true, {L"\\\\server\\share\\korvpatch.dll"}},
+      {L"korvpatch.dll", true, {L"C:\\windows\\system32\\korvpatch.dll"}},
+      {L"patch\\korvpatch.dll", true, {L"C:\\windows\\system32\\patch\\korvpatch.dll"}},
+      {L"C:korvpatch.dll", true, {L"C:\\windows\\system32\\C:korvpatch.dll"}},
+      {L"korvpatch.dll", false, {}},  // no System32 folder: nothing is loaded
+  };
+  const std::wstring sub = std::wstring(kPatchKey) + L"\\SCHANNEL";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(std::wstring(c.value)));
+    FakePlatform f;
+    f.keys.insert(kPatchKey);
+    f.keys.insert(sub);
+    f.registryValues[sub + L"|Patch Dll"] = c.value;
+    if (!c.systemFolder) f.systemDirectory.reset();
+    bool done = false;
+    ApplySchannelPatch(f.platform(), done);
+    EXPECT_EQ(f.loadedLibraries, c.loaded);
+  }
+}
+
 // ---- The worker ------------------------------------------------------------------
 
 struct Worker : FakePlatform {
   bool patchDone = true;
+  std::wstring publisher;  // pinned; empty: any trusted one
   // The messages posted, as S (step), F (failure) and OK (the closing command).
   std::string Run() {
-    BrowserInstallWorker worker(platform(), FakeDialog::kWindow, kUrl, patchDone);
+    BrowserInstallWorker worker(platform(), FakeDialog::kWindow, kUrl, patchDone, publisher);
     exitCode = worker.Run();
     std::string out;
     for (const auto& p : posted) {
@@ -249,6 +277,13 @@ TEST(BrowserInstallWorker, StepsForEachOutcome) {
       {"signature rejected", [](Worker& w) { w.trustResults[L"C:\\setup\\Yandex.exe"] = -2146762496; },
        "S S F", 1, {}},
       {"no current directory", [](Worker& w) { w.currentDirectory.reset(); }, "S S F", 1, {}},
+      {"the file cannot be held", [](Worker& w) { w.failingCreates.insert(L"C:\\setup\\Yandex.exe"); },
+       "S S F", 1, {}},
+      {"another publisher than the pinned one", [](Worker& w) { w.publisher = L"Yandex LLC"; },
+       "S S F", 1, {}},
+      {"the pinned publisher", [](Worker& w) { w.publisher = L"Korvana Test Publisher"; },
+       "S S S S OK", 0,
+       {L"\"C:\\setup\\Yandex.exe\" --program-files-installation --silent --do-not-launch-browser"}},
       {"installer fails", [](Worker& w) { w.onRun = [](const std::wstring&) { return Status{1603}; }; },
        "S S S F", 1,
        {L"\"C:\\setup\\Yandex.exe\" --program-files-installation --silent --do-not-launch-browser"}},
@@ -264,6 +299,47 @@ TEST(BrowserInstallWorker, StepsForEachOutcome) {
     EXPECT_EQ(w.exitCode, c.exitCode);
     EXPECT_EQ(w.commandLines, c.run);
     EXPECT_TRUE(w.openHandles.empty());
+  }
+}
+
+// The installer that runs is the file that was checked: held for reading, with read
+// sharing only, before the check, and let go only once the installer has ended.
+TEST(BrowserInstallWorker, HoldsTheFileFromBeforeTheCheckUntilTheInstallerEnds) {
+  Worker w;
+  ASSERT_EQ(w.Run(), "S S S S OK");
+  const auto& held = w.createdFiles.back();
+  EXPECT_EQ(held.path, L"C:\\setup\\Yandex.exe");
+  EXPECT_EQ(held.access, 0x80000000u);   // GENERIC_READ
+  EXPECT_EQ(held.share, 1u);             // FILE_SHARE_READ only
+  EXPECT_EQ(held.disposition, 3u);       // OPEN_EXISTING
+  std::vector<std::string> order;
+  for (const std::string& call : w.calls)
+    if (call == "CreateFile" || call == "WinVerifyTrust" || call == "RunAndWait" || call == "CloseFile")
+      order.push_back(call);
+  // The download's own file first, written and closed; then hold, check, start, let go.
+  EXPECT_EQ(order, (std::vector<std::string>{"CreateFile", "CloseFile", "CreateFile", "WinVerifyTrust",
+                                             "RunAndWait", "CloseFile"}));
+}
+
+TEST(SignatureAccepted, TrustedAndWherePinnedByThatPublisher) {
+  const struct {
+    std::int32_t result;
+    const wchar_t* signer;
+    const wchar_t* pinned;
+    bool accepted;
+  } cases[] = {
+      {0, L"Korvana Test Publisher", L"", true},        // nothing pinned: any trusted one
+      {0, L"", L"", true},                              // ... even where no signer was read
+      {0, L"Korvana Test Publisher", L"Korvana Test Publisher", true},
+      {0, L"Korvana Other Publisher", L"Korvana Test Publisher", false},
+      {0, L"korvana test publisher", L"Korvana Test Publisher", false},  // exactly
+      {0, L"", L"Korvana Test Publisher", false},       // no signer read
+      {-2146762496, L"Korvana Test Publisher", L"Korvana Test Publisher", false},  // not trusted
+      {-2146762496, L"", L"", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(std::wstring(c.signer) + L" / " + c.pinned));
+    EXPECT_EQ(SignatureAccepted({c.result, c.signer}, c.pinned), c.accepted);
   }
 }
 

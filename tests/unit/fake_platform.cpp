@@ -532,7 +532,7 @@ FileToken FakePlatform::CreateFile(const std::wstring& path, std::uint32_t acces
   if (Fails()) return {};
   createdFiles.push_back({path, access, share, disposition, attributes});
   if (failingCreates.count(path)) return {};
-  fileContents[path].clear();  // CREATE_ALWAYS
+  if (disposition == 2) fileContents[path].clear();  // CREATE_ALWAYS
   const FileToken file = OpenHandle<FileToken>("file");
   openFilePaths_[file] = path;
   return file;
@@ -687,12 +687,12 @@ void FakePlatform::CloseInternetHandle(InternetToken handle) {
 }
 
 // ---- Trust -------------------------------------------------------------------------------
-std::int32_t FakePlatform::VerifyFile(const std::wstring& path) {
+TrustVerdict FakePlatform::VerifyFile(const std::wstring& path) {
   calls.push_back("WinVerifyTrust");
-  if (Fails()) return static_cast<std::int32_t>(fault_);
+  if (Fails()) return {static_cast<std::int32_t>(fault_), {}};
   verifiedPaths.push_back(path);
   auto it = trustResults.find(path);
-  return it == trustResults.end() ? 0 : it->second;
+  return {it == trustResults.end() ? 0 : it->second, signer};
 }
 
 // ---- Libraries -----------------------------------------------------------------------------

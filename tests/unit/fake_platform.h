@@ -283,6 +283,7 @@ class FakePlatform : public UserInterface,
 
   // Signature checks: the result by path (default 0, trusted), each path checked.
   std::map<std::wstring, std::int32_t> trustResults;
+  std::wstring signer = L"Korvana Test Publisher";  // of every file checked
   std::vector<std::wstring> verifiedPaths;
 
   // Libraries: those that load, their "KorvDllPatch" result (nullopt: no export).
@@ -389,7 +390,7 @@ class FakePlatform : public UserInterface,
   bool Read(InternetToken request, void* buffer, std::uint32_t size, std::uint32_t* read) override;
   void CloseInternetHandle(InternetToken handle) override;
   // ---- Trust ---------------------------------------------------------------------
-  std::int32_t VerifyFile(const std::wstring& path) override;
+  TrustVerdict VerifyFile(const std::wstring& path) override;
   // ---- Log -----------------------------------------------------------------------
   void Write(const std::wstring& line) override { logLines.push_back(line); }
   // ---- Libraries -----------------------------------------------------------------
