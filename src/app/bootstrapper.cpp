@@ -33,6 +33,8 @@ constexpr std::uint32_t kMarkerParentAccess =
 constexpr wchar_t kMarkerParent[] = L"Software";
 constexpr wchar_t kMarkerName[] = L"NeedBstrReboot";
 constexpr wchar_t kLocalRegistryApiSet[] = L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll";
+// One run at a time on the whole machine, whichever session or account starts it.
+constexpr wchar_t kRunMutex[] = L"Global\\KorvanaSetupRun";
 
 class Run {
  public:
@@ -53,9 +55,15 @@ class Run {
       return exit_code::kNotAdministrator;
     }
     if (std::uint32_t refused = CheckOperatingSystem(platform_, options_.silent)) return refused;
+    if (const Status busy = TakeRunLock()) return busy;
     const NtVersion windows = platform_.system.GetNtVersion();
+    // The patterns are "*x64*", "*win32*" and "*arm64*": the log names the word.
+    const auto word = [](std::wstring pattern) { return pattern.substr(1, pattern.size() - 2); };
+    const std::wstring arm64 = locator_.Arm64Pattern();
     LogEvent(platform_, {L"Windows NT ", ToDecimal(windows.major), L".", ToDecimal(windows.minor),
-                         L", UI language ", ToDecimal(platform_.system.GetUserDefaultUILanguage())});
+                         L", UI language ", ToDecimal(platform_.system.GetUserDefaultUILanguage()),
+                         L", package architecture ", word(locator_.ArchitecturePattern()),
+                         arm64.empty() ? L"" : L" (arm64 packages read for the version)"});
 
     // Windows Installer must not show its own interface for this process's calls.
     platform_.msi.SetInternalUI(win::INSTALLUILEVEL_NONE);
@@ -100,6 +108,32 @@ class Run {
                          L"; Lang: ", o.lang});
   }
 
+  // A second run at the same time (a double click, a deployment's retry, another
+  // session) would reset the installed product's source list and its cached hash
+  // under the first one's installer, whose msiexec then ends with 1618 anyway. So the
+  // second ends at once, before touching anything, with that very code. A run that
+  // died leaves the lock abandoned, which counts as free. Where the lock cannot be
+  // made at all, the run goes on without it, as it always has.
+  Status TakeRunLock() {
+    Status error = 0;
+    switch (platform_.processes.ClaimMutex(kRunMutex, &error)) {
+      case MutexClaim::Owned:
+        return 0;
+      case MutexClaim::OwnedAbandoned:
+        LogEvent(platform_, {L"run lock taken over from a run that ended without letting go"});
+        return 0;
+      case MutexClaim::Failed:
+        LogEvent(platform_, {L"run lock: error ", ToDecimal(error), L", going on without it"});
+        return 0;
+      case MutexClaim::HeldElsewhere:
+        break;
+    }
+    LogEvent(platform_, {L"another run is in progress"});
+    ShowInstallFailure(platform_, options_.silent, text::kPluginFailed, exit_code::kAlreadyRunning,
+                       L"", caption_);
+    return exit_code::kAlreadyRunning;
+  }
+
   int Show(std::uint16_t textId, std::uint32_t style) {
     return ShowTextBox(platform_, options_.silent, Owner::OwnerWindow, textId, caption_, style);
   }
@@ -118,14 +152,21 @@ class Run {
   // dialog.
   std::uint32_t Complete() {
     bool markerFound = false;
-    if (!options_.noRestart) {
+    {
       RegistryKey marker(platform_.registry);
       markerFound = platform_.registry.OpenKey(RegistryRoot::CurrentUser, kRestartMarkerKey,
                                                kMarkerReadAccess, marker.Receive()) == 0;
     }
     DeleteRestartMarker();
+    if (markerFound && options_.noRestart) {
+      // The run goes on as if no restart had been asked for, and its exit code is 0:
+      // the log is all that tells the administrator the machine still needs one.
+      LogEvent(platform_, {L"restart needed, not made (-norestart)"});
+      markerFound = false;
+    } else {
+      LogEvent(platform_, {markerFound ? L"restart needed" : L"no restart needed"});
+    }
     if (markerFound) rebootRequested_ = true;
-    LogEvent(platform_, {markerFound ? L"restart needed" : L"no restart needed"});
 
     if (options_.silent) {
       if (rebootRequested_) {

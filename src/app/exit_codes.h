@@ -19,6 +19,7 @@ inline constexpr std::uint32_t kWindowsXpBelowSp2 = 4;
 inline constexpr std::uint32_t kWindows2003BelowSp1 = 5;
 inline constexpr std::uint32_t kRestartFailed = 7;            // the restart the user asked for failed
 inline constexpr std::uint32_t kUserDeclined = 1602;          // ERROR_INSTALL_USEREXIT
+inline constexpr std::uint32_t kAlreadyRunning = 1618;        // ERROR_INSTALL_ALREADY_RUNNING
 inline constexpr std::uint32_t kNewerInstalled = 1638;        // ERROR_PRODUCT_VERSION
 
 }  // namespace korvana::exit_code

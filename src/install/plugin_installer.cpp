@@ -1,5 +1,7 @@
 #include "install/plugin_installer.h"
 
+#include <vector>
+
 #include "app/exit_codes.h"
 #include "install/installer_command.h"
 #include "packages/package_identity.h"
@@ -53,6 +55,19 @@ Decision DecideOnInstalled(Platform& platform, VersionOutcome outcome, bool sile
       return Decision::Stop;
   }
   return Decision::GoOn;
+}
+
+// The installed product's `property` as Windows Installer reports it: the length,
+// then the text; empty when it cannot be read.
+std::wstring ProductInfo(WindowsInstaller& msi, const std::wstring& product, const wchar_t* property) {
+  std::uint32_t length = 0;
+  if (msi.GetProductInfo(product, property, nullptr, &length) != win::ERROR_SUCCESS ||
+      length >= 0x10000)
+    return {};
+  std::vector<wchar_t> buffer(length + 1, L'\0');
+  std::uint32_t size = length + 1;
+  if (msi.GetProductInfo(product, property, buffer.data(), &size) != win::ERROR_SUCCESS) return {};
+  return UpToFirstNull(buffer.data(), buffer.size());
 }
 
 // A status the failure box reports: any but success, the user's cancel and a newer
@@ -118,8 +133,15 @@ PluginResult InstallPlugin(Platform& platform, PackageLocator& locator, const Se
   // A basic UI unless the user chose a UI level of their own.
   if (!Contains(installerArguments, L"/q")) PutInFront(installerArguments, L" /qb");
 
-  return Ended(RunPluginInstaller(platform, locator, options, silent, logPath, installedCode,
-                                  packagePattern, installerArguments));
+  const Status installed = RunPluginInstaller(platform, locator, options, silent, logPath,
+                                              installedCode, packagePattern, installerArguments);
+  if (installed == win::ERROR_SUCCESS) {
+    // What is on the machine now, as Windows Installer knows it, for the administrator
+    // who reads the log afterwards; the package itself is not opened again.
+    LogEvent(platform, {L"installed: ", ProductInfo(platform.msi, newCode, L"InstalledProductName"),
+                        L" ", ProductInfo(platform.msi, newCode, L"VersionString")});
+  }
+  return Ended(installed);
 }
 
 }  // namespace korvana

@@ -268,13 +268,28 @@ class WindowsInstaller {
 };
 
 // ---------------------------------------------------------------------------------
-// Processes: children, and the pieces of a system restart.
+// Processes: children, the lock one run holds against the next, and the pieces of a
+// system restart.
+
+// What claiming a named mutex came to.
+enum class MutexClaim {
+  Owned,           // created, or found free: this process owns it
+  OwnedAbandoned,  // its last owner ended without releasing it; this process owns it now
+  HeldElsewhere,   // another process owns it
+  Failed,          // it could neither be created nor opened
+};
+
 class Processes {
  public:
   virtual ~Processes() = default;
   // Starts `commandLine` (no application name, CREATE_NO_WINDOW), waits without a
   // time limit; the exit code, or GetLastError of the failed start.
   virtual Status RunAndWait(const std::wstring& commandLine) = 0;
+  // CreateMutexW(default security, initially owned, name); when it existed already
+  // (ERROR_ALREADY_EXISTS), WaitForSingleObject on it without waiting. An owned mutex
+  // stays owned until the process ends; the handle of one held elsewhere is closed.
+  // *error: GetLastError of a failed create.
+  virtual MutexClaim ClaimMutex(const std::wstring& name, Status* error) = 0;
 };
 
 // The steps of a restart request; RestartComputer (support/restart.h) orders them.

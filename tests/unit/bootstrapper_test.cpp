@@ -41,6 +41,10 @@ struct Machine : FakePlatform {
         auto start = at + 5;
         AddFile(commandLine.substr(start, commandLine.find(L'"', start) - start));
       }
+      // What Windows Installer then knows of the product.
+      if (installerResult == 0 || installerResult == 3010)
+        products.push_back({L"{11111111-1111-1111-1111-111111111111}",
+                            L"{22222222-2222-2222-2222-222222222222}", L"2.0.13"});
       return installerResult;
     };
   }
@@ -155,8 +159,49 @@ TEST(RunBootstrapper, TheOwnerWindowComesFirstAndTheInstallerUiIsSwitchedOffBefo
   ASSERT_NE(firstMsi, m.calls.end());
   EXPECT_EQ(*firstMsi, "MsiSetInternalUI");
   EXPECT_EQ(m.internalUiLevels, std::vector<std::uint32_t>{2});
-  // The gate ran before it.
-  EXPECT_LT(std::find(m.calls.begin(), m.calls.end(), "VerifyVersionInfo"), firstMsi);
+  // The gate ran before it, and the run lock between the two.
+  const auto lock = std::find(m.calls.begin(), m.calls.end(), "CreateMutex");
+  EXPECT_LT(std::find(m.calls.begin(), m.calls.end(), "VerifyVersionInfo"), lock);
+  EXPECT_LT(lock, firstMsi);
+  EXPECT_EQ(m.claimedMutexes, std::vector<std::wstring>{L"Global\\KorvanaSetupRun"});
+}
+
+// A run whose lock another run holds ends before it touches anything, with 1618 and,
+// when interactive, the plug-in's failure box without a log; an abandoned lock, or
+// one that cannot be made, lets the run go on.
+TEST(RunBootstrapper, OneRunAtATime) {
+  const struct {
+    const char* name;
+    MutexClaim claim;
+    std::vector<std::wstring> args;
+    std::uint32_t exitCode;
+    std::vector<std::wstring> boxes;  // text, caption
+  } cases[] = {
+      {"free", MutexClaim::Owned, {L"-silent"}, 0, {}},
+      {"abandoned", MutexClaim::OwnedAbandoned, {L"-silent"}, 0, {}},
+      {"cannot be made", MutexClaim::Failed, {L"-silent"}, 0, {}},
+      {"held, silent", MutexClaim::HeldElsewhere, {L"-silent"}, 1618, {}},
+      {"held", MutexClaim::HeldElsewhere, {}, 1618, {kFailure + L": 1618.\n", L"Корвана ЭЦП Browser plug-in"}},
+      {"held, CSP mode", MutexClaim::HeldElsewhere, {L"-csp"}, 1618, {kFailure + L": 1618.\n", L"Установка Корвана"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Machine m;
+    m.mutexClaim = c.claim;
+    EXPECT_EQ(m.Run(c.args), c.exitCode);
+    const bool held = c.claim == MutexClaim::HeldElsewhere;
+    EXPECT_EQ(m.Ran(L"msiexec.exe"), !held);
+    if (held) {
+      EXPECT_TRUE(m.commandLines.empty());
+      EXPECT_EQ(m.Count("MsiSourceListClearAll") + m.Count("DeleteFile") + m.Count("MsiSetInternalUI"), 0);
+      EXPECT_EQ(m.logLines.back(), L"exit code 1618");
+    }
+    std::vector<std::wstring> boxes;
+    for (const auto& b : m.boxes) boxes.insert(boxes.end(), {b.text, b.caption});
+    if (held || c.args.empty()) {
+      EXPECT_EQ(boxes, c.boxes);
+    }
+  }
 }
 
 TEST(RunBootstrapper, AnEmptyTailIsNotParsed) {
@@ -382,10 +427,14 @@ TEST(RunBootstrapper, TheLogTellsWhatTheRunSawAndDecided) {
       {"silent fresh install", {L"-silent"}, true, 0,
        {L"korvana-setup 1.0.0.0, arguments: -silent",
         L"options: silent; SivetArgs: ; vbscript: ; CSPArgs: ; KC: ; Lang: ",
-        L"Windows NT 10.0, UI language 1049", L"found C:\\setup\\sivetcom-x64-rus.msi",
+        L"Windows NT 10.0, UI language 1049, package architecture x64",
+        L"found C:\\setup\\sivetcom-x64-rus.msi",
         L"ProductCode: {11111111-1111-1111-1111-111111111111}", L"decision: fresh installation",
         L"run: \"C:\\windows\\system32\\msiexec.exe\" /i", L"its exit code: 0",
-        L"no restart needed", L"exit code 0"}},
+        L"installed: Korvana plug-in 2.0.13", L"no restart needed", L"exit code 0"}},
+      {"restart needed under -norestart", {L"-silent", L"-norestart"}, true, 3010,
+       {L"its exit code: 3010", L"installed: Korvana plug-in 2.0.13",
+        L"restart needed, not made (-norestart)", L"exit code 0"}},
       {"interactive failure", {}, true, 1603,
        {L"box: text 103 -> 6", L"its exit code: 1603", L"box: " + kFailure + L": 1603.", L"exit code 1603"}},
       {"no package", {L"-silent"}, false, 0,

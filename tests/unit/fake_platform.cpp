@@ -362,15 +362,22 @@ Status FakePlatform::EnumRelatedProducts(const std::wstring& upgradeCode, std::u
 
 Status FakePlatform::GetProductInfo(const std::wstring& product, const std::wstring& property,
                                     wchar_t* buffer, std::uint32_t* size) {
-  calls.push_back(buffer ? "MsiGetProductInfo:value" : "MsiGetProductInfo:length");
+  // Once the installer has run, the product asked about is the one just installed.
+  const bool installed = std::any_of(commandLines.begin(), commandLines.end(), [](const std::wstring& c) {
+    return c.find(L"msiexec.exe") != std::wstring::npos;
+  });
+  calls.push_back(installed ? "MsiGetProductInfo:installed"
+                  : buffer  ? "MsiGetProductInfo:value"
+                            : "MsiGetProductInfo:length");
   if (Fails()) return static_cast<Status>(fault_);
-  if (property != L"VersionString") return 1608;  // ERROR_UNKNOWN_PROPERTY
+  if (property != L"VersionString" && property != L"InstalledProductName")
+    return 1608;  // ERROR_UNKNOWN_PROPERTY
   if (!buffer && productInfoLengthStatus) return productInfoLengthStatus;
   if (buffer && productInfoValueStatus) return productInfoValueStatus;
   auto it = std::find_if(products.begin(), products.end(),
                          [&](const FakeProduct& p) { return p.productCode == product; });
   if (it == products.end()) return 1605;  // ERROR_UNKNOWN_PRODUCT
-  const std::wstring& value = it->versionString;
+  const std::wstring& value = property == L"VersionString" ? it->versionString : it->name;
   if (!buffer) {
     *size = static_cast<std::uint32_t>(value.size());
     return 0;
@@ -418,6 +425,17 @@ Status FakePlatform::SourceListSetInfo(const std::wstring& product, std::uint32_
 }
 
 // ---- Processes -------------------------------------------------------------------
+MutexClaim FakePlatform::ClaimMutex(const std::wstring& name, Status* error) {
+  calls.push_back("CreateMutex");
+  if (Fails()) {
+    *error = static_cast<Status>(fault_);
+    return MutexClaim::Failed;
+  }
+  claimedMutexes.push_back(name);
+  if (mutexClaim == MutexClaim::Failed) *error = 5;  // ERROR_ACCESS_DENIED
+  return mutexClaim;
+}
+
 Status FakePlatform::RunAndWait(const std::wstring& commandLine) {
   calls.push_back("RunAndWait");
   if (Fails()) return static_cast<Status>(fault_);

@@ -43,6 +43,7 @@ struct FakeProduct {
   std::wstring upgradeCode;
   std::wstring versionString;
   int state = 5;         // INSTALLSTATE_DEFAULT
+  std::wstring name = L"Korvana plug-in";  // InstalledProductName
   int featureState = 3;  // INSTALLSTATE_LOCAL; 2 = absent
 };
 
@@ -282,6 +283,9 @@ class FakePlatform : public UserInterface,
   std::vector<std::uint32_t> readSizes;
 
   // Signature checks: the result by path (default 0, trusted), each path checked.
+  // The run lock: how claiming it goes, and every name claimed.
+  MutexClaim mutexClaim = MutexClaim::Owned;
+  std::vector<std::wstring> claimedMutexes;
   std::map<std::wstring, std::int32_t> trustResults;
   std::wstring signer = L"Korvana Test Publisher";  // of every file checked
   std::vector<std::wstring> verifiedPaths;
@@ -352,6 +356,7 @@ class FakePlatform : public UserInterface,
                            const std::wstring& value) override;
   // ---- Processes -----------------------------------------------------------------
   Status RunAndWait(const std::wstring& commandLine) override;
+  MutexClaim ClaimMutex(const std::wstring& name, Status* error) override;
   // ---- PowerControl --------------------------------------------------------------
   std::optional<Status> EnableShutdownPrivilege() override;
   bool ExitWindows(std::uint32_t flags, std::uint32_t reason) override;

@@ -22,7 +22,7 @@ namespace {
 // How a call fails (the status, last error, button or HRESULT where one is needed) and
 // which of its occurrences in a run are essential, i.e. their failure must not end in
 // success: "all", "none" (then `why` says why it is ignored), "first", "last" (a search
-// falls back to its next pattern; the last has none) or "after N".
+// falls back to its next pattern; the last has none), "after N" or "only N".
 struct FaultRow {
   const char* call;
   std::int64_t value;
@@ -33,7 +33,7 @@ struct FaultRow {
 const FaultRow kFaults[] = {
     // Steps the run needs.
     {"IsUserAnAdmin", 0, "all", ""}, {"GetEnvironmentVariable", 8, "all", ""},
-    {"GetProcAddress:IsWow64Process", 0, "all", ""},  // no kernel32: "*win32*", nothing cached
+    {"CreateMutex", 5, "none", "a run lock that cannot be made: the run goes on as before"},
     {"MsiGetProductInfo:length|MsiGetProductInfo:value", 1610, "all", ""},
     {"GetSystemDirectory", 0, "all", ""},  // without an error code: reported as 2
     {"RunAndWait", 2, "all", ""}, {"CreateThread", 0, "all", ""}, {"InternetOpen", 0, "all", ""},
@@ -41,7 +41,9 @@ const FaultRow kFaults[] = {
     {"WriteFile", 0, "all", ""}, {"GetCurrentDirectory", 5, "all", ""},
     {"WinVerifyTrust", 0x800B0100, "all", ""},  // TRUST_E_NOSIGNATURE
     {"GetModuleFileName|ListEntries", 0, "last", ""},
-    {"IsWow64Process", 0, "first", "the first makes the installer's pattern; searches fall back"},
+    {"IsWow64Process", 0, "only 2",
+     "the first names the architecture in the log; the second makes the installer's pattern; "
+     "searches fall back"},
     {"MsiOpenPackageEx", 1619, "after 1", "installed product unreadable: a fresh install"},
     {"MsiGetProperty", 8, "after 2", "installed product unreadable: a fresh install"},
     // Failures ignored by design.
@@ -52,6 +54,9 @@ const FaultRow kFaults[] = {
     {"MessageBox", 0, "none", "not the answer tested for: install and update go on, no reinstall"},
     {"DialogBoxParam", -1, "none", "the command line's CSP choice stands; the restart stays unasked"},
     {"GetProcAddress:IsWow64Process2", 0, "none", "no arm64 patterns"},
+    {"GetProcAddress:IsWow64Process", 0, "none",
+     "the log's lookup: the installer's pattern looks again, as nothing was cached"},
+    {"MsiGetProductInfo:installed", 1605, "none", "the installed name and version only go into the log"},
     {"MsiEnumRelatedProducts", 5, "none", "installed product unreadable: a fresh install"},
     {"MsiQueryProductState", -2, "none", "an unknown state is not installed"},
     {"MsiQueryFeatureState", -2, "none", "the feature is simply not added back"},
@@ -82,6 +87,7 @@ const FaultRow* RowOf(const std::string& call) {
 bool Essential(const FaultRow& row, int occurrence, int total) {
   const std::string rule = row.essential;
   if (rule.rfind("after ", 0) == 0) return occurrence > std::stoi(rule.substr(6));
+  if (rule.rfind("only ", 0) == 0) return occurrence == std::stoi(rule.substr(5));
   return rule == "all" || (rule == "first" && occurrence == 1) || (rule == "last" && occurrence == total);
 }
 
@@ -110,7 +116,7 @@ const Scenario kScenarios[] = {
      {"RunAndWait#1"}},  // the script host's result means nothing to the run
     {"same version", L"", [](Machine& m) { m.AddInstalled(kNewCode, L"2.0.14"); }},
     {"same version, silent", L"-silent", [](Machine& m) { m.AddInstalled(kNewCode, L"2.0.14"); }, 0,
-     {"GetProcAddress:IsWow64Process#1", "IsWow64Process#1"}},  // only an installation needs them
+     {"IsWow64Process#2"}},  // only an installation needs it
     {"update", L"", [](Machine& m) { m.AddInstalled(kOtherCode, L"2.0.13", kFeatureAbsent); }},
     {"newer installed", L"", [](Machine& m) { m.AddInstalled(kOtherCode, L"2.1.0"); }},
     {"installer fails", L"", [](Machine& m) { m.installerResult = 1603; }},

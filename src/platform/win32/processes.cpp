@@ -30,4 +30,22 @@ Status Win32Processes::RunAndWait(const std::wstring& commandLine) {
 }
 
 
+MutexClaim Win32Processes::ClaimMutex(const std::wstring& name, Status* error) {
+  HANDLE mutex = ::CreateMutexW(nullptr, TRUE, name.c_str());
+  if (mutex == nullptr) {
+    *error = ::GetLastError();
+    return MutexClaim::Failed;
+  }
+  // Created by this call, it is this process's already. The handle is never closed:
+  // the process holds the mutex for as long as it lives.
+  if (::GetLastError() != ERROR_ALREADY_EXISTS) return MutexClaim::Owned;
+  switch (::WaitForSingleObject(mutex, 0)) {
+    case WAIT_OBJECT_0: return MutexClaim::Owned;
+    case WAIT_ABANDONED: return MutexClaim::OwnedAbandoned;
+    default:
+      ::CloseHandle(mutex);
+      return MutexClaim::HeldElsewhere;
+  }
+}
+
 }  // namespace korvana::win32

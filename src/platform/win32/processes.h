@@ -8,6 +8,7 @@ namespace korvana::win32 {
 class Win32Processes final : public Processes {
  public:
   Status RunAndWait(const std::wstring& commandLine) override;
+  MutexClaim ClaimMutex(const std::wstring& name, Status* error) override;
 };
 
 }  // namespace korvana::win32
