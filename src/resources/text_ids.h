@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "resources/resource_ids.h"
+
 namespace korvana {
 
 // Catalogue IDs by name, for readability at the call sites.
@@ -45,25 +47,27 @@ inline constexpr std::uint16_t kSystemDirectoryUnreadable = 152;
 inline constexpr std::uint16_t kUpdateQuestion = 153;
 }  // namespace text
 
-// Other resources.
-inline constexpr std::uint16_t kIconId = 100;
+// Other resources, typed names of resource_ids.h.
+inline constexpr std::uint16_t kIconId = IDI_KORVANA;
 
 // The configuration dialog of CSP mode and its controls.
-inline constexpr std::uint16_t kConfigurationDialogId = 141;
-inline constexpr int kNextButton = 140;
-inline constexpr int kRussianButton = 1006;
-inline constexpr int kEnglishButton = 1007;
-inline constexpr int kKc1Button = 1008;
-inline constexpr int kKc2Button = 1009;
-inline constexpr int kKc3Button = 1010;
-inline constexpr int kWelcomeGroup = 1011;
-inline constexpr int kWelcomeText = 1014;
-inline constexpr int kOptionsButton = 1015;
+inline constexpr std::uint16_t kConfigurationDialogId = IDD_CONFIGURATION;
+inline constexpr int kNextButton = IDC_NEXT;
+inline constexpr int kRussianButton = IDC_RUSSIAN;
+inline constexpr int kEnglishButton = IDC_ENGLISH;
+inline constexpr int kKc1Button = IDC_KC1;
+inline constexpr int kKc2Button = IDC_KC2;
+inline constexpr int kKc3Button = IDC_KC3;
+inline constexpr int kWelcomeGroup = IDC_WELCOME_GROUP;
+inline constexpr int kLanguageGroup = IDC_LANGUAGE_GROUP;
+inline constexpr int kKcGroup = IDC_KC_GROUP;
+inline constexpr int kWelcomeText = IDC_WELCOME_TEXT;
+inline constexpr int kOptionsButton = IDC_OPTIONS;
 
 // The completion dialog and its controls.
-inline constexpr std::uint16_t kCompletionDialogId = 40110;
-inline constexpr int kCompletionMessage = 41028;
-inline constexpr int kBrowserBox = 41029;
-inline constexpr int kRestartBox = 41027;
+inline constexpr std::uint16_t kCompletionDialogId = IDD_COMPLETION;
+inline constexpr int kCompletionMessage = IDC_COMPLETION_MESSAGE;
+inline constexpr int kBrowserBox = IDC_BROWSER_BOX;
+inline constexpr int kRestartBox = IDC_RESTART_BOX;
 
 }  // namespace korvana
