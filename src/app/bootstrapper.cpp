@@ -32,7 +32,6 @@ constexpr std::uint32_t kMarkerParentAccess =
     win::KEY_READ | win::KEY_WRITE | win::KEY_WOW64_32KEY;  // 0x2021f
 constexpr wchar_t kMarkerParent[] = L"Software";
 constexpr wchar_t kMarkerName[] = L"NeedBstrReboot";
-constexpr wchar_t kLocalRegistryApiSet[] = L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll";
 // One run at a time on the whole machine, whichever session or account starts it.
 constexpr wchar_t kRunMutex[] = L"Global\\KorvanaSetupRun";
 

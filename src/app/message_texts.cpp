@@ -3,7 +3,7 @@
 namespace korvana {
 namespace {
 
-#define KORVANA_TEXT(id, text) {id, L"" text},
+#define KORVANA_TEXT(id, name, text) {id, L"" text},
 const CatalogEntry kEntries[] = {
 #include "resources/messages.inc"
 };

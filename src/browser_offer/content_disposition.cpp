@@ -7,10 +7,6 @@
 namespace korvana {
 namespace {
 
-bool IsScanSpace(wchar_t c) {
-  return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v' || c == L'\f';
-}
-
 // The input as the scan sees it: bounded by the count and by the first null.
 class Input {
  public:

@@ -24,8 +24,8 @@ void DeleteSourceHash(Platform& platform, const std::wstring& productCode);
 std::wstring MakeTimeStamp(Platform& platform);
 
 // Names an installer log: TMP, a backslash, `prefix`, "_", the time stamp and ".log".
-// When TMP cannot be read: message 144 (unless `silent`) and the read's error, with
-// `logPath` left as it was.
+// When TMP cannot be read: text::kEnvironmentUnreadable (unless `silent`) and the
+// read's error, with `logPath` left as it was.
 Status BuildLogPath(Platform& platform, const std::wstring& prefix, bool silent,
                     std::wstring& logPath);
 

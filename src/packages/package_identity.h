@@ -25,7 +25,8 @@ Status ReadPackageCode(Platform& platform, PackageLocator& locator, CodeRequest 
                        std::wstring& code);
 
 // "ProductName" and "ProductVersion" of the package VersionSearch(suffix) finds;
-// messages 135, 133 and 134 (no owner, caption 129) unless silent.
+// text::kNewPackageNotFound, kNewPackageUnopenable and kNewPackageVersionUnreadable
+// (no owner, caption text::kErrorCaption) unless silent.
 Status ReadNewPackageInfo(Platform& platform, PackageLocator& locator, const std::wstring& suffix,
                           bool silent, std::wstring& productName, std::wstring& productVersion);
 

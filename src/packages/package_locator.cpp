@@ -13,9 +13,6 @@ const wchar_t kRussianWord[] = L"*rus*";
 const wchar_t kEnglishWord[] = L"*eng*";
 const wchar_t kAnyPackage[] = L"*.msi";
 
-// Russian (Russia) as a whole LANGID; other Russian sublanguages get English packages.
-constexpr std::uint16_t kRussianRussia = 0x0419;
-
 // The executable's folder with its trailing backslash; empty when the path has none.
 // The whole module path is used, however long it is.
 std::wstring ExecutableFolder(FileSystem& files) {
@@ -90,9 +87,11 @@ std::wstring PackageLocator::Arm64Pattern() {
   return std::wstring();
 }
 
+// Russian (Russia) exactly; other Russian sublanguages get English packages.
 std::wstring PackageLocator::LanguagePattern() {
-  return platform_.system.GetUserDefaultUILanguage() == kRussianRussia ? kRussianWord
-                                                                       : kEnglishWord;
+  return platform_.system.GetUserDefaultUILanguage() == win::LANGID_RUSSIAN_RUSSIA
+             ? kRussianWord
+             : kEnglishWord;
 }
 
 Status PackageLocator::IdentitySearch(std::wstring& path) {

@@ -14,12 +14,6 @@
 namespace korvana {
 namespace {
 
-// White space as the C locale knows it. Both builds use this one set, so a version
-// text parses the same on every platform.
-bool IsScanSpace(wchar_t c) {
-  return c == L' ' || (c >= L'\t' && c <= L'\r');
-}
-
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 // One signed decimal field, as "%I64d" reads it: white space skipped, an optional

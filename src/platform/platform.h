@@ -219,6 +219,9 @@ enum class RegistryRoot { CurrentUser, LocalMachine };
 // Which export deletes a subkey: RegDeleteKeyExW from the already-loaded local
 // registry API set, or RegDeleteKeyW from advapi32.dll (loaded with LoadLibraryW).
 enum class DeleteKeyRoute { LocalRegistryApiSet, Advapi32 };
+// The local registry API set's module name: the logic asks whether it is loaded, the
+// Win32 side takes RegDeleteKeyExW from it.
+inline constexpr wchar_t kLocalRegistryApiSet[] = L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll";
 
 class Registry {
  public:

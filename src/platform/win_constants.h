@@ -63,6 +63,8 @@ inline constexpr std::uint32_t SHTDN_REASON_MAJOR_APPLICATION = 0x00040000;
 
 // Processor and language.
 inline constexpr std::uint16_t IMAGE_FILE_MACHINE_ARM64 = 0xAA64;
+// Russian (Russia) as a whole LANGID: MAKELANGID(LANG_RUSSIAN, SUBLANG_RUSSIAN_RUSSIA).
+inline constexpr std::uint16_t LANGID_RUSSIAN_RUSSIA = 0x0419;
 
 // Windows Installer.
 inline constexpr std::uint32_t INSTALLUILEVEL_NONE = 2;

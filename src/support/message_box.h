@@ -6,14 +6,17 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win_constants.h"
 
 namespace korvana {
 
-// MB_SETFOREGROUND | MB_TOPMOST plus the kind.
-inline constexpr std::uint32_t kErrorBox = 0x00050010;     // MB_ICONERROR
-inline constexpr std::uint32_t kQuestionBox = 0x00050004;  // MB_YESNO, no icon
-inline constexpr std::uint32_t kInfoBox = 0x00050040;      // MB_ICONINFORMATION
-inline constexpr std::uint32_t kNoticeBox = 0x00050000;    // OK, no icon
+// Every box comes to the front and stays above other windows; the kind adds its
+// buttons and icon.
+inline constexpr std::uint32_t kBoxInFront = win::MB_SETFOREGROUND | win::MB_TOPMOST;
+inline constexpr std::uint32_t kErrorBox = kBoxInFront | win::MB_OK | win::MB_ICONERROR;
+inline constexpr std::uint32_t kQuestionBox = kBoxInFront | win::MB_YESNO;  // no icon
+inline constexpr std::uint32_t kInfoBox = kBoxInFront | win::MB_OK | win::MB_ICONINFORMATION;
+inline constexpr std::uint32_t kNoticeBox = kBoxInFront | win::MB_OK;  // no icon
 
 // Shows `text` unless `silent`; the answer, or 0 when nothing was shown.
 int ShowBox(Platform& platform, bool silent, Owner owner, const std::wstring& text,

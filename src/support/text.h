@@ -23,6 +23,11 @@ std::wstring ZeroPadded(int value, std::size_t width);
 // "0x" and eight upper-case hexadecimal digits of `value`.
 std::wstring ToHex(std::uint32_t value);
 
+// White space as the scanf family skips it in the C locale: blank, tab, line feed,
+// vertical tab, form feed and carriage return. The one set of every scan of ours, so
+// a text reads the same on both builds, whatever their runtime's locale says.
+inline bool IsScanSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
+
 // Exact, case-sensitive substring test.
 inline bool Contains(const std::wstring& text, const wchar_t* piece) {
   return text.find(piece) != std::wstring::npos;

@@ -9,7 +9,6 @@
 namespace korvana {
 namespace {
 
-constexpr std::uint16_t kLanguageRussianRussia = 0x0419;
 constexpr int kIconPixels = 32;
 // Room enough to tell "Опции" from "Скрыть".
 constexpr int kButtonTextCharacters = 9;
@@ -28,7 +27,7 @@ bool ConfigurationDialog::OnInitDialog(DialogControls& controls) {
   icon_ = controls.LoadOwnIcon(kIconId, kIconPixels);
   controls.SetIcons(icon_);
   // Russian only for Russian (Russia) exactly; every other interface gets English.
-  controls.Check(platform_.system.GetUserDefaultUILanguage() == kLanguageRussianRussia
+  controls.Check(platform_.system.GetUserDefaultUILanguage() == win::LANGID_RUSSIAN_RUSSIA
                      ? kRussianButton
                      : kEnglishButton,
                  true);

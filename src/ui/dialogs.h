@@ -13,16 +13,16 @@ inline Status DialogShownStatus(std::intptr_t result) {
   return result == -1 ? win::ERROR_RESOURCE_TYPE_NOT_FOUND : 0;
 }
 
-// CSP-mode configuration (dialog 141), modal, owned by the owner window: appends the
-// chosen KC level and language to `options` and says Chosen, or says Cancelled and
-// leaves them. A dialog that could not be shown counts as Chosen with `options` as
-// they were: the run goes on with the command line's choice.
+// CSP-mode configuration (kConfigurationDialogId), modal, owned by the owner window:
+// appends the chosen KC level and language to `options` and says Chosen, or says
+// Cancelled and leaves them. A dialog that could not be shown counts as Chosen with
+// `options` as they were: the run goes on with the command line's choice.
 enum class ConfigurationResult { Chosen, Cancelled };
 ConfigurationResult ShowConfigurationDialog(Platform& platform, SetupOptions& options);
 
-// Completion (dialog 40110), modal, no owner: reads and may write `rebootRequested`.
-// 0 once it has closed; the status of a dialog that could not be shown, which
-// leaves `rebootRequested` as it was.
+// Completion (kCompletionDialogId), modal, no owner: reads and may write
+// `rebootRequested`. 0 once it has closed; the status of a dialog that could not be
+// shown, which leaves `rebootRequested` as it was.
 Status ShowCompletionDialog(Platform& platform, const SetupOptions& options, bool& rebootRequested);
 
 }  // namespace korvana

@@ -18,9 +18,10 @@ from test_plugin_install import (  # noqa: F401 - machine is a fixture
     answer_install_question,
     machine,
 )
-from wine_harness import IDCANCEL, IDOK, HarnessError
+from wine_harness import IDCANCEL, IDOK, RESOURCE_IDS, HarnessError
 
-MESSAGE = 41028  # the dialog's text; its check boxes are test_plugin_install's
+# The dialog's text; its check boxes are test_plugin_install's.
+MESSAGE = RESOURCE_IDS["IDC_COMPLETION_MESSAGE"]
 
 OFFER = "Установить Яндекс Браузер для работы по ГОСТ-TLS"
 RESTART = "Перезагрузить компьютер"

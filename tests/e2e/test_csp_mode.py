@@ -18,13 +18,15 @@ from test_plugin_install import (  # noqa: F401 - machine is a fixture
     V13_RESTART,
     machine,
 )
-from wine_harness import IDCANCEL, IDOK, build_dir
+from wine_harness import IDCANCEL, IDOK, RESOURCE_IDS, build_dir
 
 CSP_CAPTION = "Установка Корвана"
 CONFIG_CAPTION = "CSPSetup"
-NEXT, OPTIONS, RUSSIAN, ENGLISH, KC1, KC2, KC3 = 140, 1015, 1006, 1007, 1008, 1009, 1010
-WELCOME = (1011, 1014)
-OPTIONS_PANEL = (RUSSIAN, ENGLISH, KC1, KC2, KC3, 1012, 1013)
+NEXT, OPTIONS, RUSSIAN, ENGLISH, KC1, KC2, KC3 = (RESOURCE_IDS[f"IDC_{name}"] for name in (
+    "NEXT", "OPTIONS", "RUSSIAN", "ENGLISH", "KC1", "KC2", "KC3"))
+WELCOME = (RESOURCE_IDS["IDC_WELCOME_GROUP"], RESOURCE_IDS["IDC_WELCOME_TEXT"])
+OPTIONS_PANEL = (RUSSIAN, ENGLISH, KC1, KC2, KC3, RESOURCE_IDS["IDC_LANGUAGE_GROUP"],
+                 RESOURCE_IDS["IDC_KC_GROUP"])
 FIXED = "csp\\Setup.exe -root -restartkorvctrl -disablerm -skipinstallvalidate "
 CSP_FAILED = "В процессе установки Корвана CSP возникла ошибка"
 INSTALLED_CSP = ("Корвана ЭЦП Browser plug-in и CSP успешно установлены.\nДля корректной работы "

@@ -17,7 +17,7 @@ from typing import Optional
 import pytest
 
 import msi_packages as msi
-from wine_harness import IDNO, IDOK, IDYES, OWN_LOG_PREFIX, SetupFolder, WinePrefix
+from wine_harness import IDNO, IDOK, IDYES, OWN_LOG_PREFIX, RESOURCE_IDS, SetupFolder, WinePrefix
 
 PLUGIN_CAPTION = "Корвана ЭЦП Browser plug-in"
 UPDATE_CAPTION = "Обновление"
@@ -36,7 +36,8 @@ def update_question(new_version: str, installed_version: str) -> str:
             f"до версии {new_version}. Обновить?")
 
 
-RESTART_BOX, BROWSER_BOX = 41027, 41029  # check boxes of the completion dialog
+RESTART_BOX = RESOURCE_IDS["IDC_RESTART_BOX"]  # check boxes of the completion dialog
+BROWSER_BOX = RESOURCE_IDS["IDC_BROWSER_BOX"]
 COMPAT_FEATURE = "{316A4D11-D027-4C52-86B6-54D1FBC148E3}"
 MSIEXEC = "C:\\windows\\system32\\msiexec.exe"
 STAGE_WIN = "C:\\korvana-e2e\\packages"

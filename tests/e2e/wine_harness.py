@@ -60,6 +60,16 @@ DEFAULT_BOX_TIMEOUT = 30.0  # seconds to wait for a window to appear
 LAUNCHER_GRACE = 60.0  # the launcher's own limit exceeds the harness's by this much
 
 
+def _resource_ids() -> dict[str, int]:
+    """The program's dialog and control ids by their names in src/resources/resource_ids.h,
+    the header korvana.rc is compiled with: one ``#define IDx_NAME <number>`` a line."""
+    header = REPO_ROOT / "src" / "resources" / "resource_ids.h"
+    found = re.findall(r"^#define (ID\w+) (\d+)$", header.read_text(encoding="utf-8"), re.M)
+    return {name: int(value) for name, value in found}
+
+
+RESOURCE_IDS = _resource_ids()
+
 # uidriver commands that change nothing on screen (see tests/tools/uidriver.c).
 READ_ONLY_UIDRIVER_COMMANDS = frozenset({"list", "find", "texts", "gone", "iconhash"})
 

@@ -492,7 +492,7 @@ TEST(CompletionDialog, StepCaptionsInOrderAndNoFifth) {
     labels.push_back(m.Label());
   }
   EXPECT_EQ(labels, (std::vector<std::wstring>{Text(115), Text(123), Text(124), Text(125), Text(125)}));
-  EXPECT_FALSE(d.Send(0x0111, 41029));  // other commands are left to the default
+  EXPECT_FALSE(d.Send(0x0111, kBrowserBox));  // other commands are left to the default
 }
 
 TEST(CompletionDialog, CancelStopsTheWorkerAndNothingItPostsLaterActs) {

@@ -13,7 +13,6 @@
 namespace korvana::testing {
 namespace {
 
-constexpr int kLanguageGroup = 1012, kKcGroup = 1013;
 const std::vector<int> kOptionsPanel{kRussianButton, kEnglishButton, kKc1Button, kKc2Button,
                                      kKc3Button, kLanguageGroup, kKcGroup};
 const std::vector<int> kWelcomePanel{kWelcomeGroup, kWelcomeText};

@@ -63,7 +63,8 @@ struct InstallScenario {
     return owned;
   }
 
-  // Exactly one error box (caption 129, owner window) with catalogue text `id`.
+  // Exactly one error box (caption text::kErrorCaption, owner window) with catalogue
+  // text `id`.
   void ExpectOnlyErrorBox(std::uint16_t id) {
     ASSERT_EQ(fake.boxes.size(), 1u);
     EXPECT_EQ(fake.boxes[0].owner, Owner::OwnerWindow);

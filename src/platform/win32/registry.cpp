@@ -62,7 +62,7 @@ Status Win32Registry::DeleteSubKey(KeyToken parent, const std::wstring& name,
                                    DeleteKeyRoute route) {
   if (route == DeleteKeyRoute::LocalRegistryApiSet) {
     // Only ever looked up when already loaded: GetModuleHandleW loads nothing.
-    HMODULE apiSet = ::GetModuleHandleW(L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll");
+    HMODULE apiSet = ::GetModuleHandleW(kLocalRegistryApiSet);
     if (apiSet == nullptr) return ERROR_MOD_NOT_FOUND;
     auto deleteKeyEx = FindExport<RegDeleteKeyExWFunction>(apiSet, "RegDeleteKeyExW");
     if (deleteKeyEx == nullptr) return ERROR_PROC_NOT_FOUND;

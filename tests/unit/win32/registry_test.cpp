@@ -60,8 +60,7 @@ TEST_F(Win32RegistryTest, Advapi32RouteDeletesTheKey) {
 }
 
 TEST_F(Win32RegistryTest, ApiSetRouteDeletesOnlyWhenTheApiSetIsLoaded) {
-  const bool loaded =
-      Win32SystemProbes().IsModuleLoaded(L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll");
+  const bool loaded = Win32SystemProbes().IsModuleLoaded(kLocalRegistryApiSet);
   const Status status = CreateThenDelete(DeleteKeyRoute::LocalRegistryApiSet);
   if (loaded) {
     EXPECT_EQ(status, 0u);
