@@ -7,18 +7,11 @@
 #include "platform/win_constants.h"
 #include "support/text.h"
 
-#ifndef KORVANA_DOWNLOAD_HOST
-#error "KORVANA_DOWNLOAD_HOST is a build setting (CMake cache variable of the same name)"
-#endif
-#ifndef KORVANA_BROWSER_PUBLISHER
-#error "KORVANA_BROWSER_PUBLISHER is a build setting (CMake cache variable of the same name)"
-#endif
 
 namespace korvana {
 namespace {
 
 constexpr wchar_t kAgent[] = L"Korvana Setup";
-constexpr wchar_t kDownloadPath[] = L"/download/yandex-browser";
 // The header is read into 520 bytes, 260 characters with the terminating null.
 constexpr std::uint32_t kHeaderBytes = 520;
 constexpr std::uint32_t kTransferBytes = 0x10000;
@@ -57,12 +50,6 @@ bool IsFullPath(const std::wstring& path) {
 }
 
 }  // namespace
-
-std::wstring BrowserDownloadUrl() {
-  return std::wstring(L"https://") + KORVANA_DOWNLOAD_HOST + kDownloadPath;
-}
-
-std::wstring BrowserPublisher() { return KORVANA_BROWSER_PUBLISHER; }
 
 bool SignatureAccepted(const TrustVerdict& verdict, const std::wstring& pinnedPublisher) {
   if (verdict.result != 0) return false;

@@ -30,6 +30,9 @@ browserstub.exe with osslsigncode and the publisher key:
     unsigned    the stub as built (TRUST_E_NOSIGNATURE)
     tampered    signed, then one byte of its code section changed (TRUST_E_BAD_DIGEST)
     truncated   signed, then cut short in the middle of its signature (a failure)
+    other-publisher
+                signed by a second publisher under the same test CA (trusted, but
+                refused by a build pinned to the test publisher)
 """
 
 from __future__ import annotations
@@ -60,7 +63,7 @@ PATCH_KEY = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KorvPatc
 PATCH_SUBKEY = PATCH_KEY + "\\SCHANNEL"
 PATCH_VALUE = "Patch Dll"
 
-VARIANTS = ("signed", "unsigned", "tampered", "truncated")
+VARIANTS = ("signed", "unsigned", "tampered", "truncated", "other-publisher")
 
 # WinVerifyTrust results (winerror.h).
 TRUST_OK = 0
@@ -137,12 +140,14 @@ def security_directory(data: bytes) -> tuple[int, int]:
     return struct.unpack_from("<II", data, directories + 4 * 8)
 
 
-def sign(source: Path, target: Path, pki: pki_module.Pki) -> Path:
-    """Signs ``source`` into ``target`` with the test publisher (SHA-256, the CA
-    certificate carried along so a verifier can build the chain)."""
+def sign(source: Path, target: Path, pki: pki_module.Pki,
+         signer: Optional[pki_module.Identity] = None) -> Path:
+    """Signs ``source`` into ``target`` with ``signer`` (default: the test publisher;
+    SHA-256, the CA certificate carried along so a verifier can build the chain)."""
+    signer = signer or pki.publisher
     target.unlink(missing_ok=True)
     completed = subprocess.run(
-        ["osslsigncode", "sign", "-certs", str(pki.publisher.cert), "-key", str(pki.publisher.key),
+        ["osslsigncode", "sign", "-certs", str(signer.cert), "-key", str(signer.key),
          "-ac", str(pki.ca.cert), "-h", "sha256", "-n", "Korvana test installer",
          "-in", str(source), "-out", str(target)], capture_output=True, text=True)
     if completed.returncode != 0:
@@ -183,6 +188,7 @@ def make_variants(folder: Path, pki: pki_module.Pki) -> dict[str, Path]:
     variants = {"unsigned": folder / "unsigned.exe"}
     shutil.copy2(stub, variants["unsigned"])
     variants["signed"] = sign(stub, folder / "signed.exe", pki)
+    variants["other-publisher"] = sign(stub, folder / "other-publisher.exe", pki, pki.other_publisher)
     variants["tampered"] = tamper(sign(stub, folder / "tampered.exe", pki))
     variants["truncated"] = truncate(sign(stub, folder / "truncated.exe", pki))
     return variants
@@ -194,11 +200,13 @@ def make_variants(folder: Path, pki: pki_module.Pki) -> dict[str, Path]:
 @dataclass(frozen=True)
 class StubRun:
     """One start of the stand-in installer: its module path, current directory and
-    whole command line, as it saw them."""
+    whole command line, as it saw them, and what became of its attempts to rename and
+    to overwrite its own file ("rename refused, overwrite refused" when both failed)."""
 
     module: str
     cwd: str
     command_line: str
+    tampering: str
 
 
 def read_stub_runs(path: Path) -> list[StubRun]:
@@ -207,7 +215,7 @@ def read_stub_runs(path: Path) -> list[StubRun]:
     runs = []
     for line in path.read_text(encoding="utf-8").splitlines():
         fields = line.split("\t")
-        if len(fields) != 3:
+        if len(fields) != 4:
             raise HarnessError(f"stub record not understood: {line!r}")
         runs.append(StubRun(*(_unescape(f) for f in fields)))
     return runs

@@ -6,6 +6,9 @@
                 IP:::1), signed by the CA
     publisher   code-signing certificate (digitalSignature, codeSigning), signed by
                 the CA; signs the stand-in browser installers
+    other_publisher
+                a second code-signing certificate from the same CA ("Korvana Other
+                Publisher"): trusted, but not the publisher a pinned build wants
     rogue_ca / rogue_server
                 a second, never trusted CA and a "localhost" certificate it signed:
                 proves that a fetch succeeds because our CA is trusted, not because
@@ -51,10 +54,12 @@ class Pki:
     rogue_ca: Identity
     rogue_server: Identity
     stranger: Identity
+    other_publisher: Identity
 
     @property
     def identities(self) -> tuple[Identity, ...]:
-        return (self.ca, self.server, self.publisher, self.rogue_ca, self.rogue_server, self.stranger)
+        return (self.ca, self.server, self.publisher, self.rogue_ca, self.rogue_server, self.stranger,
+                self.other_publisher)
 
 
 def pki_dir() -> Path:
@@ -68,7 +73,8 @@ def _identity(folder: Path, name: str) -> Identity:
 
 def _layout(folder: Path) -> Pki:
     return Pki(folder, *(_identity(folder, n) for n in
-                         ("ca", "server", "publisher", "rogue-ca", "rogue-server", "stranger")))
+                         ("ca", "server", "publisher", "rogue-ca", "rogue-server", "stranger",
+                          "other-publisher")))
 
 
 def _openssl(*args: str, cwd: Path) -> None:
@@ -154,6 +160,8 @@ def ensure_pki(folder: Optional[Path] = None) -> Pki:
     _make_leaf(work, made.publisher, "/O=Korvana Setup Tests/CN=Korvana Test Publisher",
                "publisher", made.ca)
     _make_leaf(work, made.stranger, "/O=Korvana Setup Tests/CN=other.invalid", "stranger", made.ca)
+    _make_leaf(work, made.other_publisher, "/O=Korvana Setup Tests/CN=Korvana Other Publisher",
+               "publisher", made.ca)
     _make_ca(work, made.rogue_ca, "/O=Somebody Else/CN=Untrusted Test Root CA")
     _make_leaf(work, made.rogue_server, "/O=Somebody Else/CN=localhost", "server", made.rogue_ca)
     for identity in made.identities:

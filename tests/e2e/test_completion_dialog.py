@@ -5,6 +5,7 @@ installer that records how it was started."""
 
 from __future__ import annotations
 
+import shutil
 import time
 
 import pytest
@@ -18,7 +19,7 @@ from test_plugin_install import (  # noqa: F401 - machine is a fixture
     answer_install_question,
     machine,
 )
-from wine_harness import IDCANCEL, IDOK, RESOURCE_IDS, HarnessError
+from wine_harness import IDCANCEL, IDOK, RESOURCE_IDS, HarnessError, SetupFolder, build_dir
 
 # The dialog's text; its check boxes are test_plugin_install's.
 MESSAGE = RESOURCE_IDS["IDC_COMPLETION_MESSAGE"]
@@ -124,10 +125,36 @@ def test_browser_installed_by_its_full_quoted_path(machine, browser_offer, make_
     runs = browser_offer.stub_runs()
     assert [(r.module.lower(), r.command_line) for r in runs] == [
         (downloaded.lower(), f'"{downloaded}"{OPTIONS}')]
+    # Held by the bootstrapper from before the check until it ended: the installer that
+    # ran could neither be renamed nor written over.
+    assert runs[0].tampering == "rename refused, overwrite refused"
     assert (elsewhere.unix / name).read_bytes() == browser_offer.installer("signed").read_bytes()
     [request] = browser_offer.requests
     assert (request.method, request.path, request.user_agent) == (
         "GET", "/download/yandex-browser", "Korvana Setup")
+
+
+@pytest.mark.parametrize("pinned", [False, True])
+def test_a_pinned_build_runs_only_its_publishers_installer(machine, browser_offer, pinned):  # noqa: F811
+    """An installer signed by a second publisher under the same trusted CA: a build
+    without a pinned publisher runs it; one pinned to the test publisher refuses it as
+    it refuses an unsigned file, and then runs the test publisher's."""
+    if pinned:
+        shutil.copy2(build_dir() / "korvana-setup-pinned.exe", machine.folder.unix / SetupFolder.EXE)
+    browser_offer.serve("other-publisher")
+    run, dialog = open_dialog(machine, browser_offer, env={"stub_exit": 0})
+    dialog.press(IDOK)
+    if pinned:
+        wait_label(dialog, CHECK_FAILED)
+        assert states(dialog) == (1, True, True, True)
+        assert browser_offer.stub_runs() == []
+        browser_offer.serve("signed")
+        dialog.press(IDOK)
+    assert run.wait().exit_code == 0
+    assert len(browser_offer.stub_runs()) == 1
+    signers = [e for e in machine.own_log_events() if e.startswith("signature of ")]
+    assert [e.rsplit(", signer: ", 1)[1] for e in signers] == (
+        ["Korvana Other Publisher", "Korvana Test Publisher"] if pinned else ["Korvana Other Publisher"])
 
 
 def test_failures_then_retries_until_success(machine, browser_offer, prefix):  # noqa: F811

@@ -49,6 +49,7 @@ TIMED = re.compile(r"\d\d:\d\d:\d\d\.\d{3} (.*)")  # one line of the own log
 ENVVAR_NOT_FOUND = 203
 NO_PACKAGE = 232
 USER_EXIT = 1602
+ALREADY_RUNNING = 1618
 PRODUCT_VERSION = 1638
 
 # The packages of these tests.  Versions that share a product line get product codes of
@@ -329,6 +330,52 @@ def test_update_interactive(machine, answer):
         assert not {"ADDNPSIVET", "REINSTALL", "ADDLOCAL"} & properties.keys()
 
 
+def packed(code: str) -> str:
+    """A product code as Windows Installer's registry keys spell it."""
+    hex_digits = code.strip("{}").replace("-", "")
+    pairs = hex_digits[16:]
+    return (hex_digits[7::-1] + hex_digits[11:7:-1] + hex_digits[15:11:-1]
+            + "".join(pairs[i + 1] + pairs[i] for i in range(0, 16, 2)))
+
+
+def test_one_run_at_a_time(machine):
+    """A second run while the first waits at its first question ends with 1618 before
+    any msiexec, leaving the installed product's source list and the new product's
+    cached source hash alone; the first then completes. A run killed while it held
+    the lock does not block the next."""
+    machine.install(V12)
+    machine.put(V13)
+    sources = f"HKLM\\Software\\Classes\\Installer\\Products\\{packed(V12.product_code)}\\SourceList\\Net"
+    net_before = machine.prefix.reg_query(sources)
+    assert net_before, "the installed product has a source"
+    source_hash = machine.prefix.unix_path(f"C:\\windows\\Installer\\SourceHash{V13.product_code}")
+    source_hash.write_bytes(b"hash")
+    try:
+        with machine.start() as first:
+            first.wait_box(PLUGIN_CAPTION)
+            # The second run's logs go to a TMP of its own.
+            (machine.folder.unix / "second").mkdir()
+            second = machine.run("-silent", env=machine.env(TMP=f"{machine.folder.win}\\second"))
+            assert (second.exit_code, second.stdout) == (ALREADY_RUNNING, "")
+            [log] = (machine.folder.unix / "second").glob("*.log")  # its own; no msiexec ran
+            events = [TIMED.fullmatch(line).group(1) for line in log.read_text("utf-8").splitlines()]
+            assert events[-2:] == ["another run is in progress", "exit code 1618"]
+            assert machine.prefix.reg_query(sources) == net_before and source_hash.exists()
+            answer_install_question(first)
+            first.wait_box(UPDATE_CAPTION).press(IDYES)
+            finish_success(first)
+        assert machine.installed() == {V13.product_code: "2.0.13"}
+        # The same again, but the first run is killed while it waits.
+        machine.install(V12)
+        with machine.start() as killed:
+            killed.wait_box(PLUGIN_CAPTION)
+            killed.kill()
+        assert machine.run("-silent").exit_code == 0
+        assert machine.installed() == {V13.product_code: "2.0.13"}
+    finally:
+        source_hash.unlink(missing_ok=True)
+
+
 def test_update_adds_a_missing_feature(machine):
     # Neither package installs NPSIVET by default: only ADDLOCAL=ALL brings it in.
     machine.install(V12_NO_FEATURE)
@@ -443,6 +490,8 @@ def test_restart_request_silent_norestart(machine):
     assert machine.version(V13_RESTART) == "2.0.13"
     assert not machine.marker_exists()
     assert "msiexec.exe" in result.launcher_stderr and "wineboot" not in result.launcher_stderr
+    # The exit code says nothing of the restart still due: the own log does.
+    assert machine.own_log_events()[-2:] == ["restart needed, not made (-norestart)", "exit code 0"]
 
 
 def test_restart_request_interactive(machine):
@@ -585,4 +634,5 @@ def test_32bit_prefix_takes_the_win32_package(prefix32, setup_folder32):
     machine.put(V13)
     machine.silent_install("sivetcom-win32.msi")
     assert machine.installed() == {V13_WIN32.product_code: "2.0.13"}
+    assert any(e.endswith(", package architecture win32") for e in machine.own_log_events())
     assert machine.record(V13_WIN32)["ADDNPSIVET"] == "1"

@@ -27,7 +27,8 @@ MSIEXEC_RUN = 'run: "C:\\windows\\system32\\msiexec.exe" /i "'
     ("fresh install", None, V13, 0, [
         "korvana-setup 1.0.0.0, arguments: -silent", "options: silent;", "Windows NT ",
         "found C:\\t\\", "ProductCode: {", "decision: fresh installation", MSIEXEC_RUN,
-        "its exit code: 0", "no restart needed", "exit code 0"]),
+        "its exit code: 0", "installed: Korvana EDS Browser plug-in 2.0.13", "no restart needed",
+        "exit code 0"]),
     ("update", V12, V14, 0, [
         "related product: {", "installed version: 2.0.12", "ProductVersion: 2.0.14",
         "decision: update", MSIEXEC_RUN, "its exit code: 0", "exit code 0"]),
@@ -43,6 +44,8 @@ def test_own_log_of_a_silent_run(machine, case, installed, package, exit_code, e
     assert result.exit_code == exit_code
     events = machine.own_log_events()
     assert in_order(events, expected), "\n".join(events)
+    assert events[-1] == f"exit code {exit_code}"
+    assert any(e.startswith("Windows NT ") and e.endswith(", package architecture x64") for e in events)
     # The standard output still carries the installer log's stamp line alone.
     assert [line for line in result.stdout_lines if line] == [
         log.name.rsplit("_", 1)[1][:-len(".log")] for log in machine.logs()]

@@ -3,10 +3,13 @@
  * downloads and starts. The suite serves it (signed, unsigned, tampered, truncated)
  * from the local HTTPS server and looks at what the bootstrapper did with it.
  *
- * Each run appends one line to the file named by KORVANA_STUB_RECORD (nothing when
- * unset), UTF-8, fields separated by tabs, with "\\", tab, line feed, carriage return
- * escaped as \\\\, \\t, \\n, \\r:
- *     <own module path> TAB <current directory> TAB <whole command line>
+ * Each run first tries, as any process of the user could, to put another program in
+ * its own file's place: to rename the file (renamed back at once if that worked) and
+ * to open it for writing (nothing written). Then it appends one line to the file
+ * named by KORVANA_STUB_RECORD (nothing when unset), UTF-8, fields separated by tabs,
+ * with "\\", tab, line feed, carriage return escaped as \\\\, \\t, \\n, \\r:
+ *     <own module path> TAB <current directory> TAB <whole command line> TAB
+ *     rename <refused|done>, overwrite <refused|done>
  * then sleeps KORVANA_STUB_SLEEP_MS milliseconds (default none) and exits with
  * KORVANA_STUB_EXIT (decimal, or hexadecimal with 0x; default 0).
  *
@@ -49,16 +52,32 @@ static wchar_t* Environment(const wchar_t* name)
     return value;
 }
 
+// What became of the two attempts on the program's own file.
+static const wchar_t* Tamper(const wchar_t* module)
+{
+    wchar_t moved[32768 + 8];
+    wsprintfW(moved, L"%s.moved", module);
+    BOOL renamed = MoveFileW(module, moved);
+    if (renamed) MoveFileW(moved, module);
+    HANDLE file = CreateFileW(module, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    BOOL opened = file != INVALID_HANDLE_VALUE;
+    if (opened) CloseHandle(file);
+    if (renamed) return opened ? L"rename done, overwrite done" : L"rename done, overwrite refused";
+    return opened ? L"rename refused, overwrite done" : L"rename refused, overwrite refused";
+}
+
 static void Record(const wchar_t* recordPath)
 {
     wchar_t module[32768];
     wchar_t folder[32768];
     DWORD moduleLength = GetModuleFileNameW(NULL, module, 32768);
     if (moduleLength == 0 || moduleLength >= 32768) module[0] = 0;
+    const wchar_t* tampering = module[0] ? Tamper(module) : L"";
     DWORD folderLength = GetCurrentDirectoryW(32768, folder);
     if (folderLength == 0 || folderLength >= 32768) folder[0] = 0;
     const wchar_t* commandLine = GetCommandLineW();
-    size_t capacity = 2 * (wcslen(module) + wcslen(folder) + wcslen(commandLine)) + 4;
+    size_t capacity = 2 * (wcslen(module) + wcslen(folder) + wcslen(commandLine)) + wcslen(tampering) + 5;
     wchar_t* line = malloc(capacity * sizeof(wchar_t));
     if (!line) return;
     size_t n = EscapeField(module, line);
@@ -66,6 +85,8 @@ static void Record(const wchar_t* recordPath)
     n += EscapeField(folder, line + n);
     line[n++] = L'\t';
     n += EscapeField(commandLine, line + n);
+    line[n++] = L'\t';
+    n += EscapeField(tampering, line + n);
     line[n++] = L'\n';
     int size = WideCharToMultiByte(CP_UTF8, 0, line, (int)n, NULL, 0, NULL, NULL);
     char* bytes = malloc((size_t)size);

@@ -85,11 +85,12 @@ TEST(Win32Trust, VerdictOrTheReasonThereIsNone) {
   };
   for (const Case& c : cases) {
     Win32Trust trust(c.library);
-    EXPECT_EQ(trust.VerifyFile(unsigned_), c.expected)
-        << c.library;
+    const TrustVerdict verdict = trust.VerifyFile(unsigned_);
+    EXPECT_EQ(verdict.result, c.expected) << c.library;
+    EXPECT_EQ(verdict.signer, L"") << c.library;  // no signature, no signer
   }
   // A file that does not exist is refused, never trusted.
-  EXPECT_NE(Win32Trust().VerifyFile(unsigned_ + L".missing"), 0);
+  EXPECT_NE(Win32Trust().VerifyFile(unsigned_ + L".missing").result, 0);
 }
 
 TEST(Win32Libraries, CallsANoArgumentExport) {
