@@ -149,6 +149,7 @@ REFUSALS = [
     (["--unsigned", "--revision", "no-such-revision"], 2, "no such revision: no-such-revision"),
     # A host the build refuses (CMake's own check, after the sources were copied).
     (["--unsigned", "--download-host", "evil/host"], 1, "KORVANA_DOWNLOAD_HOST must be a host name"),
+    (["--unsigned", "--publisher", 'Evil "Quote"'], 1, "KORVANA_BROWSER_PUBLISHER must not hold"),
 ]
 
 
@@ -189,6 +190,7 @@ def test_release_writes_signed_and_unsigned_with_sums(releases, form):
     assert report["signed"].split()[0] == sums[SIGNED]
     assert report["verify"].startswith("Signature verification: ok")
     assert re.search(rf"^  download host: {re.escape(DEFAULT_HOST)}$", made.stdout, re.M)
+    assert re.search(r"^  browser publisher: any trusted publisher$", made.stdout, re.M)
 
 
 # The file, the roots osslsigncode trusts, and whether verification must pass.
