@@ -56,13 +56,14 @@ class Run {
     if (std::uint32_t refused = CheckOperatingSystem(platform_, options_.silent)) return refused;
     if (const Status busy = TakeRunLock()) return busy;
     const NtVersion windows = platform_.system.GetNtVersion();
-    // The patterns are "*x64*", "*win32*" and "*arm64*": the log names the word.
-    const auto word = [](std::wstring pattern) { return pattern.substr(1, pattern.size() - 2); };
-    const std::wstring arm64 = locator_.Arm64Pattern();
+    // The pattern is "*x64*" or "*win32*": the log names the word. An arm64 machine
+    // installs the x64 package; its arm64 patterns serve only the version read.
+    std::wstring architecture = locator_.ArchitecturePattern();
+    architecture.pop_back();
     LogEvent(platform_, {L"Windows NT ", ToDecimal(windows.major), L".", ToDecimal(windows.minor),
                          L", UI language ", ToDecimal(platform_.system.GetUserDefaultUILanguage()),
-                         L", package architecture ", word(locator_.ArchitecturePattern()),
-                         arm64.empty() ? L"" : L" (arm64 packages read for the version)"});
+                         L", package architecture ", architecture.c_str() + 1,
+                         locator_.Arm64Pattern().empty() ? L"" : L" (arm64 machine)"});
 
     // Windows Installer must not show its own interface for this process's calls.
     platform_.msi.SetInternalUI(win::INSTALLUILEVEL_NONE);
@@ -119,10 +120,10 @@ class Run {
       case MutexClaim::Owned:
         return 0;
       case MutexClaim::OwnedAbandoned:
-        LogEvent(platform_, {L"run lock taken over from a run that ended without letting go"});
+        LogEvent(platform_, {L"run lock: abandoned, taken"});
         return 0;
       case MutexClaim::Failed:
-        LogEvent(platform_, {L"run lock: error ", ToDecimal(error), L", going on without it"});
+        LogEvent(platform_, {L"run lock: error ", ToDecimal(error)});
         return 0;
       case MutexClaim::HeldElsewhere:
         break;

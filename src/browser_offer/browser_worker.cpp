@@ -57,10 +57,7 @@ std::uint32_t BrowserInstallWorker::Run() {
   const TrustVerdict trust = platform_.trust.VerifyFile(path);
   LogEvent(platform_, {L"signature of ", path, L": ", ToHex(static_cast<std::uint32_t>(trust.result)),
                        L", signer: ", trust.signer});
-  if (!SignatureAccepted(trust, publisher_)) {
-    if (trust.result == 0) LogEvent(platform_, {L"not the publisher ", publisher_});
-    return Fail();
-  }
+  if (!SignatureAccepted(trust, publisher_)) return Fail();
 
   Post(WM_BROWSER_STEP);  // installation
   if (stop_) return 1;

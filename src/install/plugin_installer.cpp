@@ -1,7 +1,5 @@
 #include "install/plugin_installer.h"
 
-#include <vector>
-
 #include "app/exit_codes.h"
 #include "install/installer_command.h"
 #include "packages/package_identity.h"
@@ -57,17 +55,13 @@ Decision DecideOnInstalled(Platform& platform, VersionOutcome outcome, bool sile
   return Decision::GoOn;
 }
 
-// The installed product's `property` as Windows Installer reports it: the length,
-// then the text; empty when it cannot be read.
+// The installed product's `property` as Windows Installer reports it, in one call;
+// empty when it cannot be read or is longer than a log line needs.
 std::wstring ProductInfo(WindowsInstaller& msi, const std::wstring& product, const wchar_t* property) {
-  std::uint32_t length = 0;
-  if (msi.GetProductInfo(product, property, nullptr, &length) != win::ERROR_SUCCESS ||
-      length >= 0x10000)
-    return {};
-  std::vector<wchar_t> buffer(length + 1, L'\0');
-  std::uint32_t size = length + 1;
-  if (msi.GetProductInfo(product, property, buffer.data(), &size) != win::ERROR_SUCCESS) return {};
-  return UpToFirstNull(buffer.data(), buffer.size());
+  wchar_t value[256] = {};
+  std::uint32_t size = sizeof value / sizeof value[0];
+  if (msi.GetProductInfo(product, property, value, &size) != win::ERROR_SUCCESS) return {};
+  return UpToFirstNull(value, sizeof value / sizeof value[0]);
 }
 
 // A status the failure box reports: any but success, the user's cancel and a newer
