@@ -39,11 +39,14 @@ _fuzz_wait_all() {
 # target uses. Whole folders where the targets reach into most of them (so a new
 # helper there is picked up), single files from app/ and ui/, whose other files need
 # settings only the CMake build knows. Libstdc++'s own checks are on, so an index
-# past a string's end fails at once instead of reading the buffer behind it.
+# past a string's end fails at once instead of reading the buffer behind it. The
+# warnings are the CMake build's, as clang sees them; KORVANA_WERROR=ON in the
+# environment (scripts/test-all) makes them errors, as the CMake option does there.
 build_fuzz_targets() {
   local out=$1
   local cxx=(clang++ -std=c++17 -g -O1 -fno-sanitize-recover=undefined -D_GLIBCXX_ASSERTIONS
-             -Isrc -Itests/unit)
+             -Wall -Wextra -Isrc -Itests/unit)
+  [[ ${KORVANA_WERROR:-OFF} =~ ^(ON|on|1|TRUE|true|YES|yes)$ ]] && cxx+=(-Werror)
   # The fake first: it takes longest, and the rest compile beside it.
   local sources=(tests/unit/fake_platform.cpp src/packages/*.cpp src/install/*.cpp
                  src/platform/*.cpp src/app/command_line_options.cpp src/app/message_texts.cpp
