@@ -71,18 +71,18 @@ const wchar_t* const kHelpPieces[] = {
     L"\n",
     L"Возможные параметры командной строки:\n",
     L"  -?\t\t\tвывести данную справку\n",
-    L"  -sivetargs \"<args>\"\tдополнительные параметры\n\t\t\tкомандной строки(<args>) для\n"
-    L"\t\t\tвызова msiexec /i при установке\n\t\t\tпакета MSI плагина\n",
+    (L"  -sivetargs \"<args>\"\tдополнительные параметры\n\t\t\tкомандной строки(<args>) для\n"
+     L"\t\t\tвызова msiexec /i при установке\n\t\t\tпакета MSI плагина\n"),
     L"  -reinstall\t\t\tпереустановка продукта\n",
     L"  -silent\t\t\tподавить диалоговые окна\n\t\t\tбутстраппера\n",
     L"  -norestart\t\tподавить перезагрузку, если она\n\t\t\tбудет необходима\n",
 };
 
 const wchar_t* const kCspHelpPieces[] = {
-    L"  -args \"<args>\"\tдополнителные параметры\n\t\t\tкомандной строки (<args>) для\n"
-    L"\t\t\tвызова msiexec /i при установке\n\t\t\tпакета MSI Корвана CSP\n",
-    L"  -cspargs \"<args>\"\tдополнителные параметры\n\t\t\tкомандной строки (<args>) для\n"
-    L"\t\t\tвызова msiexec /i при установке\n\t\t\tпакета MSI Корвана CSP\n",
+    (L"  -args \"<args>\"\tдополнителные параметры\n\t\t\tкомандной строки (<args>) для\n"
+     L"\t\t\tвызова msiexec /i при установке\n\t\t\tпакета MSI Корвана CSP\n"),
+    (L"  -cspargs \"<args>\"\tдополнителные параметры\n\t\t\tкомандной строки (<args>) для\n"
+     L"\t\t\tвызова msiexec /i при установке\n\t\t\tпакета MSI Корвана CSP\n"),
     L"  -selectDlg\tвывести диалог выбора конфигурации Корвана CSP\n",
     L"  -KC\t\t\tуровень KC Корвана CSP\n",
     L"  -lang\t\t\tязык Корвана CSP\n",

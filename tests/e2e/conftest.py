@@ -18,6 +18,11 @@ test) sets its reply and places the stand-in installers and patch library.
 
 Environment: KORVANA_BUILD_DIR (default build/win32) holds korvana-setup.exe and the
 tools; KORVANA_ARTEFACTS (default build/e2e-artefacts) receives the screenshots.
+
+In parallel (pytest-xdist): ``-n auto --dist loadgroup``, as scripts/test-all runs it.
+Every worker process has its own prefixes, displays and wineservers; the tests of a
+fixture that only one process may hold, or that is worth making once, form one group
+(``XDIST_GROUPS``), which one worker runs whole.
 """
 
 from __future__ import annotations
@@ -49,6 +54,37 @@ def _ascii_name(text: str) -> str:
     if name != text:
         name += "-" + hashlib.sha1(text.encode("utf-8")).hexdigest()[:6]
     return name
+
+
+# Fixture -> the xdist group of every test that uses it (the first that applies).
+XDIST_GROUPS = {
+    # The download site listens on the port built into the program: one process only.
+    "https_server": "download-site",
+    # A second prefix, booted once rather than in every worker.
+    "wine_prefix32": "prefix32",
+    # Two release builds of the product, made once.
+    "releases": "release-builds",
+}
+
+
+def pytest_configure(config):
+    # Another way of spreading the tests would start the download site in two
+    # workers, and the second would fail to listen: say so plainly instead.
+    dist = config.getoption("dist", default="no")
+    if dist not in ("no", "loadgroup"):
+        raise pytest.UsageError(f"the end-to-end suite runs in parallel with --dist loadgroup "
+                                f"only (got --dist {dist})")
+
+
+@pytest.hookimpl(tryfirst=True)
+def pytest_collection_modifyitems(config, items):
+    for item in items:
+        group = next((g for name, g in XDIST_GROUPS.items() if name in item.fixturenames), None)
+        if group is not None:
+            item.add_marker(pytest.mark.xdist_group(group))
+    # The groups first: each goes to one worker whole, so the long ones start while
+    # the other workers take the single tests (the order is the same in every worker).
+    items.sort(key=lambda item: item.get_closest_marker("xdist_group") is None)
 
 
 @pytest.hookimpl(hookwrapper=True, tryfirst=True)

@@ -22,6 +22,7 @@ Files are kept between sessions and remade when one is missing or about to expir
 
 from __future__ import annotations
 
+import fcntl
 import os
 import shutil
 import subprocess
@@ -144,12 +145,23 @@ def _fresh(pki: Pki) -> bool:
 
 
 def ensure_pki(folder: Optional[Path] = None) -> Pki:
-    """The PKI in ``folder`` (default ``pki_dir()``), made first when needed."""
+    """The PKI in ``folder`` (default ``pki_dir()``), made first when needed.
+
+    Processes that ask at once (the workers of a parallel session) take turns: the
+    first makes it, the others then find it made. Without the lock, a second maker
+    could put its own set in place after the first had handed out (and a prefix
+    trusted) the first set's CA."""
     folder = (folder or pki_dir()).resolve()
+    folder.parent.mkdir(parents=True, exist_ok=True)
+    with open(folder.parent / f".{folder.name}.lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        return _ensure_pki(folder)
+
+
+def _ensure_pki(folder: Path) -> Pki:
     pki = _layout(folder)
     if _fresh(pki):
         return pki
-    folder.parent.mkdir(parents=True, exist_ok=True)
     # Made in a fresh folder and moved into place whole, so a run that dies half way
     # (or a second session doing the same) never leaves a mixed set behind.
     work = Path(tempfile.mkdtemp(prefix=".pki-", dir=folder.parent))

@@ -111,6 +111,23 @@ def test_registry_round_trip(prefix):
     assert not prefix.reg_delete("HKCU\\Software\\KorvanaE2E")
 
 
+def test_registry_read_of_several_keys(prefix):
+    # One run: each key in its own view, in the order asked, absent ones in between.
+    key = "HKLM\\Software\\KorvanaE2E"  # a 32-bit view of its own
+    prefix.reg_add(key, "View", "64", view=64)
+    prefix.reg_add(key + "\\Sub", "N", 1, kind="REG_DWORD", view=64)
+    prefix.reg_add(key, "View", "32", view=32)
+    try:
+        found = prefix.reg_read([(key, 64), (key + "\\Missing", 64), (key, 32), (key + "\\Sub", 64),
+                                 ("HKCU\\Software\\KorvanaE2E-none", None)])
+        assert [None if k is None else (k.values, k.subkeys) for k in found] == [
+            ({"View": ("REG_SZ", "64")}, ["Sub"]), None, ({"View": ("REG_SZ", "32")}, []),
+            ({"N": ("REG_DWORD", 1)}, []), None]
+    finally:
+        for view in (32, 64):
+            prefix.reg_delete(key, view=view)
+
+
 def test_32bit_prefix(prefix32):
     assert not prefix32.unix_path("C:\\windows\\syswow64").exists()
     result = prefix32.run(f"{MSGBOX} -noshow -printcmd -exit 3010")

@@ -42,6 +42,8 @@ COMPAT_FEATURE = "{316A4D11-D027-4C52-86B6-54D1FBC148E3}"
 MSIEXEC = "C:\\windows\\system32\\msiexec.exe"
 STAGE_WIN = "C:\\korvana-e2e\\packages"
 MARKER = "HKCU\\Software\\NeedBstrReboot"
+MARKERS = [(MARKER, view) for view in (32, 64)]
+RECORDS = [(f"HKLM\\{msi.RECORD_KEY}", view) for view in (32, 64)]  # test products, by code
 STAMP = re.compile(r"\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d")
 TIMED = re.compile(r"\d\d:\d\d:\d\d\.\d{3} (.*)")  # one line of the own log
 
@@ -105,24 +107,34 @@ class Machine:
 
     def installed(self) -> dict[str, str]:
         """{product code: version} of every test product installed."""
+        return self._versions(self.prefix.reg_read(RECORDS))
+
+    def _versions(self, records) -> dict[str, str]:
+        """{product code: version} of the products below the RECORDS keys as read."""
+        keys = [(f"{key}\\{code}", view) for (key, view), record in zip(RECORDS, records)
+                if record is not None for code in record.subkeys]
         products = {}
-        for view in (32, 64):
-            for code in self.prefix.reg_subkeys(f"HKLM\\{msi.RECORD_KEY}", view) or []:
-                values = self.prefix.reg_query(f"HKLM\\{msi.RECORD_KEY}\\{code}", view) or {}
-                products[code] = values.get("ProductVersion", ("", "?"))[1]
+        for (key, _), record in zip(keys, self.prefix.reg_read(keys) if keys else []):
+            values = record.values if record is not None else {}
+            products[key.rsplit("\\", 1)[1]] = values.get("ProductVersion", ("", "?"))[1]
         return products
 
     def clean(self) -> None:
-        """Removes every test product and the restart marker."""
-        for code in self.installed():
+        """Removes every test product and the restart marker. A machine that has
+        neither costs one registry read."""
+        found = self.prefix.reg_read(RECORDS + MARKERS)
+        codes = list(self._versions(found[:len(RECORDS)]))
+        for code in codes:
             result = self.prefix.run(f"{MSIEXEC} /x {code} /qn")
             assert result.exit_code == 0, f"removing {code}: {result}"
-        for view in (32, 64):
+        markers = [view for (_, view), marker in zip(MARKERS, found[len(RECORDS):]) if marker]
+        for view in markers:
             self.prefix.reg_delete(MARKER, view=view)
-        assert self.installed() == {}
+        if codes or markers:
+            assert self.installed() == {} and not self.marker_exists()
 
     def marker_exists(self) -> bool:
-        return any(self.prefix.reg_key_exists(MARKER, view) for view in (32, 64))
+        return any(self.prefix.reg_read(MARKERS))
 
     # ---- runs
 

@@ -7,8 +7,8 @@ The pieces, from the bottom up:
     wineserver, and our Windows-side tools (launcher.exe, uidriver.exe, regtool.exe)
     copied into it.  Offers ``wine()`` for plain commands, path conversion
     (``win_path()`` / ``unix_path()``), registry helpers (``reg_query()``,
-    ``reg_key_exists()``, ``reg_add()``, ``reg_delete()``), ``screenshot()`` and
-    ``windows()``.
+    ``reg_key_exists()``, ``reg_read()`` for several keys at once, ``reg_add()``,
+    ``reg_delete()``), ``screenshot()`` and ``windows()``.
 
 ``WinePrefix.run(command_line, ...)`` / ``WinePrefix.start(command_line, ...)``
     Run a program with an EXACT Windows command line through launcher.exe (which
@@ -183,6 +183,15 @@ def _parse_records(output: str) -> tuple[list[WindowInfo], list[Control]]:
                                     None if fields[9] == "-" else fields[9] == "1",
                                     _unescape(fields[10])))
     return windows, controls
+
+
+@dataclass
+class RegKey:
+    """A registry key as regtool.exe read it: its values as {name: (type, data)} (see
+    ``WinePrefix.reg_query``) and the names of its subkeys."""
+
+    values: dict
+    subkeys: list[str]
 
 
 @dataclass
@@ -510,34 +519,43 @@ class WinePrefix:
         REG_QWORD as int, anything else as bytes.  The default value has the name "".
         ``view`` 32 or 64 picks the registry view (KEY_WOW64_32KEY / _64KEY).
         """
-        args = [f"-{view}"] if view else []
-        completed = self.wine(f"{TOOLS_DIR_WIN}\\regtool.exe", *args, key)
-        if completed.returncode == 1:
-            return None
-        if completed.returncode != 0:
-            raise HarnessError(f"regtool {key}: exit {completed.returncode}")
-        values: dict = {}
-        for line in completed.stdout.splitlines():
-            fields = line.split("\t")
-            if fields[0] != "value":
-                continue
-            name, kind, data = _unescape(fields[1]), fields[2], fields[3]
-            if kind in ("REG_SZ", "REG_EXPAND_SZ", "REG_MULTI_SZ", "REG_LINK"):
-                values[name] = (kind, _unescape(data))
-            elif kind in ("REG_DWORD", "REG_QWORD"):
-                values[name] = (kind, int(data))
-            else:
-                values[name] = (kind, bytes.fromhex(data))
-        return values
+        found = self.reg_read([(key, view)])[0]
+        return None if found is None else found.values
 
     def reg_subkeys(self, key: str, view: Optional[int] = None) -> Optional[list[str]]:
         """The names of a key's subkeys, or None when the key is absent."""
-        args = [f"-{view}"] if view else []
-        completed = self.wine(f"{TOOLS_DIR_WIN}\\regtool.exe", *args, key)
-        if completed.returncode == 1:
-            return None
-        return [_unescape(line.split("\t")[1]) for line in completed.stdout.splitlines()
-                if line.startswith("subkey\t")]
+        found = self.reg_read([(key, view)])[0]
+        return None if found is None else found.subkeys
+
+    def reg_read(self, keys: Sequence[tuple[str, Optional[int]]]) -> list[Optional[RegKey]]:
+        """Several keys, each (key, view) as for ``reg_query``, in one regtool run (one
+        Wine process start, the larger part of a read's cost): a RegKey for each, or
+        None where the key is absent."""
+        args = []
+        for key, view in keys:
+            args += [f"-{view}", key] if view else [key]
+        completed = self.wine(f"{TOOLS_DIR_WIN}\\regtool.exe", *args)
+        if completed.returncode not in (0, 1):
+            raise HarnessError(f"regtool {' '.join(args)}: exit {completed.returncode}")
+        found: list[Optional[RegKey]] = []
+        for line in completed.stdout.splitlines():
+            fields = line.split("\t")
+            if fields[0] == "key":
+                found.append(RegKey({}, []) if fields[2] == "1" else None)
+            elif fields[0] == "value" and found and found[-1] is not None:
+                name, kind, data = _unescape(fields[1]), fields[2], fields[3]
+                if kind in ("REG_SZ", "REG_EXPAND_SZ", "REG_MULTI_SZ", "REG_LINK"):
+                    found[-1].values[name] = (kind, _unescape(data))
+                elif kind in ("REG_DWORD", "REG_QWORD"):
+                    found[-1].values[name] = (kind, int(data))
+                else:
+                    found[-1].values[name] = (kind, bytes.fromhex(data))
+            elif fields[0] == "subkey" and found and found[-1] is not None:
+                found[-1].subkeys.append(_unescape(fields[1]))
+        if len(found) != len(keys):
+            raise HarnessError(f"regtool output not understood (a stale build of tests/tools?): "
+                               f"{completed.stdout!r}")
+        return found
 
     def reg_key_exists(self, key: str, view: Optional[int] = None) -> bool:
         return self.reg_query(key, view) is not None

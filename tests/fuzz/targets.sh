@@ -33,41 +33,77 @@ _fuzz_wait_all() {
   _fuzz_pids=()
 }
 
+# _fuzz_stale OUTPUT DEPFILE: true when OUTPUT is missing or older than any file its
+# compiler-written DEPFILE (-MMD) names, sources and headers alike.
+_fuzz_stale() {
+  local output=$1 depfile=$2 dep
+  [[ -f $output && -f $depfile ]] || return 0
+  for dep in $(sed -e 's/^[^:]*://' -e 's/\\$//' "$depfile"); do
+    [[ $dep -nt $output ]] && return 0
+  done
+  return 1
+}
+
 # build_fuzz_targets OUT: compiles the logic the targets reach and the scripted fake
 # platform once, with the fuzzer's coverage and ASan+UBSan, into OUT/libfuzzlogic.a,
 # then links each target against it; the linker takes from the archive only what a
 # target uses. Whole folders where the targets reach into most of them (so a new
 # helper there is picked up), single files from app/ and browser_offer/, whose other files need
 # settings only the CMake build knows. Libstdc++'s own checks are on, so an index
-# past a string's end fails at once instead of reading the buffer behind it.
+# past a string's end fails at once instead of reading the buffer behind it. The
+# warnings are the CMake build's, as clang sees them; KORVANA_WERROR=ON in the
+# environment (scripts/test-all) makes them errors, as the CMake option does there.
+# Only what changed since the last build in OUT is made again (the compiler's
+# dependency files say what each object read); other flags or another compiler start
+# afresh.
 build_fuzz_targets() {
   local out=$1
   local cxx=(clang++ -std=c++17 -g -O1 -fno-sanitize-recover=undefined -D_GLIBCXX_ASSERTIONS
-             -Isrc -Itests/unit)
+             -Wall -Wextra -Isrc -Itests/unit)
+  [[ ${KORVANA_WERROR:-OFF} =~ ^(ON|on|1|TRUE|true|YES|yes)$ ]] && cxx+=(-Werror)
   # The fake first: it takes longest, and the rest compile beside it.
   local sources=(tests/unit/fake_platform.cpp src/packages/*.cpp src/install/*.cpp
                  src/support/*.cpp src/app/command_line_options.cpp src/app/message_texts.cpp
                  src/browser_offer/content_disposition.cpp)
-  rm -rf "$out/obj"
-  mkdir -p "$out/obj"
+  local flags
+  flags="$(clang++ --version | head -n 1): ${cxx[*]}"
+  if [[ "$(cat "$out/obj/flags" 2>/dev/null)" != "$flags" ]]; then
+    rm -rf "$out/obj"
+    mkdir -p "$out/obj"
+    printf '%s' "$flags" >"$out/obj/flags"
+  fi
 
   # The fake is not traced for coverage: its branches are the scenario's, not the
   # product's, and tracing them would only steer the fuzzer (and slow it) for nothing.
-  local source object coverage
+  local source object coverage objects=() changed=""
   for source in "${sources[@]}"; do
     object="$out/obj/$(printf '%s' "${source%.cpp}" | tr / _).o"
+    objects+=("$object")
+    _fuzz_stale "$object" "$object.d" || continue
+    changed=1
     coverage=fuzzer-no-link,
     [[ $source == tests/* ]] && coverage=
-    _fuzz_start "${cxx[@]}" -fsanitize="${coverage}address,undefined" -c "$source" -o "$object"
+    rm -f "$object"
+    _fuzz_start "${cxx[@]}" -fsanitize="${coverage}address,undefined" -MMD -MF "$object.d" \
+      -c "$source" -o "$object"
   done
   _fuzz_wait_all
-  rm -f "$out/libfuzzlogic.a"
-  ar rcs "$out/libfuzzlogic.a" "$out"/obj/*.o
+  # Exactly this list (an object left behind by a source that has gone stays out), in
+  # the order of its names: the order decides the targets' layout, and with it the
+  # course a run with a given seed takes.
+  if [[ -n $changed || ! -f $out/libfuzzlogic.a ]]; then
+    rm -f "$out/libfuzzlogic.a"
+    mapfile -t objects < <(printf '%s\n' "${objects[@]}" | LC_ALL=C sort)
+    ar rcs "$out/libfuzzlogic.a" "${objects[@]}"
+  fi
 
   local target
   for target in "${FUZZ_TARGETS[@]}"; do
-    _fuzz_start "${cxx[@]}" -fsanitize=fuzzer,address,undefined "tests/fuzz/$target.cpp" \
-      "$out/libfuzzlogic.a" -o "$out/$target"
+    if _fuzz_stale "$out/$target" "$out/obj/$target.d" || [[ $out/libfuzzlogic.a -nt $out/$target ]]; then
+      rm -f "$out/$target"
+      _fuzz_start "${cxx[@]}" -fsanitize=fuzzer,address,undefined -MMD -MF "$out/obj/$target.d" \
+        "tests/fuzz/$target.cpp" "$out/libfuzzlogic.a" -o "$out/$target"
+    fi
   done
   _fuzz_wait_all
 }

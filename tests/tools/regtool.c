@@ -1,20 +1,25 @@
 /*
- * regtool: reads one registry key for the end-to-end tests and prints it as UTF-8.
+ * regtool: reads registry keys for the end-to-end tests and prints them as UTF-8.
  * (Wine's reg.exe prints through the console code page, which turns Cyrillic into
- * question marks.)
+ * question marks.) Several keys in one run spare the tests a Wine process start each.
  *
- * Usage: regtool [-32|-64] KEY
+ * Usage: regtool [-32|-64] KEY [[-32|-64] KEY ...]
  *   KEY   ROOT\path, ROOT one of HKLM, HKCU, HKCR, HKU or their long names
- *   -32, -64  the 32-bit or 64-bit view (KEY_WOW64_32KEY / KEY_WOW64_64KEY)
+ *   -32, -64  the 32-bit or 64-bit view (KEY_WOW64_32KEY / KEY_WOW64_64KEY) of the
+ *             KEY that follows
  *
  * Output, one record a line, fields separated by tabs; texts escape "\\", tab, line
- * feed, carriage return and NUL as \\, \t, \n, \r and \0:
+ * feed, carriage return and NUL as \\, \t, \n, \r and \0. Each key, in the order
+ * given, begins with
+ *   key    <n> <1|0>             n counts the keys from 0; 1: it exists, 0: it does not
+ * followed, when it exists, by
  *   value  <name> <type> <data>   type as REG_SZ, REG_DWORD, ...; data: texts as they
  *                                 are (REG_MULTI_SZ items separated by \0), numbers in
  *                                 unsigned decimal, anything else in hexadecimal
  *   subkey <name>
  * The default value has an empty name.
- * Exit codes: 0 the key exists; 1 it does not; 2 usage; 3 another failure.
+ * Exit codes: 0 every key exists; 1 one does not; 2 usage; 3 another failure (the
+ * keys after it are not read).
  */
 #include <windows.h>
 #include <stdlib.h>
@@ -85,24 +90,22 @@ static void PrintValue(const wchar_t* name, DWORD nameLength, DWORD type, const 
     WriteText(L"\n");
 }
 
-int wmain(int argc, wchar_t** argv)
+/* Prints one key's records; returns 0 when it exists, 1 when it does not, 3 on a
+ * failure. */
+static int PrintKey(int number, REGSAM view, const wchar_t* path)
 {
-    out = GetStdHandle(STD_OUTPUT_HANDLE);
-    REGSAM view = 0;
-    int i = 1;
-    if (i < argc && wcscmp(argv[i], L"-32") == 0) { view = KEY_WOW64_32KEY; ++i; }
-    else if (i < argc && wcscmp(argv[i], L"-64") == 0) { view = KEY_WOW64_64KEY; ++i; }
-    if (i + 1 != argc) return 2;
-    const wchar_t* path = argv[i];
     const wchar_t* slash = wcschr(path, L'\\');
     size_t rootLength = slash ? (size_t)(slash - path) : wcslen(path);
     HKEY root = RootKey(path, rootLength);
-    if (!root) return 2;
+    if (!root) return 3;
 
     HKEY key;
     LONG status = RegOpenKeyExW(root, slash ? slash + 1 : L"", 0, KEY_READ | view, &key);
-    if (status == ERROR_FILE_NOT_FOUND) return 1;
+    wchar_t header[48];
+    _snwprintf(header, 48, L"key\t%d\t%d\n", number, status == ERROR_SUCCESS);
+    if (status == ERROR_FILE_NOT_FOUND) { WriteText(header); return 1; }
     if (status != ERROR_SUCCESS) return 3;
+    WriteText(header);
 
     DWORD maxName = 0, maxData = 0, maxSubkey = 0;
     RegQueryInfoKeyW(key, NULL, NULL, NULL, NULL, &maxSubkey, NULL, NULL, &maxName, &maxData,
@@ -130,5 +133,29 @@ int wmain(int argc, wchar_t** argv)
     free(name);
     free(data);
     RegCloseKey(key);
+    return result;
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    out = GetStdHandle(STD_OUTPUT_HANDLE);
+    /* The whole command line is checked before anything is printed. */
+    for (int i = 1; i < argc; ++i) {
+        if (wcscmp(argv[i], L"-32") == 0 || wcscmp(argv[i], L"-64") == 0) ++i;
+        if (i >= argc) return 2;
+        const wchar_t* slash = wcschr(argv[i], L'\\');
+        if (!RootKey(argv[i], slash ? (size_t)(slash - argv[i]) : wcslen(argv[i]))) return 2;
+    }
+    if (argc < 2) return 2;
+
+    int result = 0, number = 0;
+    for (int i = 1; i < argc; ++i, ++number) {
+        REGSAM view = 0;
+        if (wcscmp(argv[i], L"-32") == 0) { view = KEY_WOW64_32KEY; ++i; }
+        else if (wcscmp(argv[i], L"-64") == 0) { view = KEY_WOW64_64KEY; ++i; }
+        int status = PrintKey(number, view, argv[i]);
+        if (status == 3) return 3;
+        if (status == 1) result = 1;
+    }
     return result;
 }
