@@ -53,9 +53,8 @@ bool IsFullPath(const std::wstring& path) {
 
 bool SignatureAccepted(const TrustVerdict& verdict, const std::wstring& pinnedPublisher) {
   if (verdict.result != 0) return false;
-  if (pinnedPublisher.empty()) return true;
-  // A signer that could not be read is no proof of the publisher.
-  return !verdict.signer.empty() && verdict.signer == pinnedPublisher;
+  // A signer that could not be read (empty) never matches a pinned publisher.
+  return pinnedPublisher.empty() || verdict.signer == pinnedPublisher;
 }
 
 void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone) {

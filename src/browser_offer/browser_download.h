@@ -26,7 +26,7 @@ bool SignatureAccepted(const TrustVerdict& verdict, const std::wstring& pinnedPu
 
 // Loads the SCHANNEL patch library named in the registry and calls its entry, at
 // most once per process: `schannelPatchDone` is set on the first call, whatever
-// follows. A full path is loaded as it stands; a bare name from System32 only.
+// follows. A full path is loaded as it stands; any other name from below System32.
 void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone);
 
 // GETs `url` and streams the body into a file in the current directory, named by the

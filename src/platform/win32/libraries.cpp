@@ -9,8 +9,6 @@ namespace {
 // arguments the cdecl and stdcall conventions agree, so either kind may be called.
 using NoArgumentFunction = std::int32_t(WINAPI*)();
 
-HMODULE Module(LibraryToken library) { return FromToken<HMODULE>(library); }
-
 }  // namespace
 
 LibraryToken Win32Libraries::LoadLibrary(const std::wstring& name) {
@@ -18,11 +16,13 @@ LibraryToken Win32Libraries::LoadLibrary(const std::wstring& name) {
 }
 
 std::optional<std::int32_t> Win32Libraries::CallExport(LibraryToken library, const char* name) {
-  auto function = FindExport<NoArgumentFunction>(Module(library), name);
+  auto function = FindExport<NoArgumentFunction>(FromToken<HMODULE>(library), name);
   if (function == nullptr) return std::nullopt;
   return function();
 }
 
-void Win32Libraries::FreeLibrary(LibraryToken library) { ::FreeLibrary(Module(library)); }
+void Win32Libraries::FreeLibrary(LibraryToken library) {
+  ::FreeLibrary(FromToken<HMODULE>(library));
+}
 
 }  // namespace korvana::win32

@@ -20,23 +20,20 @@ using InternetReadFileFunction = BOOL(WINAPI*)(HINTERNET_ file, LPVOID buffer,
                                                DWORD bytesToRead, DWORD* bytesRead);
 using InternetCloseHandleFunction = BOOL(WINAPI*)(HINTERNET_ handle);
 
-HINTERNET_ Internet(InternetToken handle) { return FromToken<HINTERNET_>(handle); }
-
-InternetToken Token(HINTERNET_ handle) { return ToToken<InternetToken>(handle); }
-
 }  // namespace
 
 InternetToken Win32Network::OpenSession(const std::wstring& agent, std::uint32_t accessType) {
   auto open = library_.Find<InternetOpenWFunction>("InternetOpenW");
   if (open == nullptr) return InternetToken{};
-  return Token(open(agent.c_str(), accessType, nullptr, nullptr, 0));
+  return ToToken<InternetToken>(open(agent.c_str(), accessType, nullptr, nullptr, 0));
 }
 
 InternetToken Win32Network::OpenUrl(InternetToken session, const std::wstring& url,
                                     std::uint32_t flags) {
   auto openUrl = library_.Find<InternetOpenUrlWFunction>("InternetOpenUrlW");
   if (openUrl == nullptr) return InternetToken{};
-  return Token(openUrl(Internet(session), url.c_str(), nullptr, 0, flags, 0));
+  return ToToken<InternetToken>(
+      openUrl(FromToken<HINTERNET_>(session), url.c_str(), nullptr, 0, flags, 0));
 }
 
 bool Win32Network::QueryInfo(InternetToken request, std::uint32_t infoLevel, void* buffer,
@@ -45,7 +42,7 @@ bool Win32Network::QueryInfo(InternetToken request, std::uint32_t infoLevel, voi
   if (queryInfo == nullptr) return false;
   DWORD bytes = *size;
   DWORD index = 0;
-  const BOOL ok = queryInfo(Internet(request), infoLevel, buffer, &bytes, &index);
+  const BOOL ok = queryInfo(FromToken<HINTERNET_>(request), infoLevel, buffer, &bytes, &index);
   *size = bytes;
   return ok != FALSE;
 }
@@ -55,14 +52,14 @@ bool Win32Network::Read(InternetToken request, void* buffer, std::uint32_t size,
   auto readFile = library_.Find<InternetReadFileFunction>("InternetReadFile");
   if (readFile == nullptr) return false;
   DWORD bytes = 0;
-  const BOOL ok = readFile(Internet(request), buffer, size, &bytes);
+  const BOOL ok = readFile(FromToken<HINTERNET_>(request), buffer, size, &bytes);
   *read = bytes;
   return ok != FALSE;
 }
 
 void Win32Network::CloseInternetHandle(InternetToken handle) {
   if (auto close = library_.Find<InternetCloseHandleFunction>("InternetCloseHandle")) {
-    close(Internet(handle));
+    close(FromToken<HINTERNET_>(handle));
   }
 }
 

@@ -13,15 +13,11 @@ HKEY RootKey(RegistryRoot root) {
   return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
-HKEY Key(KeyToken key) { return FromToken<HKEY>(key); }
-
-KeyToken Token(HKEY key) { return ToToken<KeyToken>(key); }
-
 // RegOpenKeyExW below `parent`, a root or an open key.
 Status OpenBelow(HKEY parent, const std::wstring& subKey, std::uint32_t access, KeyToken* key) {
   HKEY opened = nullptr;
   const LONG status = ::RegOpenKeyExW(parent, subKey.c_str(), 0, access, &opened);
-  if (status == ERROR_SUCCESS) *key = Token(opened);
+  if (status == ERROR_SUCCESS) *key = ToToken<KeyToken>(opened);
   return static_cast<Status>(status);
 }
 
@@ -38,25 +34,25 @@ Status Win32Registry::CreateKey(RegistryRoot root, const std::wstring& subKey,
   const LONG status = ::RegCreateKeyExW(RootKey(root), subKey.c_str(), 0, nullptr,
                                         REG_OPTION_NON_VOLATILE, access, nullptr, &created,
                                         nullptr);
-  if (status == ERROR_SUCCESS) *key = Token(created);
+  if (status == ERROR_SUCCESS) *key = ToToken<KeyToken>(created);
   return static_cast<Status>(status);
 }
 
 Status Win32Registry::OpenSubKey(KeyToken parent, const std::wstring& subKey,
                                  std::uint32_t access, KeyToken* key) {
-  return OpenBelow(Key(parent), subKey, access, key);
+  return OpenBelow(FromToken<HKEY>(parent), subKey, access, key);
 }
 
 Status Win32Registry::QueryValue(KeyToken key, const std::wstring& name, void* buffer,
                                  std::uint32_t* size) {
   DWORD bytes = *size;
-  const LONG status = ::RegQueryValueExW(Key(key), name.c_str(), nullptr, nullptr,
+  const LONG status = ::RegQueryValueExW(FromToken<HKEY>(key), name.c_str(), nullptr, nullptr,
                                          static_cast<BYTE*>(buffer), &bytes);
   *size = bytes;
   return static_cast<Status>(status);
 }
 
-void Win32Registry::CloseKey(KeyToken key) { ::RegCloseKey(Key(key)); }
+void Win32Registry::CloseKey(KeyToken key) { ::RegCloseKey(FromToken<HKEY>(key)); }
 
 Status Win32Registry::DeleteSubKey(KeyToken parent, const std::wstring& name,
                                    DeleteKeyRoute route) {
@@ -66,7 +62,7 @@ Status Win32Registry::DeleteSubKey(KeyToken parent, const std::wstring& name,
     if (apiSet == nullptr) return ERROR_MOD_NOT_FOUND;
     auto deleteKeyEx = FindExport<RegDeleteKeyExWFunction>(apiSet, "RegDeleteKeyExW");
     if (deleteKeyEx == nullptr) return ERROR_PROC_NOT_FOUND;
-    return static_cast<Status>(deleteKeyEx(Key(parent), name.c_str(), 0, 0));
+    return static_cast<Status>(deleteKeyEx(FromToken<HKEY>(parent), name.c_str(), 0, 0));
   }
   // advapi32 is a KnownDLL and the search path is limited to System32 at start, so
   // this name cannot be planted beside the executable.
@@ -74,7 +70,7 @@ Status Win32Registry::DeleteSubKey(KeyToken parent, const std::wstring& name,
   if (!advapi32) return ERROR_MOD_NOT_FOUND;
   auto deleteKey = FindExport<RegDeleteKeyWFunction>(advapi32.get(), "RegDeleteKeyW");
   if (deleteKey == nullptr) return ERROR_PROC_NOT_FOUND;
-  return static_cast<Status>(deleteKey(Key(parent), name.c_str()));
+  return static_cast<Status>(deleteKey(FromToken<HKEY>(parent), name.c_str()));
 }
 
 }  // namespace korvana::win32

@@ -61,7 +61,8 @@ Status Win32WindowsInstaller::GetProperty(MsiHandle handle, const std::wstring& 
 }
 
 void Win32WindowsInstaller::CloseHandle(MsiHandle handle) {
-  if (auto closeHandle = Resolve<MsiCloseHandleFunction>("MsiCloseHandle")) closeHandle(static_cast<MSIHANDLE_>(handle));
+  if (auto closeHandle = Resolve<MsiCloseHandleFunction>("MsiCloseHandle"))
+    closeHandle(static_cast<MSIHANDLE_>(handle));
 }
 
 Status Win32WindowsInstaller::EnumRelatedProducts(const std::wstring& upgradeCode,
