@@ -159,6 +159,9 @@ class SystemProbes {
   virtual std::uint16_t GetUserDefaultUILanguage() = 0;
   // GetModuleHandleW(name) != NULL; loads nothing.
   virtual bool IsModuleLoaded(const std::wstring& name) = 0;
+  // GetProcessWindowStation and GetUserObjectInformationW(UOI_FLAGS): whether
+  // WSF_VISIBLE is set; nullopt when either call fails.
+  virtual std::optional<bool> IsWindowStationVisible() = 0;
 };
 
 // ---------------------------------------------------------------------------------
@@ -195,6 +198,9 @@ class FileSystem {
   virtual std::vector<FolderEntry> ListEntries(const std::wstring& pattern) = 0;
   virtual bool Exists(const std::wstring& path) = 0;  // _wstat succeeds
   virtual bool DeleteFile(const std::wstring& path) = 0;
+  // CreateDirectoryW with default security: 0, or GetLastError (ERROR_ALREADY_EXISTS
+  // for any name that exists, a file's included).
+  virtual Status CreateFolder(const std::wstring& path) = 0;
   // GetWindowsDirectoryW into 260 characters; nullopt when the call returns 0.
   virtual std::optional<std::wstring> GetWindowsDirectory() = 0;
   // GetSystemDirectoryW.
@@ -394,13 +400,20 @@ class Libraries {
 };
 
 // ---------------------------------------------------------------------------------
-// The bootstrapper's own log, beside the installers' logs in TMP: one line per event,
-// each with the time. Writing never fails a step and never changes what a run does:
-// when TMP is unset or cannot be written, there is simply no log.
+// The bootstrapper's own log: one line per event, each with the time it was written.
+// Writing never fails a step and never changes what a run does. Lines written before
+// the file is created are kept and go into it first, so a log in a folder the command
+// line names holds the run from its first line.
 class Log {
  public:
   virtual ~Log() = default;
   virtual void Write(const std::wstring& line) = 0;  // any thread
+  // CreateFileW(path, write, read sharing, CREATE_NEW, not through a reparse point),
+  // then the lines kept so far: 0, or the create's error (ERROR_FILE_EXISTS when the
+  // name is taken: nothing is ever added to a file that was there before).
+  virtual Status Create(const std::wstring& path) = 0;
+  // No file will come: the lines kept are dropped, and later ones are not kept.
+  virtual void Abandon() = 0;
 };
 
 // ---------------------------------------------------------------------------------

@@ -1,7 +1,7 @@
 // The CSP's setup program: its command line to the character, the codes that let the
 // plug-in follow, and the failure box.
 #include "install/csp_installer.h"
-#include "install/installer_command.h"
+#include "install/command_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +21,15 @@ const std::wstring kLogSwitch = L"/Lv \"\"\"" + kCspLog + L"\"\"\" ";
 struct Csp {
   FakePlatform fake;
   SetupOptions options;
+  // Runs the step as the run does: its failure box, under the CSP mode's caption, and its
+  // code; 0 when the plug-in follows.
   Status Run(const std::wstring& cspArgs = L"", bool silent = false, bool reinstall = false) {
-    return InstallCsp(fake.platform(), options, silent, reinstall, L"csp", cspArgs, text::kCspCaption);
+    options.cspArgs = cspArgs;
+    options.silent = silent;
+    options.reinstall = reinstall;
+    const StepOutcome outcome = InstallCsp(fake.platform(), options);
+    ShowFailureBox(fake.platform(), silent, outcome, text::kCspCaption);
+    return outcome.ended ? outcome.code : 0;
   }
 };
 

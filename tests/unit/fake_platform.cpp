@@ -140,6 +140,12 @@ bool FakePlatform::IsModuleLoaded(const std::wstring& name) {
   return loadedModules.count(name) != 0;
 }
 
+std::optional<bool> FakePlatform::IsWindowStationVisible() {
+  calls.push_back("GetUserObjectInformation");
+  if (Fails()) return std::nullopt;
+  return windowStationVisible;
+}
+
 // ---- CommandLine -----------------------------------------------------------------
 std::wstring FakePlatform::GetProcessCommandLine() {
   calls.push_back("GetCommandLine");
@@ -218,6 +224,27 @@ bool FakePlatform::DeleteFile(const std::wstring& path) {
   if (it == entries.end()) return false;
   entries.erase(it);
   return true;
+}
+
+Status FakePlatform::CreateFolder(const std::wstring& path) {
+  calls.push_back("CreateDirectory");
+  if (Fails()) return static_cast<Status>(fault_ != 0 ? fault_ : 5);
+  foldersCreated.push_back(path);
+  for (const FolderEntry& entry : entries)
+    if (Lower(entry.name) == Lower(path)) return 183;  // ERROR_ALREADY_EXISTS
+  AddFolder(path);
+  return 0;
+}
+
+Status FakePlatform::Create(const std::wstring& path) {
+  calls.push_back("CreateLogFile");
+  if (Fails()) return static_cast<Status>(fault_ != 0 ? fault_ : 5);
+  logCreates.push_back(path);
+  const auto error = logCreateErrors.find(path);
+  if (error != logCreateErrors.end()) return error->second;
+  logFile = path;
+  linesBeforeLogFile = logLines.size();
+  return 0;
 }
 
 std::optional<std::wstring> FakePlatform::GetWindowsDirectory() {

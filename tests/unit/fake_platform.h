@@ -152,6 +152,8 @@ class FakePlatform : public UserInterface,
   int kernel32Lookups = 0;
   std::uint16_t uiLanguage = 0x0419;
   std::set<std::wstring> loadedModules;  // for IsModuleLoaded (exact names)
+  // The window station's WSF_VISIBLE; nullopt: the question cannot be answered.
+  std::optional<bool> windowStationVisible = true;
 
   std::wstring processCommandLine = L"\"C:\\setup\\korvana-setup.exe\"";
   // Arguments CommandLineToArgvW would give; nullopt: the split fails. When unset,
@@ -304,8 +306,15 @@ class FakePlatform : public UserInterface,
   std::function<std::int64_t(const std::string&)> failure;
   std::size_t callLimit = 0;  // 0: none; past it a call throws CallLimitExceeded
 
-  // The bootstrapper's own log, line by line (not a call: it fails nothing).
+  // The bootstrapper's own log, line by line (not a call: it fails nothing), and its
+  // file: every name tried, the one created, and whether the run gave up on a file.
   std::vector<std::wstring> logLines;
+  std::vector<std::wstring> logCreates;
+  std::optional<std::wstring> logFile;
+  std::size_t linesBeforeLogFile = 0;  // lines written before the file was created
+  std::map<std::wstring, Status> logCreateErrors;  // by path; ERROR_FILE_EXISTS: taken
+  bool logAbandoned = false;
+  std::vector<std::wstring> foldersCreated;  // CreateDirectory, each part asked for
 
   // ---- UserInterface -------------------------------------------------------------
   void CreateOwnerWindow() override;
@@ -320,6 +329,7 @@ class FakePlatform : public UserInterface,
   std::optional<std::uint16_t> CallIsWow64Process2(std::uintptr_t entry) override;
   std::uint16_t GetUserDefaultUILanguage() override;
   bool IsModuleLoaded(const std::wstring& name) override;
+  std::optional<bool> IsWindowStationVisible() override;
   // ---- CommandLine ---------------------------------------------------------------
   std::wstring GetProcessCommandLine() override;
   std::optional<std::vector<std::wstring>> Split(const std::wstring& commandLine) override;
@@ -328,6 +338,7 @@ class FakePlatform : public UserInterface,
   std::vector<FolderEntry> ListEntries(const std::wstring& pattern) override;
   bool Exists(const std::wstring& path) override;
   bool DeleteFile(const std::wstring& path) override;
+  Status CreateFolder(const std::wstring& path) override;
   std::optional<std::wstring> GetWindowsDirectory() override;
   TextRead GetSystemDirectory() override;
   TextRead GetEnvironmentVariable(const std::wstring& name) override;
@@ -398,6 +409,8 @@ class FakePlatform : public UserInterface,
   TrustVerdict VerifyFile(const std::wstring& path) override;
   // ---- Log -----------------------------------------------------------------------
   void Write(const std::wstring& line) override { logLines.push_back(line); }
+  Status Create(const std::wstring& path) override;
+  void Abandon() override { logAbandoned = true; }
   // ---- Libraries -----------------------------------------------------------------
   LibraryToken LoadLibrary(const std::wstring& name) override;
   std::optional<std::int32_t> CallExport(LibraryToken library, const char* name) override;
