@@ -228,7 +228,7 @@ bool FakePlatform::DeleteFile(const std::wstring& path) {
 
 Status FakePlatform::CreateFolder(const std::wstring& path) {
   calls.push_back("CreateDirectory");
-  if (Fails()) return static_cast<Status>(fault_ != 0 ? fault_ : 5);
+  if (Fails() || failingCreates.count(path) != 0) return static_cast<Status>(fault_ != 0 ? fault_ : 5);
   foldersCreated.push_back(path);
   for (const FolderEntry& entry : entries)
     if (Lower(entry.name) == Lower(path)) return 183;  // ERROR_ALREADY_EXISTS

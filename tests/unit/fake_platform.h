@@ -238,7 +238,7 @@ class FakePlatform : public UserInterface,
 
   // Files the program creates and writes: full contents by path as given.
   std::optional<std::wstring> currentDirectory = std::wstring(L"C:\\setup");
-  std::set<std::wstring> failingCreates;
+  std::set<std::wstring> failingCreates;  // files and folders whose create fails with 5
   int writesBeforeFailure = -1;  // -1: writes never fail
   struct CreatedFile {
     std::wstring path;
