@@ -221,8 +221,10 @@ class Run {
     if (options_.vbscriptArgs.empty()) return;
     std::optional<std::wstring> windows = platform_.files.GetWindowsDirectory();
     if (!windows) return;
-    RunChild(platform_, *windows + L"\\System32\\wscript.exe " +
-                            (options_.unattended ? L"//B " : L"") + options_.vbscriptArgs);
+    const std::wstring host = *windows + L"\\System32\\wscript.exe";
+    RunChild(platform_,
+             L"\"" + host + L"\" " + (options_.unattended ? L"//B " : L"") + options_.vbscriptArgs,
+             host);
   }
 
   // The end of a successful run: the restart that is due, made or offered, and the

@@ -7,12 +7,13 @@
 
 namespace korvana {
 
-// Runs csp\Setup.exe (relative to the current directory) with the fixed options, the
-// KC level and language of `options`, and its -CSPArgs for its installer (with the
-// default interface level and a verbose log unless they bring their own), and waits
-// for it. GoOn when the plug-in follows (the program ended with 0, 3, 4 or 1602, or
-// could not start for want of a "csp" folder); else the failure code with the CSP's
-// failure box.
+// Runs csp\Setup.exe, found beside the executable or else in the current directory and
+// started by its full path, with the fixed options, the KC level and language of
+// `options`, and its -CSPArgs for its installer (with the default interface level and
+// a verbose log unless they bring their own), and waits for it. GoOn when the plug-in
+// follows (the program ended with 0, 3, 4 or 1602, or neither place has a "csp"
+// folder); else the failure code (2 for a "csp" folder without Setup.exe) with the
+// CSP's failure box.
 StepOutcome InstallCsp(Platform& platform, const SetupOptions& options);
 
 }  // namespace korvana

@@ -291,9 +291,11 @@ enum class MutexClaim {
 class Processes {
  public:
   virtual ~Processes() = default;
-  // Starts `commandLine` (no application name, CREATE_NO_WINDOW), waits without a
-  // time limit; the exit code, or GetLastError of the failed start.
-  virtual Status RunAndWait(const std::wstring& commandLine) = 0;
+  // Starts `commandLine` (CREATE_NO_WINDOW) as the program `application`, a full path,
+  // or, when it is empty, as the program the command line's first token names; waits
+  // without a time limit. The exit code, or GetLastError of the failed start or of a
+  // failed GetExitCodeProcess.
+  virtual Status RunAndWait(const std::wstring& commandLine, const std::wstring& application) = 0;
   // CreateMutexW(default security, initially owned, name); when it existed already
   // (ERROR_ALREADY_EXISTS), WaitForSingleObject on it without waiting. An owned mutex
   // stays owned until the process ends; the handle of one held elsewhere is closed.

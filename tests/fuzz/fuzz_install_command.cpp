@@ -120,7 +120,7 @@ std::size_t BoxesWith(const FakePlatform& fake, const std::wstring& text) {
 void CheckCsp(const Input& in) {
   FakePlatform fake;
   SetTmp(fake, in);
-  if (in.cspFolder) fake.AddFolder(L"csp");
+  if (in.cspFolder) fake.AddFile(L"C:\\setup\\csp\\Setup.exe");
   const std::wstring logPath = in.tmp + L"\\csp_" + kStamp + L".log";
   fake.onRun = [&](const std::wstring&) {
     if (in.cspLogWritten) fake.AddFile(logPath);
@@ -136,6 +136,11 @@ void CheckCsp(const Input& in) {
   korvana::ShowFailureBox(fake.platform(), in.silent, step, text::kCspCaption);
   const Status result = step.ended ? step.code : 0;
 
+  if (!in.cspFolder) {
+    Check(result == 0 && fake.commandLines.empty() && fake.boxes.empty(),
+          "csp: without a csp folder the plug-in goes on alone, nothing run");
+    return;
+  }
   const bool logged = !OwnLogSwitch(in.cspArgs);
   if (logged && (in.tmpUnset || in.tmp.empty() || !korvana::IsUsableLogFolder(in.tmp))) {
     Check(result == (in.tmpUnset || in.tmp.empty() ? 203u : 161u),
@@ -149,7 +154,7 @@ void CheckCsp(const Input& in) {
   const std::wstring& line = fake.commandLines[0];
 
   // The fixed program part, then the KC level and language when given.
-  std::wstring head = L"csp\\Setup.exe -root -restartkorvctrl -disablerm -skipinstallvalidate ";
+  std::wstring head = L"\"C:\\setup\\csp\\Setup.exe\" -root -restartkorvctrl -disablerm -skipinstallvalidate ";
   if (!in.kcLevel.empty()) head += L"-kc " + in.kcLevel + L" ";
   if (!in.lang.empty()) head += L"-lang " + in.lang + L" ";
   head += L"-args \"";
@@ -171,9 +176,8 @@ void CheckCsp(const Input& in) {
   Check(args == (basicUi ? L"/qb " : L"") + logPiece + in.cspArgs,
         "csp: /qb, the log piece and the user's arguments, in that order");
 
-  // Success codes let the plug-in follow; a missing csp folder is one of them.
-  Status effective = in.cspExit;
-  if (effective == 2 && !in.cspFolder) effective = 3;
+  // Success codes let the plug-in follow.
+  const Status effective = in.cspExit;
   const bool success = effective == 0 || effective == 3 || effective == 4 || effective == 1602;
   Check(result == (success ? 0 : effective), "csp: result");
   if (success || in.silent) {

@@ -21,9 +21,6 @@ const std::wstring kFailure =
 
 // A machine with the plug-in package beside the executable and nothing installed;
 // msiexec ends with `installerResult`.
-struct Machine;
-void AddFolder(Machine& m);
-
 struct Machine : FakePlatform {
   Status installerResult = 0;
   Status cspResult = 0;
@@ -31,12 +28,13 @@ struct Machine : FakePlatform {
 
   Machine() {
     AddFile(kPackage);
+    AddFile(L"C:\\setup\\csp\\Setup.exe");
     packages[kPackage].properties = {{L"ProductCode", L"{11111111-1111-1111-1111-111111111111}"},
                                      {L"UpgradeCode", L"{22222222-2222-2222-2222-222222222222}"},
                                      {L"ProductName", L"Korvana plug-in"},
                                      {L"ProductVersion", L"2.0.13"}};
     onRun = [this](const std::wstring& commandLine) -> Status {
-      if (commandLine.rfind(L"csp\\Setup.exe", 0) == 0) return cspResult;
+      if (commandLine.find(L"csp\\Setup.exe\"") != std::wstring::npos) return cspResult;
       if (commandLine.find(L"msiexec.exe") == std::wstring::npos) return 0;
       // msiexec writes the log the command line names.
       auto at = commandLine.find(L"/Lv \"");
@@ -74,9 +72,6 @@ struct Machine : FakePlatform {
                        [&](const std::wstring& c) { return c.find(piece) != std::wstring::npos; });
   }
 };
-
-// A "csp" folder whose Setup.exe runs.
-void AddFolder(Machine& m) { m.FakePlatform::AddFolder(L"csp"); }
 
 TEST(RunBootstrapper, ExitCodesOfTheWholeRun) {
   struct Case {
@@ -274,7 +269,7 @@ TEST(RunBootstrapper, TheScriptRunsThroughTheScriptHostBeforeThePlugInAndIsWaite
     EXPECT_EQ(m.Run(c.args), c.installerResult);
     if (c.scriptRuns) {
       ASSERT_EQ(order.size(), 2u);
-      EXPECT_EQ(order[0], L"C:\\windows\\System32\\wscript.exe C:\\s\\a b.vbs");
+      EXPECT_EQ(order[0], L"\"C:\\windows\\System32\\wscript.exe\" C:\\s\\a b.vbs");
       EXPECT_NE(order[1].find(L"msiexec.exe"), std::wstring::npos);
     } else {
       EXPECT_FALSE(m.Ran(L"wscript"));
@@ -425,18 +420,17 @@ TEST(RunBootstrapper, AnUnattendedSessionShowsNothingAndWaitsForNothing) {
       {"CSP with its dialog asked for", {L"-csp", L"-selectDlg"}, false, 0,
        {L"-args \"/qn /Lv", L"-noreboot -silent", L" REBOOT=R  /qn ADDNPSIVET=1"}, 0},
       {"the script host in batch mode", {L"-vbscript", L"a.vbs"}, false, 0,
-       {L"wscript.exe //B a.vbs", L"/qn"}, 0},
+       {L"wscript.exe\" //B a.vbs", L"/qn"}, 0},
       // Visible, or a session that cannot be asked: as ever.
       {"visible: the help box", {L"-bogus"}, true, 0, {}, 1},
       {"cannot be asked", {L"-bogus"}, std::nullopt, 0, {}, 1},
       {"visible: /qb and the question", {}, true, 0, {L" REBOOT=R  /qb ADDNPSIVET=1"}, 1},
-      {"visible: no //B", {L"-vbscript", L"a.vbs", L"-silent"}, true, 0, {L"wscript.exe a.vbs"}, 0},
+      {"visible: no //B", {L"-vbscript", L"a.vbs", L"-silent"}, true, 0, {L"wscript.exe\" a.vbs"}, 0},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Machine m;
     m.windowStationVisible = row.visible;
-    AddFolder(m);
     EXPECT_EQ(m.Run(row.args), row.code);
     const bool unattended = row.visible == std::optional<bool>(false);
     EXPECT_EQ(m.boxes.size(), row.boxes);
@@ -587,7 +581,7 @@ TEST(RunBootstrapper, CspModeRunsTheCspFirstAsksNothingAndEndsInTheDialog) {
     EXPECT_EQ(m.Run(c.args), 0u);
     EXPECT_TRUE(m.boxes.empty());  // not even the install question
     ASSERT_EQ(m.commandLines.size(), 2u);
-    EXPECT_EQ(m.commandLines[0].rfind(L"csp\\Setup.exe -root", 0), 0u);
+    EXPECT_EQ(m.commandLines[0].rfind(L"\"C:\\setup\\csp\\Setup.exe\" -root", 0), 0u);
     EXPECT_NE(m.commandLines[0].find(c.kcAndLanguage), std::wstring::npos) << m.commandLines[0];
     EXPECT_NE(m.commandLines[1].find(L"msiexec.exe"), std::wstring::npos);
     std::vector<std::uint16_t> dialogs;

@@ -463,10 +463,11 @@ MutexClaim FakePlatform::ClaimMutex(const std::wstring& name, Status* error) {
   return mutexClaim;
 }
 
-Status FakePlatform::RunAndWait(const std::wstring& commandLine) {
+Status FakePlatform::RunAndWait(const std::wstring& commandLine, const std::wstring& application) {
   calls.push_back("RunAndWait");
   if (Fails()) return static_cast<Status>(fault_);
   commandLines.push_back(commandLine);
+  applications.push_back(application);
   return onRun ? onRun(commandLine) : 0;
 }
 

@@ -206,6 +206,7 @@ class FakePlatform : public UserInterface,
 
   // Processes: each command line run, and what it returns.
   std::vector<std::wstring> commandLines;
+  std::vector<std::wstring> applications;  // the application name of each, empty: none
   std::function<Status(const std::wstring&)> onRun;  // default: 0
 
   // Restart.
@@ -366,7 +367,7 @@ class FakePlatform : public UserInterface,
                            std::uint32_t options, const std::wstring& property,
                            const std::wstring& value) override;
   // ---- Processes -----------------------------------------------------------------
-  Status RunAndWait(const std::wstring& commandLine) override;
+  Status RunAndWait(const std::wstring& commandLine, const std::wstring& application) override;
   MutexClaim ClaimMutex(const std::wstring& name, Status* error) override;
   // ---- PowerControl --------------------------------------------------------------
   std::optional<Status> EnableShutdownPrivilege() override;

@@ -99,7 +99,7 @@ struct Machine : InstallScenario {
   Status installerResult = 0;
   Machine() {
     AddPackage();
-    fake.AddFolder(L"csp");
+    fake.AddFile(L"C:\\setup\\csp\\Setup.exe");
     fake.onRun = [this](const std::wstring& commandLine) -> Status {
       return commandLine.find(L"msiexec.exe") != std::wstring::npos ? installerResult : 0;
     };
@@ -127,7 +127,8 @@ const Scenario kScenarios[] = {
     {"restart requested", L"", [](Machine& m) { m.installerResult = 3010; }},
     {"restart requested, silent", L"-silent", [](Machine& m) { m.installerResult = 3010; }},
     // The fake's user takes the configuration as it opens, then OK without the browser.
-    {"CSP mode with the configuration dialog", L"-csp -selectDlg", [](Machine&) {}},
+    {"CSP mode with the configuration dialog", L"-csp -selectDlg", [](Machine&) {}, 0,
+     {"GetCurrentDirectory#1"}},  // the setup program is found beside the executable first
     // A log folder of the command line's that cannot be made or written ends the run.
     {"logs in a folder of the command line's", L"-silent -logdir C:\\logs\\setup", [](Machine&) {}},
     {"browser download succeeds", L"", [](Machine& m) { m.fake.libraries[kPatchLibrary] = 1; }, 1},
