@@ -41,6 +41,9 @@ class Run {
 
   std::uint32_t Execute(const std::wstring& commandLineTail) {
     LogEvent(platform_, {L"korvana-setup " KORVANA_VERSION_WIDE L", arguments: ", commandLineTail});
+    // Before any window: boxes and dialogs need the manifest's common controls.
+    if (const Status controls = platform_.ui.InitCommonControls())
+      LogEvent(platform_, {L"common controls: error ", ToDecimal(controls)});
     platform_.ui.CreateOwnerWindow();
     if (!commandLineTail.empty() &&
         ParseCommandLine(platform_, options_) == CommandLineRequest::HelpShown)

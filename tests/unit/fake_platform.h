@@ -135,6 +135,9 @@ class FakePlatform : public UserInterface,
   std::deque<int> boxAnswers;
   std::vector<RecordedBox> boxes;
   bool ownerWindowCreated = false;
+  Status commonControlsResult = 0;  // what InitCommonControlsEx comes to
+  // The window station's WSF_VISIBLE; nullopt: its flags cannot be read.
+  std::optional<bool> windowStationVisible = true;
 
   bool admin = true;
   // The simulated Windows version for VerifyVersionInfoW and RtlGetNtVersionNumbers.
@@ -308,6 +311,8 @@ class FakePlatform : public UserInterface,
   std::vector<std::wstring> logLines;
 
   // ---- UserInterface -------------------------------------------------------------
+  Status InitCommonControls() override;
+  std::optional<bool> IsWindowStationVisible() override;
   void CreateOwnerWindow() override;
   int ShowMessageBox(Owner owner, const std::wstring& text, const std::wstring& caption,
                      std::uint32_t style) override;

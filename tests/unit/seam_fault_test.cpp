@@ -47,7 +47,10 @@ const FaultRow kFaults[] = {
     {"MsiOpenPackageEx", 1619, "after 1", "installed product unreadable: a fresh install"},
     {"MsiGetProperty", 8, "after 2", "installed product unreadable: a fresh install"},
     // Failures ignored by design.
+    {"InitCommonControlsEx", 126, "none", "logged; boxes and dialogs are tried all the same"},
     {"CreateOwnerWindow", 0, "none", "boxes then have no owner"},
+    {"GetUserObjectInformation", 0, "none",
+     "a station whose flags cannot be read counts as visible: boxes are shown as before"},
     {"CommandLineToArgv", 0, "none", "no arguments: every default stands"},
     {"VerifyVersionInfo", 0, "none", "a system the gate cannot ask is let through"},
     {"MsiSetInternalUI", 0, "none", "changes only how Windows Installer looks"},
@@ -77,6 +80,15 @@ const FaultRow kFaults[] = {
     {"GetProcAddress", 0, "none", "a patch library without its entry stays loaded"},
     {"InternetReadFile", 0, "none", "a truncated download is the signature check's to reject"},
 };
+
+// Seam calls that no run makes yet. Their rows stand ready for the run that makes
+// them; until then they must not fail anywhere, and the check says when one is made.
+const char* const kNotMadeYet[] = {"GetUserObjectInformation"};
+
+bool MadeYet(const FaultRow& row) {
+  return std::none_of(std::begin(kNotMadeYet), std::end(kNotMadeYet),
+                      [&row](const char* call) { return std::string(call) == row.call; });
+}
 
 const FaultRow* RowOf(const std::string& call) {
   for (const FaultRow& row : kFaults)
@@ -212,7 +224,13 @@ TEST(SeamFaults, EveryCallThatCanFailIsSurvived) {
       }
     }
   }
-  for (const FaultRow& row : kFaults) EXPECT_EQ(failed.count(&row), 1u) << row.call << " never failed";
+  for (const FaultRow& row : kFaults) {
+    if (MadeYet(row)) {
+      EXPECT_EQ(failed.count(&row), 1u) << row.call << " never failed";
+    } else {
+      EXPECT_EQ(failed.count(&row), 0u) << row.call << " is made now: take it off kNotMadeYet";
+    }
+  }
   if (!HasFailure())
     std::printf("%d fault points in %d scenarios, all survived\n", points, static_cast<int>(std::size(kScenarios)));
 }
