@@ -89,7 +89,8 @@ class UserInterface {
   // Loads comctl32.dll by name (the manifest's activation context sends the name to
   // the version 6 side-by-side copy) and calls its InitCommonControlsEx with
   // ICC_STANDARD_CLASSES; the library stays loaded. 0, or GetLastError of the load,
-  // ERROR_PROC_NOT_FOUND without the export, or GetLastError of a call that failed.
+  // ERROR_PROC_NOT_FOUND without the export, or GetLastError of a call that failed
+  // (ERROR_GEN_FAILURE for a failure that set no code).
   virtual Status InitCommonControls() = 0;
   // GetProcessWindowStation and GetUserObjectInformationW(UOI_FLAGS): whether
   // WSF_VISIBLE is set, i.e. whether a window of this process can ever be seen (a

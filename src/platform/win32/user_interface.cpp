@@ -22,15 +22,16 @@ Status Win32UserInterface::InitCommonControls() {
   // By name, not by full path. The manifest asks for Common Controls 6, and the
   // loader turns a bare name into the side-by-side copy its activation context
   // names before any folder is searched; a full path skips that redirection and
-  // would load System32's version 5 library, the one a version 6 manifest cannot
-  // work with. The name cannot be planted: the process could not have started had
-  // the manifest's assembly been missing, so the name always resolves through it,
-  // and anything else named so is searched in System32 only (RestrictDllSearchPath).
-  // The library stays loaded for the life of the process, as the window classes
-  // it registers must.
+  // would load System32's version 5 library, not the one the manifest asks for (on
+  // Windows XP, boxes and dialogs then fail). The name cannot be planted: the
+  // process could not have started had the manifest's assembly been missing, so the
+  // name always resolves through it, before the search that RestrictDllSearchPath
+  // limits to System32 would even begin. The library stays loaded for the life of
+  // the process, as the window classes it registers must.
   HMODULE comctl32 = ::LoadLibraryW(L"comctl32.dll");
   if (comctl32 == nullptr) return LastErrorOfFailure();
-  auto initCommonControlsEx = FindExport<InitCommonControlsExFunction>(comctl32, "InitCommonControlsEx");
+  auto initCommonControlsEx =
+      FindExport<InitCommonControlsExFunction>(comctl32, "InitCommonControlsEx");
   if (initCommonControlsEx == nullptr) return ERROR_PROC_NOT_FOUND;
   const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_STANDARD_CLASSES};
   return initCommonControlsEx(&classes) ? 0 : LastErrorOfFailure();
