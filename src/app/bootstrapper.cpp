@@ -50,6 +50,9 @@ class Run {
   Status Execute(const std::wstring& commandLineTail) {
     LogEvent(platform_, {L"korvana-setup " KORVANA_VERSION_WIDE L", arguments: ", commandLineTail});
     const LocalTime start = platform_.clock.Now();
+    // Before any window: boxes and dialogs need the manifest's common controls.
+    if (const Status controls = platform_.ui.InitCommonControls())
+      LogEvent(platform_, {L"common controls: error ", ToDecimal(controls)});
     LearnSession();
     platform_.ui.CreateOwnerWindow();
     const CommandLineRequest request = commandLineTail.empty()
@@ -105,7 +108,7 @@ class Run {
   // never returns. Where the question has no answer, the desktop counts as visible,
   // as it did before the question was asked.
   void LearnSession() {
-    const std::optional<bool> visible = platform_.system.IsWindowStationVisible();
+    const std::optional<bool> visible = platform_.ui.IsWindowStationVisible();
     options_.unattended = visible.has_value() && !*visible;
   }
 

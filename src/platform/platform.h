@@ -86,6 +86,17 @@ class DialogLogic {
 class UserInterface {
  public:
   virtual ~UserInterface() = default;
+  // Loads comctl32.dll by name (the manifest's activation context sends the name to
+  // the version 6 side-by-side copy) and calls its InitCommonControlsEx with
+  // ICC_STANDARD_CLASSES; the library stays loaded. 0, or GetLastError of the load,
+  // ERROR_PROC_NOT_FOUND without the export, or GetLastError of a call that failed
+  // (ERROR_GEN_FAILURE for a failure that set no code).
+  virtual Status InitCommonControls() = 0;
+  // GetProcessWindowStation and GetUserObjectInformationW(UOI_FLAGS): whether
+  // WSF_VISIBLE is set, i.e. whether a window of this process can ever be seen (a
+  // service's station in session 0 has no display, and a box there never returns).
+  // nullopt when either call fails.
+  virtual std::optional<bool> IsWindowStationVisible() = 0;
   // Creates the hidden, disabled "STATIC" window that owns most boxes. A failure is
   // not reported: boxes then simply have no owner.
   virtual void CreateOwnerWindow() = 0;
@@ -159,9 +170,6 @@ class SystemProbes {
   virtual std::uint16_t GetUserDefaultUILanguage() = 0;
   // GetModuleHandleW(name) != NULL; loads nothing.
   virtual bool IsModuleLoaded(const std::wstring& name) = 0;
-  // GetProcessWindowStation and GetUserObjectInformationW(UOI_FLAGS): whether
-  // WSF_VISIBLE is set; nullopt when either call fails.
-  virtual std::optional<bool> IsWindowStationVisible() = 0;
 };
 
 // ---------------------------------------------------------------------------------

@@ -153,11 +153,12 @@ TEST(RunBootstrapper, BoxesCarryTheCaptionOfTheModeAndTheirStyle) {
 TEST(RunBootstrapper, TheOwnerWindowComesFirstAndTheInstallerUiIsSwitchedOffBeforeAnyMsiCall) {
   Machine m;
   m.Run({L"-silent"});
-  // Before it, only the start's time and the question whether anyone can see a window.
+  // Before it, only the start's time, the common controls any window needs, and the
+  // question whether anyone can see a window.
   const auto owner = std::find(m.calls.begin(), m.calls.end(), "CreateOwnerWindow");
   ASSERT_NE(owner, m.calls.end());
   EXPECT_EQ(std::vector<std::string>(m.calls.begin(), owner),
-            (std::vector<std::string>{"localtime", "GetUserObjectInformation"}));
+            (std::vector<std::string>{"localtime", "InitCommonControlsEx", "GetUserObjectInformation"}));
   auto firstMsi = std::find_if(m.calls.begin(), m.calls.end(),
                                [](const std::string& c) { return c.rfind("Msi", 0) == 0; });
   ASSERT_NE(firstMsi, m.calls.end());
@@ -631,6 +632,10 @@ TEST(RunBootstrapper, TheLogTellsWhatTheRunSawAndDecided) {
       {"no package", {L"-silent"}, false, 0,
        {L"nothing matches C:\\setup\\*x64**.msi", L"nothing matches C:\\setup\\*.msi",
         L"box not shown (silent): text 151", L"exit code 232"}},
+      {"common controls not loaded: the run goes on", {L"-silent"}, true, 0,
+       {L"korvana-setup 1.0.0.0, arguments: -silent", L"common controls: error 126",
+        L"options: silent", L"its exit code: 0", L"exit code 0"},
+       [](Machine& m) { m.commonControlsResult = 126; }},
       // The runs that end before an installation close their log the same way.
       {"help", {L"-silent", L"-help"}, true, 0, {L"help shown", L"exit code 0"}},
       {"update declined", {}, true, 0,

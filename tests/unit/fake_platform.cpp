@@ -45,6 +45,18 @@ bool FakePlatform::Matches(const std::wstring& pattern, const std::wstring& name
 }
 
 // ---- UserInterface ---------------------------------------------------------------
+Status FakePlatform::InitCommonControls() {
+  calls.push_back("InitCommonControlsEx");
+  if (Fails()) return static_cast<Status>(fault_);
+  return commonControlsResult;
+}
+
+std::optional<bool> FakePlatform::IsWindowStationVisible() {
+  calls.push_back("GetUserObjectInformation");
+  if (Fails()) return std::nullopt;
+  return windowStationVisible;
+}
+
 void FakePlatform::CreateOwnerWindow() {
   calls.push_back("CreateOwnerWindow");
   if (Fails()) return;
@@ -138,12 +150,6 @@ bool FakePlatform::IsModuleLoaded(const std::wstring& name) {
   calls.push_back("GetModuleHandle");
   if (Fails()) return false;
   return loadedModules.count(name) != 0;
-}
-
-std::optional<bool> FakePlatform::IsWindowStationVisible() {
-  calls.push_back("GetUserObjectInformation");
-  if (Fails()) return std::nullopt;
-  return windowStationVisible;
 }
 
 // ---- CommandLine -----------------------------------------------------------------

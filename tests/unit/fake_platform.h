@@ -135,6 +135,9 @@ class FakePlatform : public UserInterface,
   std::deque<int> boxAnswers;
   std::vector<RecordedBox> boxes;
   bool ownerWindowCreated = false;
+  Status commonControlsResult = 0;  // what InitCommonControlsEx comes to
+  // The window station's WSF_VISIBLE; nullopt: its flags cannot be read.
+  std::optional<bool> windowStationVisible = true;
 
   bool admin = true;
   // The simulated Windows version for VerifyVersionInfoW and RtlGetNtVersionNumbers.
@@ -152,8 +155,6 @@ class FakePlatform : public UserInterface,
   int kernel32Lookups = 0;
   std::uint16_t uiLanguage = 0x0419;
   std::set<std::wstring> loadedModules;  // for IsModuleLoaded (exact names)
-  // The window station's WSF_VISIBLE; nullopt: the question cannot be answered.
-  std::optional<bool> windowStationVisible = true;
 
   std::wstring processCommandLine = L"\"C:\\setup\\korvana-setup.exe\"";
   // Arguments CommandLineToArgvW would give; nullopt: the split fails. When unset,
@@ -318,6 +319,8 @@ class FakePlatform : public UserInterface,
   std::vector<std::wstring> foldersCreated;  // CreateDirectory, each part asked for
 
   // ---- UserInterface -------------------------------------------------------------
+  Status InitCommonControls() override;
+  std::optional<bool> IsWindowStationVisible() override;
   void CreateOwnerWindow() override;
   int ShowMessageBox(Owner owner, const std::wstring& text, const std::wstring& caption,
                      std::uint32_t style) override;
@@ -330,7 +333,6 @@ class FakePlatform : public UserInterface,
   std::optional<std::uint16_t> CallIsWow64Process2(std::uintptr_t entry) override;
   std::uint16_t GetUserDefaultUILanguage() override;
   bool IsModuleLoaded(const std::wstring& name) override;
-  std::optional<bool> IsWindowStationVisible() override;
   // ---- CommandLine ---------------------------------------------------------------
   std::wstring GetProcessCommandLine() override;
   std::optional<std::vector<std::wstring>> Split(const std::wstring& commandLine) override;

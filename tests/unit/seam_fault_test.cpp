@@ -49,9 +49,11 @@ const FaultRow kFaults[] = {
     {"MsiOpenPackageEx", 1619, "after 1", "installed product unreadable: a fresh install"},
     {"MsiGetProperty", 8, "after 2", "installed product unreadable: a fresh install"},
     // Failures ignored by design.
+    {"InitCommonControlsEx", 126, "none", "logged; boxes and dialogs are tried all the same"},
     {"CreateOwnerWindow", 0, "none", "boxes then have no owner"},
-    {"GetUserObjectInformation", 0, "none", "a session that cannot be asked counts as visible, as before"},
-    {"CreateLogFile", 5, "none", "no own log in TMP: the run goes on (in -logdir's folder: ignored below)"},
+    {"GetUserObjectInformation", 0, "none",
+     "a station whose flags cannot be read counts as visible: boxes are shown as before"},
+    {"CreateLogFile", 5, "none", "no own log in TMP: the run goes on (in -logdir's folder it ends)"},
     {"CommandLineToArgv", 0, "none", "no arguments: every default stands"},
     {"VerifyVersionInfo", 0, "none", "a system the gate cannot ask is let through"},
     {"MsiSetInternalUI", 0, "none", "changes only how Windows Installer looks"},

@@ -86,14 +86,4 @@ bool Win32SystemProbes::IsModuleLoaded(const std::wstring& name) {
   return ::GetModuleHandleW(name.c_str()) != nullptr;
 }
 
-std::optional<bool> Win32SystemProbes::IsWindowStationVisible() {
-  HWINSTA station = ::GetProcessWindowStation();
-  USEROBJECTFLAGS flags = {};
-  DWORD needed = 0;
-  if (station == nullptr ||
-      !::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed))
-    return std::nullopt;
-  return (flags.dwFlags & WSF_VISIBLE) != 0;
-}
-
 }  // namespace korvana::win32

@@ -16,7 +16,6 @@ class Win32SystemProbes final : public SystemProbes {
   std::optional<std::uint16_t> CallIsWow64Process2(std::uintptr_t entry) override;
   std::uint16_t GetUserDefaultUILanguage() override;
   bool IsModuleLoaded(const std::wstring& name) override;
-  std::optional<bool> IsWindowStationVisible() override;
 };
 
 // shell32's IsUserAnAdmin has always been reachable by ordinal 680 (by name only from
