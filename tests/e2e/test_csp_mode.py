@@ -129,6 +129,45 @@ def test_silent_csp_exit_codes(machine, csp, exit_code, setup, expected, plugin)
     assert (machine.version(V13) == "2.0.13") == plugin
 
 
+def test_unattended_csp_shows_no_dialog_and_no_installer_interface(machine, csp):  # noqa: F811
+    csp.put()
+    machine.put(V13)
+    result = machine.run("-csp -selectDlg", env=csp.env(), unattended=True, timeout=120)
+    assert (result.exit_code, result.timed_out) == (0, False)
+    [line] = csp.command_lines()
+    assert line.startswith(f'{csp.fixed()}-args "/qn /Lv ') and line.endswith('" -noreboot -silent')
+    assert machine.version(V13) == "2.0.13"
+
+
+@pytest.mark.parametrize("logdir", ["logs\\new\\nested", "{folder}\\collected logs"])
+def test_logdir_holds_every_log_without_tmp(machine, csp, logdir):  # noqa: F811
+    csp.put()
+    machine.put(V13)
+    logdir = logdir.format(folder=machine.folder.win)
+    full = logdir if ":" in logdir else f"{machine.folder.win}\\{logdir}"
+    result = machine.run(f'-csp -silent -logdir "{logdir}"', env=csp.env() | {"TMP": None})
+    assert result.exit_code == 0
+    folder = machine.prefix.unix_path(full)
+    [csp_stamp, plugin_stamp] = stamps(result)
+    names = sorted(path.name for path in folder.iterdir())
+    assert names[0].startswith("korvana-setup_") and f"sivetcom-x64.msi_{plugin_stamp}.log" in names
+    # The CSP's log is named there too; the stand-in writes none.
+    assert f'/Lv """{full}\\csp_{csp_stamp}.log"""' in csp.command_lines()[0]
+    own = (folder / names[0]).read_text(encoding="utf-8").splitlines()
+    assert own[0].endswith(f"arguments: -csp -silent -logdir \"{logdir}\"")  # from its first line
+    assert any(line.endswith(f"log folder: {full}") for line in own)
+
+
+def test_logdir_that_cannot_be_made_ends_the_run_first(machine, csp):  # noqa: F811
+    csp.put()
+    machine.put(V13)
+    (machine.folder.unix / "blocker").write_text("a file where a folder should go")
+    result = machine.run("-csp -silent -logdir blocker\\logs", env=csp.env())
+    assert result.exit_code == 3  # ERROR_PATH_NOT_FOUND
+    assert csp.runs() == [] and machine.version(V13) is None
+    assert machine.own_log_events()[-2:] == ["log folder blocker\\logs: error 3", "exit code 3"]
+
+
 def test_interactive_failure_box(machine, csp):  # noqa: F811
     csp.put()
     machine.put(V13)
