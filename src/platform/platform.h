@@ -201,8 +201,6 @@ class FileSystem {
   virtual TextRead GetSystemDirectory() = 0;
   // GetEnvironmentVariableW: the size query, then the read into that size.
   virtual TextRead GetEnvironmentVariable(const std::wstring& name) = 0;
-  // GetCurrentDirectoryW, however long.
-  virtual TextRead GetCurrentDirectory() = 0;
   // CreateFileW(path, access, share, no security, disposition, attributes, no
   // template); 0 when it fails (Win32's INVALID_HANDLE_VALUE).
   virtual FileToken CreateFile(const std::wstring& path, std::uint32_t access, std::uint32_t share,
@@ -210,6 +208,17 @@ class FileSystem {
   // WriteFile of all `size` bytes; false when the call fails or writes fewer.
   virtual bool WriteFile(FileToken file, const void* data, std::uint32_t size) = 0;
   virtual void CloseFile(FileToken file) = 0;  // CloseHandle
+  // CreateDirectoryW(path) with the security descriptor that advapi32's
+  // ConvertStringSecurityDescriptorToSecurityDescriptorW makes of `sddl` (SDDL
+  // revision 1; freed with LocalFree). 0, or GetLastError of the failed conversion or
+  // creation: ERROR_ALREADY_EXISTS for anything already there by that name, a
+  // folder, a file or a link.
+  virtual Status CreateSecuredFolder(const std::wstring& path, const std::wstring& sddl) = 0;
+  // RemoveDirectoryW; 0, or GetLastError (ERROR_DIR_NOT_EMPTY while it holds anything).
+  virtual Status RemoveFolder(const std::wstring& path) = 0;
+  // RtlGenRandom (advapi32's SystemFunction036, on every Windows since XP) into
+  // `size` bytes; false when it fails.
+  virtual bool FillRandom(void* buffer, std::uint32_t size) = 0;
 };
 
 // ---------------------------------------------------------------------------------

@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+// advapi32, imported like the registry calls: a KnownDLL, always from System32.
+#include <ntsecapi.h>  // RtlGenRandom
+#include <sddl.h>
+
 #include "platform/win32/unique_handle.h"
 
 namespace korvana::win32 {
@@ -97,17 +101,6 @@ TextRead Win32FileSystem::GetEnvironmentVariable(const std::wstring& name) {
   });
 }
 
-TextRead Win32FileSystem::GetCurrentDirectory() {
-  // The size (with the null) first, then the read; the folder may change between the
-  // two, which the growing read absorbs.
-  ::SetLastError(0);
-  const DWORD size = ::GetCurrentDirectoryW(0, nullptr);
-  if (size == 0) return {false, {}, ::GetLastError()};
-  return ReadGrowing(size, [](wchar_t* buffer, DWORD capacity) {
-    return ::GetCurrentDirectoryW(capacity, buffer);
-  });
-}
-
 FileToken Win32FileSystem::CreateFile(const std::wstring& path, std::uint32_t access,
                                       std::uint32_t share, std::uint32_t disposition,
                                       std::uint32_t attributes) {
@@ -125,5 +118,25 @@ bool Win32FileSystem::WriteFile(FileToken file, const void* data, std::uint32_t 
 }
 
 void Win32FileSystem::CloseFile(FileToken file) { ::CloseHandle(FromToken<HANDLE>(file)); }
+
+Status Win32FileSystem::CreateSecuredFolder(const std::wstring& path, const std::wstring& sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+    return ::GetLastError();
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  const Status status =
+      ::CreateDirectoryW(path.c_str(), &attributes) ? ERROR_SUCCESS : ::GetLastError();
+  ::LocalFree(descriptor);
+  return status;
+}
+
+Status Win32FileSystem::RemoveFolder(const std::wstring& path) {
+  return ::RemoveDirectoryW(path.c_str()) ? ERROR_SUCCESS : ::GetLastError();
+}
+
+bool Win32FileSystem::FillRandom(void* buffer, std::uint32_t size) {
+  return ::RtlGenRandom(buffer, size) != FALSE;
+}
 
 }  // namespace korvana::win32

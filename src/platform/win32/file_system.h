@@ -19,11 +19,13 @@ class Win32FileSystem final : public FileSystem {
   std::optional<std::wstring> GetWindowsDirectory() override;
   TextRead GetSystemDirectory() override;
   TextRead GetEnvironmentVariable(const std::wstring& name) override;
-  TextRead GetCurrentDirectory() override;
   FileToken CreateFile(const std::wstring& path, std::uint32_t access, std::uint32_t share,
                        std::uint32_t disposition, std::uint32_t attributes) override;
   bool WriteFile(FileToken file, const void* data, std::uint32_t size) override;
   void CloseFile(FileToken file) override;
+  Status CreateSecuredFolder(const std::wstring& path, const std::wstring& sddl) override;
+  Status RemoveFolder(const std::wstring& path) override;
+  bool FillRandom(void* buffer, std::uint32_t size) override;
 };
 
 }  // namespace korvana::win32
