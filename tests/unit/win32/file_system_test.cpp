@@ -1,6 +1,8 @@
 // Files, folders and the environment, against the real system.
 #include <gtest/gtest.h>
 
+#include "platform/win32/windows_api.h"  // first: <windows.h> made to live beside the seam
+
 #include <sddl.h>
 
 #include <algorithm>
