@@ -216,8 +216,9 @@ class FileSystem {
   virtual Status CreateSecuredFolder(const std::wstring& path, const std::wstring& sddl) = 0;
   // RemoveDirectoryW; 0, or GetLastError (ERROR_DIR_NOT_EMPTY while it holds anything).
   virtual Status RemoveFolder(const std::wstring& path) = 0;
-  // RtlGenRandom (advapi32's SystemFunction036, on every Windows since XP) into
-  // `size` bytes; false when it fails.
+  // RtlGenRandom (SystemFunction036, on every Windows since XP: from cryptbase.dll in
+  // System32 by full path where that exists, else from the loaded advapi32.dll) into
+  // `size` bytes; false when it fails or cannot be found.
   virtual bool FillRandom(void* buffer, std::uint32_t size) = 0;
 };
 

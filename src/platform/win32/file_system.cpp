@@ -2,14 +2,15 @@
 
 #include <sys/stat.h>
 
-// advapi32, imported like the registry calls: a KnownDLL, always from System32.
-#include <ntsecapi.h>  // RtlGenRandom
+// advapi32, imported like the registry calls: a known DLL, always from System32.
 #include <sddl.h>
 
 #include "platform/win32/unique_handle.h"
 
 namespace korvana::win32 {
 namespace {
+
+using RtlGenRandomFunction = BOOLEAN(WINAPI*)(PVOID buffer, ULONG size);
 
 // The longest path Windows can hand out, with its terminating null.
 constexpr DWORD kLongestPath = 32768;
@@ -136,7 +137,10 @@ Status Win32FileSystem::RemoveFolder(const std::wstring& path) {
 }
 
 bool Win32FileSystem::FillRandom(void* buffer, std::uint32_t size) {
-  return ::RtlGenRandom(buffer, size) != FALSE;
+  auto generate = cryptbase_.Find<RtlGenRandomFunction>("SystemFunction036");
+  if (cryptbase_.Get() == nullptr)
+    generate = FindExport<RtlGenRandomFunction>(::GetModuleHandleW(L"advapi32.dll"), "SystemFunction036");
+  return generate != nullptr && generate(buffer, size) != FALSE;
 }
 
 }  // namespace korvana::win32

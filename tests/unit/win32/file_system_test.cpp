@@ -203,6 +203,13 @@ TEST(Win32Random, FillsWhatItIsGivenAnewEachTime) {
   EXPECT_NE(std::string(first, first + 16), std::string(second, second + 16));
   EXPECT_NE(std::string(first, first + 16), std::string(16, '\0'));
   EXPECT_TRUE(files.FillRandom(first, 0));
+  // Where Windows keeps RtlGenRandom in cryptbase.dll, that came from System32.
+  if (HMODULE cryptbase = ::GetModuleHandleW(L"cryptbase.dll")) {
+    const TextRead system = files.GetSystemDirectory();
+    ASSERT_TRUE(system.ok);
+    EXPECT_TRUE(EqualsIgnoringAsciiCase(ReadModuleFileName(cryptbase), system.value + L"\\cryptbase.dll"))
+        << ReadModuleFileName(cryptbase);
+  }
 }
 
 }  // namespace
