@@ -7,16 +7,20 @@
 #include "support/text.h"
 
 namespace korvana {
+namespace {
+
+// The own log's lines on the folder: "browser folder: <path>" once made; "... error
+// <N>" when it could not be made, "... none" when it could not even be named; "...
+// left, error <N>" when it could not be removed (so neither could a file in it).
+constexpr wchar_t kEvent[] = L"browser folder: ";
+
+}  // namespace
 
 bool DownloadFolder::Create() {
   const std::optional<std::wstring> windows = platform_.files.GetWindowsDirectory();
-  if (!windows || windows->empty()) {
-    LogEvent(platform_, {L"browser folder: no Windows folder"});
-    return false;
-  }
   std::uint8_t random[kDownloadFolderRandomBytes] = {};
-  if (!platform_.files.FillRandom(random, sizeof random)) {
-    LogEvent(platform_, {L"browser folder: no random name"});
+  if (!windows || windows->empty() || !platform_.files.FillRandom(random, sizeof random)) {
+    LogEvent(platform_, {kEvent, L"none"});
     return false;
   }
   std::wstring path = *windows;
@@ -29,21 +33,20 @@ bool DownloadFolder::Create() {
   }
   const Status status = platform_.files.CreateSecuredFolder(path, kDownloadFolderSecurity);
   if (status != 0) {
-    LogEvent(platform_, {L"browser folder: error ", ToDecimal(status)});
+    LogEvent(platform_, {kEvent, L"error ", ToDecimal(status)});
     return false;
   }
   path_ = path;
-  LogEvent(platform_, {L"browser folder: ", path_});
+  LogEvent(platform_, {kEvent, path_});
   return true;
 }
 
 void DownloadFolder::Remove() {
   if (path_.empty()) return;
-  if (!file.empty() && !platform_.files.DeleteFile(file))
-    LogEvent(platform_, {L"browser folder: cannot delete ", file});
+  if (!file.empty()) platform_.files.DeleteFile(file);
   file.clear();
   const Status status = platform_.files.RemoveFolder(path_);
-  if (status != 0) LogEvent(platform_, {L"browser folder: not removed, error ", ToDecimal(status)});
+  if (status != 0) LogEvent(platform_, {kEvent, L"left, error ", ToDecimal(status)});
   path_.clear();
 }
 
