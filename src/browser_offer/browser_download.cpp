@@ -92,33 +92,41 @@ void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone) {
   if (result.has_value() && *result == 0) platform.libraries.FreeLibrary(module);
 }
 
-std::wstring DownloadBrowserInstaller(Platform& platform, const std::wstring& url,
-                                      const StopRequest& stop, bool& schannelPatchDone) {
+bool DownloadBrowserInstaller(Platform& platform, const std::wstring& url, const std::wstring& folder,
+                              const StopRequest& stop, bool& schannelPatchDone,
+                              std::wstring& created) {
   ApplySchannelPatch(platform, schannelPatchDone);
 
   InternetHandle session(platform.network,
                          platform.network.OpenSession(kAgent, win::INTERNET_OPEN_TYPE_PRECONFIG));
-  if (!session || stop) return {};
+  if (!session || stop) return false;
   InternetHandle request(platform.network, platform.network.OpenUrl(session.get(), url, kUrlFlags));
-  if (!request || stop) return {};
+  if (!request || stop) return false;
 
   wchar_t header[kHeaderBytes / sizeof(wchar_t)] = {};
   std::uint32_t size = kHeaderBytes;
   if (!platform.network.QueryInfo(request.get(), win::HTTP_QUERY_CONTENT_DISPOSITION, header, &size))
-    return {};
+    return false;
   std::size_t characters = size / sizeof(wchar_t);
   if (characters > sizeof header / sizeof header[0]) characters = sizeof header / sizeof header[0];
   std::optional<std::wstring> name = ScanAttachmentFileName(header, characters);
   // Only a plain name: a server must not choose where on this machine we write.
-  if (!name || !IsPlainFileName(*name)) return {};
+  if (!name || !IsPlainFileName(*name)) return false;
 
+  std::wstring path = folder;
+  if (path.empty() || path.back() != L'\\') path += L'\\';
+  path += *name;
+  // Written alone (no sharing) and closed before anyone reads it: Windows starts no
+  // program from a file that is open for writing. Until the caller holds it again,
+  // only administrators and SYSTEM can open it, by the folder's rights.
   FileHandle file(platform.files,
-                  platform.files.CreateFile(*name, win::GENERIC_WRITE, 0, win::CREATE_ALWAYS,
+                  platform.files.CreateFile(path, win::GENERIC_WRITE, 0, win::CREATE_NEW,
                                             win::FILE_ATTRIBUTE_NORMAL));
-  if (!file) return {};
-  if (!Transfer(platform, request.get(), file.get(), stop)) return {};
+  if (!file) return false;
+  created = path;
+  if (!Transfer(platform, request.get(), file.get(), stop)) return false;
   file.Close();
-  return *name;
+  return true;
 }
 
 }  // namespace korvana

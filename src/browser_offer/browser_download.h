@@ -29,11 +29,15 @@ bool SignatureAccepted(const TrustVerdict& verdict, const std::wstring& pinnedPu
 // follows. A full path is loaded as it stands; any other name from below System32.
 void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone);
 
-// GETs `url` and streams the body into a file in the current directory, named by the
-// response's Content-Disposition header. The name as it came in the header, or empty
-// on any failure (no header, a name that is not a plain file name, a failed create or
-// write, a stop request). Applies the SCHANNEL patch first.
-std::wstring DownloadBrowserInstaller(Platform& platform, const std::wstring& url,
-                                      const StopRequest& stop, bool& schannelPatchDone);
+// GETs `url` and streams the body into a new file in the folder `folder` (a full
+// path), named by the response's Content-Disposition header; a file of that name
+// already there is refused. `created` becomes the file's full path as soon as the file
+// exists, whatever follows, so that the caller can delete it. True once the whole body
+// is in the file and the file is closed; false on any failure (no header, a name that
+// is not a plain file name, a failed create or write, a stop request). Applies the
+// SCHANNEL patch first.
+bool DownloadBrowserInstaller(Platform& platform, const std::wstring& url, const std::wstring& folder,
+                              const StopRequest& stop, bool& schannelPatchDone,
+                              std::wstring& created);
 
 }  // namespace korvana

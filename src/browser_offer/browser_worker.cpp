@@ -28,47 +28,51 @@ std::uint32_t BrowserInstallWorker::Fail() {
 
 std::uint32_t BrowserInstallWorker::Run() {
   Post(WM_BROWSER_STEP);  // download
+  bool installed = false;
+  {
+    DownloadFolder folder(platform_);
+    installed = folder.Create() && Install(folder);
+  }  // the installer and its folder deleted here, after success and every failure alike
+  if (!installed) return Fail();
+
+  Post(WM_BROWSER_STEP);  // done
+  Post(win::WM_COMMAND, static_cast<std::uintptr_t>(win::IDOK));
+  return 0;
+}
+
+bool BrowserInstallWorker::Install(DownloadFolder& folder) {
   LogEvent(platform_, {L"download: ", url_});
-  std::wstring name = DownloadBrowserInstaller(platform_, url_, stop_, schannelPatchDone_);
-  LogEvent(platform_, {L"saved as: ", name});
-  if (name.empty()) return Fail();
+  const bool downloaded = DownloadBrowserInstaller(platform_, url_, folder.path(), stop_,
+                                                   schannelPatchDone_, folder.file);
+  LogEvent(platform_, {L"saved as: ", downloaded ? folder.file : std::wstring()});
+  if (!downloaded) return false;
 
   Post(WM_BROWSER_STEP);  // signature check
-  if (stop_) return 1;
+  if (stop_) return false;
   // The installer is checked and then started by one full path, so the file that
   // runs is the file that was checked: a bare name would be looked for beside the
   // executable first, where anyone may have left a file of that name.
-  TextRead folder = platform_.files.GetCurrentDirectory();
-  if (!folder.ok || folder.value.empty()) return Fail();
-  std::wstring path = folder.value;
-  if (path.back() != L'\\') path += L'\\';
-  path += name;
+  const std::wstring& path = folder.file;
   // Held from before the check until the installer has ended, with read sharing only:
-  // the check and the start read the file, and nobody can write, rename or delete it
-  // in between. The user who owns the folder could otherwise put another program in
-  // its place after the check, and it would run with this program's rights.
+  // the check and the start read the file, and nobody, not even another
+  // administrator's process, can write, rename or delete it in between.
   FileHandle held(platform_.files,
                   platform_.files.CreateFile(path, win::GENERIC_READ, win::FILE_SHARE_READ,
                                              win::OPEN_EXISTING, win::FILE_ATTRIBUTE_NORMAL));
   if (!held) {
     LogEvent(platform_, {L"cannot hold ", path});
-    return Fail();
+    return false;
   }
   const TrustVerdict trust = platform_.trust.VerifyFile(path);
   LogEvent(platform_, {L"signature of ", path, L": ", ToHex(static_cast<std::uint32_t>(trust.result)),
                        L", signer: ", trust.signer});
-  if (!SignatureAccepted(trust, publisher_)) return Fail();
+  if (!SignatureAccepted(trust, publisher_)) return false;
 
   Post(WM_BROWSER_STEP);  // installation
-  if (stop_) return 1;
+  if (stop_) return false;
   // Quoted, so that a name with a blank is not cut into a program and its arguments.
-  Status installed = RunChild(platform_, L"\"" + path + L"\"" + kBrowserInstallerOptions);
-  held.Close();
-  if (installed != 0) return Fail();
-
-  Post(WM_BROWSER_STEP);  // done
-  Post(win::WM_COMMAND, static_cast<std::uintptr_t>(win::IDOK));
-  return 0;
+  const Status installed = RunChild(platform_, L"\"" + path + L"\"" + kBrowserInstallerOptions);
+  return installed == 0;
 }
 
 }  // namespace korvana

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "browser_offer/browser_download.h"
+#include "browser_offer/download_folder.h"
 #include "platform/platform.h"
 #include "platform/win_constants.h"
 
@@ -27,6 +28,8 @@ class BrowserInstallWorker final : public ThreadBody {
                        bool& schannelPatchDone, std::wstring publisher = BrowserPublisher());
 
   // 0 after the installer ran and reported success, 1 after any failure or a stop.
+  // Downloads into a DownloadFolder of its own, removed again before the last
+  // message is posted, whatever came of the attempt.
   std::uint32_t Run() override;
 
   // Asked by the dialog when the user cancels: the download gives up at its next
@@ -36,6 +39,9 @@ class BrowserInstallWorker final : public ThreadBody {
  private:
   void Post(std::uint32_t message, std::uintptr_t wParam = 0);
   std::uint32_t Fail();
+  // Download, check and installation in `folder`: true when the installer reported
+  // success. Every handle on the file is closed on return.
+  bool Install(DownloadFolder& folder);
 
   Platform& platform_;
   WindowToken dialog_;

@@ -91,7 +91,7 @@ inline constexpr std::uint32_t SERVICE_QUERY_STATUS = 0x0004;
 inline constexpr std::uint32_t GENERIC_READ = 0x80000000;
 inline constexpr std::uint32_t GENERIC_WRITE = 0x40000000;
 inline constexpr std::uint32_t FILE_SHARE_READ = 0x00000001;
-inline constexpr std::uint32_t CREATE_ALWAYS = 2;
+inline constexpr std::uint32_t CREATE_NEW = 1;
 inline constexpr std::uint32_t OPEN_EXISTING = 3;
 inline constexpr std::uint32_t FILE_ATTRIBUTE_NORMAL = 0x00000080;
 

@@ -1,6 +1,7 @@
 // download_driver URL: runs the program's own browser download (the Win32 platform and
-// korvana::DownloadBrowserInstaller, exactly as the completion dialog's worker calls
-// it) once, into the current directory, and reports what it cost:
+// korvana::DownloadBrowserInstaller, as the completion dialog's worker calls it, but
+// into the current directory rather than a download folder of its own) once, and
+// reports what it cost:
 //
 //   name             <the file name from Content-Disposition, empty on failure>
 //   seconds          <wall time of the download call, QueryPerformanceCounter>
@@ -54,9 +55,11 @@ int wmain(int argc, wchar_t** argv) {
   LARGE_INTEGER frequency, start, end;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
-  std::wstring name =
-      korvana::DownloadBrowserInstaller(win32.platform(), argv[1], stop, schannelPatchDone);
+  std::wstring saved;
+  const bool downloaded = korvana::DownloadBrowserInstaller(win32.platform(), argv[1], L".", stop,
+                                                            schannelPatchDone, saved);
   QueryPerformanceCounter(&end);
+  const std::wstring name = downloaded ? saved.substr(2) : std::wstring();  // less ".\"
   SIZE_T after = PeakWorkingSet();
 
   double seconds = static_cast<double>(end.QuadPart - start.QuadPart) /

@@ -21,6 +21,7 @@ Fixtures (imported by conftest.py):
             result = setup_folder.run_setup(..., env=browser_offer.env(stub_exit=0))
             assert browser_offer.requests[0].user_agent == "Korvana Setup"
             assert browser_offer.stub_runs()[0].command_line == ...
+            assert browser_offer.download_folders_left() == []
             assert browser_offer.patch_events() == [("call", result.pid)]
 
 Stand-in installer variants (``VARIANTS``), made once per session from
@@ -58,6 +59,11 @@ PATCH_DLL = "korvpatch.dll"
 # TOOLS are what every prefix gets).
 OFFER_TOOLS = ("certtool.exe", "httpget.exe", "trustcheck.exe", "callexport.exe")
 OFFER_DIR_WIN = "C:\\korvana-e2e\\offer"
+
+# Where the program downloads the installer: a folder of its own, made for one
+# download, below the Windows folder's Temp (Wine's Windows folder is C:\windows).
+WINDOWS_TEMP = "C:\\windows\\Temp"
+DOWNLOAD_FOLDER = re.compile(r"C:\\windows\\Temp\\korvana-[0-9a-f]{32}", re.I)
 
 PATCH_KEY = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KorvPatches"
 PATCH_SUBKEY = PATCH_KEY + "\\SCHANNEL"
@@ -200,13 +206,15 @@ def make_variants(folder: Path, pki: pki_module.Pki) -> dict[str, Path]:
 @dataclass(frozen=True)
 class StubRun:
     """One start of the stand-in installer: its module path, current directory and
-    whole command line, as it saw them, and what became of its attempts to rename and
-    to overwrite its own file ("rename refused, overwrite refused" when both failed)."""
+    whole command line, as it saw them, what became of its attempts to rename and
+    to overwrite its own file ("rename refused, overwrite refused" when both failed),
+    and the other names in the folder it ran from ("/" between them, "" for none)."""
 
     module: str
     cwd: str
     command_line: str
     tampering: str
+    neighbours: str
 
 
 def read_stub_runs(path: Path) -> list[StubRun]:
@@ -215,7 +223,7 @@ def read_stub_runs(path: Path) -> list[StubRun]:
     runs = []
     for line in path.read_text(encoding="utf-8").splitlines():
         fields = line.split("\t")
-        if len(fields) != 4:
+        if len(fields) != 5:
             raise HarnessError(f"stub record not understood: {line!r}")
         runs.append(StubRun(*(_unescape(f) for f in fields)))
     return runs
@@ -310,6 +318,18 @@ class BrowserOffer:
         self.patch_dll_win = f"{self.folder_win}\\{PATCH_DLL}"
         server.reset()
         prefix.reg_delete(PATCH_KEY)
+        # What an earlier test's run, ended before it could clean up, may have left.
+        for left in self._download_folders():
+            shutil.rmtree(left, ignore_errors=True)
+
+    def _download_folders(self) -> list[Path]:
+        return sorted(self.prefix.unix_path(WINDOWS_TEMP).glob("korvana-*"))
+
+    def download_folders_left(self) -> list[str]:
+        """The download folders (Windows paths) in the Windows folder's Temp, with what
+        each still holds: ["C:\\windows\\Temp\\korvana-...: Yandex.exe", ...]."""
+        return [f"{WINDOWS_TEMP}\\{folder.name}: " + "/".join(sorted(p.name for p in folder.iterdir()))
+                for folder in self._download_folders()]
 
     def close(self) -> None:
         self.server.reset()

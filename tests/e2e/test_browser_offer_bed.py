@@ -222,6 +222,8 @@ def test_stub_installer_records_its_runs(setting, prefix, browser_offer):
     (browser_offer.folder / "Загрузки с пробелом").mkdir()
     exe = f"{folder}\\Yandex.exe"
     prefix.unix_path(exe).write_bytes(browser_offer.installer("signed").read_bytes())
+    for planted in ("planted.dll", "readme.txt"):  # what it finds beside itself
+        prefix.unix_path(f"{folder}\\{planted}").write_bytes(b"MZ")
     command_line = f'"{exe}" --program-files-installation --silent --do-not-launch-browser'
 
     env = browser_offer.env(stub_exit=setting)
@@ -232,6 +234,8 @@ def test_stub_installer_records_its_runs(setting, prefix, browser_offer):
     # Nobody holds the file here, so the stand-in can rename it: the refusals that the
     # bootstrapper's runs record are its doing.
     tampering = "rename done, overwrite refused"
-    assert browser_offer.stub_runs() == [
-        StubRun(exe, folder, command_line, tampering),
-        StubRun(exe, browser_offer.folder_win, command_line + " \tagain", tampering)]
+    [first_run, second_run] = browser_offer.stub_runs()
+    assert sorted(first_run.neighbours.split("/")) == ["planted.dll", "readme.txt"]
+    assert [first_run, second_run] == [
+        StubRun(exe, folder, command_line, tampering, first_run.neighbours),
+        StubRun(exe, browser_offer.folder_win, command_line + " \tagain", tampering, first_run.neighbours)]

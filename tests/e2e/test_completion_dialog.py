@@ -10,6 +10,7 @@ import time
 
 import pytest
 
+from browser_offer import DOWNLOAD_FOLDER
 from test_plugin_install import (  # noqa: F401 - machine is a fixture
     BROWSER_BOX,
     COMPLETION_CAPTION,
@@ -61,6 +62,11 @@ def wait_label(dialog, text: str, timeout: float = 60):
         time.sleep(0.1)
 
 
+def download_folders(machine) -> list[str]:  # noqa: F811
+    """The download folders the run's own log names, one per attempt, in order."""
+    return [e[len("browser folder: "):] for e in machine.own_log_events() if e.startswith("browser folder: ")]
+
+
 def states(dialog) -> tuple:
     """(browser box checked, browser box enabled, OK enabled, restart box enabled)."""
     browser, ok, restart = (dialog.control(i) for i in (BROWSER_BOX, IDOK, RESTART_BOX))
@@ -106,29 +112,42 @@ def test_dialog_as_it_opens(machine, case, package, browser_present, text, resta
 
 
 def test_browser_installed_by_its_full_quoted_path(machine, browser_offer, make_setup_folder):  # noqa: F811
-    """The installer that runs is the one downloaded into the current directory and
-    checked there, started by its full path in quotes, although a file of the same
-    name lies beside the executable, where Windows would look for a bare name first."""
+    """The installer that runs is the one downloaded into a folder made for it below the
+    Windows folder's Temp and checked there, started by its full path in quotes, although
+    a file of the same name lies beside the executable, where Windows would look for a
+    bare name first, and another in the current directory. Nothing is written to the
+    current directory, and neither the installer nor its folder outlives the run."""
     name = "Yandex Browser.exe"
     browser_offer.serve("signed", name=name)
     elsewhere = make_setup_folder("current dir")
-    machine.folder.add_file(browser_offer.installer("signed"), name=name)  # the planted one
+    machine.folder.add_file(browser_offer.installer("signed"), name=name)  # the planted ones
+    elsewhere.add_file(browser_offer.installer("unsigned"), name=name)
     run, dialog = open_dialog(machine, browser_offer, env={"stub_sleep_ms": 4000}, cwd=elsewhere.win)
     assert dialog.control(BROWSER_BOX).check == 1
     dialog.press(IDOK)
     wait_label(dialog, INSTALLING)
     assert states(dialog) == (1, False, False, True)
     machine.prefix.screenshot("working")
+    [while_running] = browser_offer.download_folders_left()
     result = run.wait()
     assert result.exit_code == 0
-    downloaded = f"{elsewhere.win}\\{name}"
+    [folder] = download_folders(machine)
+    assert DOWNLOAD_FOLDER.fullmatch(folder), folder
+    downloaded = f"{folder}\\{name}"
+    assert while_running == f"{folder}: {name}"
     runs = browser_offer.stub_runs()
-    assert [(r.module.lower(), r.command_line) for r in runs] == [
-        (downloaded.lower(), f'"{downloaded}"{OPTIONS}')]
+    assert [(r.module.lower(), r.command_line, r.cwd) for r in runs] == [
+        (downloaded.lower(), f'"{downloaded}"{OPTIONS}', elsewhere.win)]
+    # Alone in its folder: nothing beside it that it could load in its own place.
+    assert runs[0].neighbours == ""
     # Held by the bootstrapper from before the check until it ended: the installer that
     # ran could neither be renamed nor written over.
     assert runs[0].tampering == "rename refused, overwrite refused"
-    assert (elsewhere.unix / name).read_bytes() == browser_offer.installer("signed").read_bytes()
+    # Deleted with its folder; the files of that name elsewhere untouched.
+    assert browser_offer.download_folders_left() == []
+    assert not machine.prefix.unix_path(folder).exists()
+    assert (elsewhere.unix / name).read_bytes() == browser_offer.installer("unsigned").read_bytes()
+    assert (machine.folder.unix / name).read_bytes() == browser_offer.installer("signed").read_bytes()
     [request] = browser_offer.requests
     assert (request.method, request.path, request.user_agent) == (
         "GET", "/download/yandex-browser", "Korvana Setup")
@@ -183,6 +202,8 @@ def test_failures_then_retries_until_success(machine, browser_offer, prefix):  #
         browser_offer.server.wait_request(number)
         wait_label(dialog, label)
         assert states(dialog) == (1, True, True, True), reply
+        # A refused signature and a failed download alike leave no file and no folder.
+        assert browser_offer.download_folders_left() == [], reply
         prefix.screenshot(label)
     assert len(browser_offer.requests) == len(attempts)
     assert not (parent / "escaped.exe").exists() and not prefix.unix_path("C:\\escaped.exe").exists()
@@ -193,6 +214,10 @@ def test_failures_then_retries_until_success(machine, browser_offer, prefix):  #
     assert run.wait().exit_code == 0
     assert len(browser_offer.stub_runs()) == 1
     assert [what for what, _ in browser_offer.patch_events()] == ["call"]
+    # A folder of its own for each attempt, each name new, none left.
+    folders = download_folders(machine)
+    assert len(set(folders)) == len(attempts) + 1 and all(DOWNLOAD_FOLDER.fullmatch(f) for f in folders), folders
+    assert browser_offer.download_folders_left() == []
 
 
 def test_an_installer_that_fails_is_reported(machine, browser_offer, prefix):  # noqa: F811
@@ -201,6 +226,7 @@ def test_an_installer_that_fails_is_reported(machine, browser_offer, prefix):  #
     dialog.press(IDOK)
     wait_label(dialog, INSTALL_FAILED)
     assert states(dialog) == (1, True, True, True)
+    assert browser_offer.download_folders_left() == []
     prefix.screenshot("install failed")
     # Unticked, OK goes on to the restart choice and ends the run.
     dialog.set_check(BROWSER_BOX, False)
@@ -229,3 +255,10 @@ def test_cancel_during_a_slow_download(machine, browser_offer, prefix, how):  # 
     assert browser_offer.stub_runs() == []
     assert not browser_offer.requests[0].finished
     assert "wineboot" not in result.launcher_stderr
+    # Nothing written anywhere but into the run's own download folder. A worker blocked
+    # in the network when the dialog gave up on it ends with the process, before it
+    # can delete what it had written: then that folder, closed to all but
+    # administrators and SYSTEM, stays with the partial file.
+    [folder] = download_folders(machine)
+    assert browser_offer.download_folders_left() in ([], [f"{folder}: Yandex.exe"])
+    assert not (machine.folder.unix / "Yandex.exe").exists()

@@ -9,7 +9,10 @@
  * named by KORVANA_STUB_RECORD (nothing when unset), UTF-8, fields separated by tabs,
  * with "\\", tab, line feed, carriage return escaped as \\\\, \\t, \\n, \\r:
  *     <own module path> TAB <current directory> TAB <whole command line> TAB
- *     rename <refused|done>, overwrite <refused|done>
+ *     rename <refused|done>, overwrite <refused|done> TAB
+ *     <the other entries of the folder it runs from, in the order listed, "/" between>
+ * The last is what the installer would find beside itself, where Windows looks for
+ * its DLLs first.
  * then sleeps KORVANA_STUB_SLEEP_MS milliseconds (default none) and exits with
  * KORVANA_STUB_EXIT (decimal, or hexadecimal with 0x; default 0).
  *
@@ -18,6 +21,7 @@
  */
 #include <windows.h>
 #include <stdlib.h>
+#include <string.h>
 
 static size_t EscapeField(const wchar_t* text, wchar_t* to)
 {
@@ -67,6 +71,39 @@ static const wchar_t* Tamper(const wchar_t* module)
     return opened ? L"rename refused, overwrite done" : L"rename refused, overwrite refused";
 }
 
+// The names in the folder of `module` other than its own (and "." and ".."), with "/"
+// between them: a character no file name holds. Empty for none; the caller frees it.
+static wchar_t* Neighbours(const wchar_t* module)
+{
+    size_t capacity = 1, length = 0;
+    wchar_t* names = calloc(capacity, sizeof(wchar_t));
+    const wchar_t* slash = wcsrchr(module, L'\\');
+    if (!names || !slash) return names;
+    wchar_t pattern[32768 + 4];
+    size_t folderLength = (size_t)(slash - module) + 1;  /* with the backslash */
+    memcpy(pattern, module, folderLength * sizeof(wchar_t));
+    pattern[folderLength] = L'*';
+    pattern[folderLength + 1] = 0;
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW(pattern, &data);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!wcscmp(data.cFileName, L".") || !wcscmp(data.cFileName, L"..") ||
+            !lstrcmpiW(data.cFileName, slash + 1))
+            continue;
+        size_t add = wcslen(data.cFileName) + 1;
+        wchar_t* grown = realloc(names, (capacity + add) * sizeof(wchar_t));
+        if (!grown) break;
+        names = grown;
+        capacity += add;
+        if (length) names[length++] = L'/';
+        wcscpy(names + length, data.cFileName);
+        length += add - 1;
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+    return names;
+}
+
 static void Record(const wchar_t* recordPath)
 {
     wchar_t module[32768];
@@ -74,12 +111,18 @@ static void Record(const wchar_t* recordPath)
     DWORD moduleLength = GetModuleFileNameW(NULL, module, 32768);
     if (moduleLength == 0 || moduleLength >= 32768) module[0] = 0;
     const wchar_t* tampering = module[0] ? Tamper(module) : L"";
+    wchar_t* neighbours = Neighbours(module);
+    if (!neighbours) return;
     DWORD folderLength = GetCurrentDirectoryW(32768, folder);
     if (folderLength == 0 || folderLength >= 32768) folder[0] = 0;
     const wchar_t* commandLine = GetCommandLineW();
-    size_t capacity = 2 * (wcslen(module) + wcslen(folder) + wcslen(commandLine)) + wcslen(tampering) + 5;
+    size_t capacity = 2 * (wcslen(module) + wcslen(folder) + wcslen(commandLine) + wcslen(neighbours)) +
+                      wcslen(tampering) + 6;
     wchar_t* line = malloc(capacity * sizeof(wchar_t));
-    if (!line) return;
+    if (!line) {
+        free(neighbours);
+        return;
+    }
     size_t n = EscapeField(module, line);
     line[n++] = L'\t';
     n += EscapeField(folder, line + n);
@@ -87,6 +130,9 @@ static void Record(const wchar_t* recordPath)
     n += EscapeField(commandLine, line + n);
     line[n++] = L'\t';
     n += EscapeField(tampering, line + n);
+    line[n++] = L'\t';
+    n += EscapeField(neighbours, line + n);
+    free(neighbours);
     line[n++] = L'\n';
     int size = WideCharToMultiByte(CP_UTF8, 0, line, (int)n, NULL, 0, NULL, NULL);
     char* bytes = malloc((size_t)size);

@@ -2,12 +2,14 @@
 // the TLS patch, the worker's steps, and the completion dialog's states.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "browser_offer/browser_download.h"
 #include "browser_offer/browser_worker.h"
 #include "browser_offer/content_disposition.h"
+#include "browser_offer/download_folder.h"
 #include "fake_platform.h"
 #include "resources/text_ids.h"
 #include "ui/completion_dialog.h"
@@ -17,10 +19,13 @@ namespace {
 
 using testing::FakeDialog;
 using testing::FakePlatform;
+using testing::kDownloadFolder;
 using testing::kPatchKey;
 using testing::kPatchLibrary;
 
 constexpr wchar_t kUrl[] = L"https://download.test/download/yandex-browser";
+const std::wstring kInstaller = std::wstring(kDownloadFolder) + L"\\Yandex.exe";
+constexpr wchar_t kAdminsAndSystemOnly[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
 
 std::optional<std::wstring> Scan(const std::wstring& value) {
   return ScanAttachmentFileName(value.c_str(), value.size());
@@ -101,13 +106,19 @@ TEST(ContentDisposition, OnlyPlainFileNamesMayBeWritten) {
 struct Download : FakePlatform {
   StopRequest stop{false};
   bool patchDone = true;  // the patch has its own test
-  std::wstring Run() { return DownloadBrowserInstaller(platform(), kUrl, stop, patchDone); }
+  std::wstring created;
+  // The file's full path after a whole download, else empty.
+  std::wstring Run() {
+    return DownloadBrowserInstaller(platform(), kUrl, kDownloadFolder, stop, patchDone, created)
+               ? created
+               : std::wstring();
+  }
 };
 
-TEST(DownloadBrowserInstaller, AsksOnceWithTheAgentAndStreamsIntoTheNamedFile) {
+TEST(DownloadBrowserInstaller, AsksOnceWithTheAgentAndStreamsIntoANewFileInTheFolder) {
   Download d;
   d.bodyChunks = {"MZ", std::string(0x10000, 'x'), "tail"};
-  EXPECT_EQ(d.Run(), L"Yandex.exe");
+  EXPECT_EQ(d.Run(), kInstaller);
   ASSERT_EQ(d.sessions.size(), 1u);
   EXPECT_EQ(d.sessions[0].agent, L"Korvana Setup");
   EXPECT_EQ(d.sessions[0].accessType, 0u);  // INTERNET_OPEN_TYPE_PRECONFIG
@@ -117,10 +128,11 @@ TEST(DownloadBrowserInstaller, AsksOnceWithTheAgentAndStreamsIntoTheNamedFile) {
   EXPECT_EQ(d.headerQueries, std::vector<std::uint32_t>{47});
   ASSERT_EQ(d.createdFiles.size(), 1u);
   const auto& f = d.createdFiles[0];
-  EXPECT_EQ(f.path, L"Yandex.exe");
+  EXPECT_EQ(f.path, kInstaller);
+  // GENERIC_WRITE, no sharing, CREATE_NEW: never a file that was there before.
   EXPECT_EQ(std::make_tuple(f.access, f.share, f.disposition, f.attributes),
-            std::make_tuple(0x40000000u, 0u, 2u, 0x80u));
-  EXPECT_EQ(d.fileContents[L"Yandex.exe"], "MZ" + std::string(0x10000, 'x') + "tail");
+            std::make_tuple(0x40000000u, 0u, 1u, 0x80u));
+  EXPECT_EQ(d.fileContents[kInstaller], "MZ" + std::string(0x10000, 'x') + "tail");
   for (std::uint32_t size : d.readSizes) EXPECT_EQ(size, 0x10000u);
   EXPECT_TRUE(d.openHandles.empty());
   EXPECT_TRUE(d.handleFaults.empty());
@@ -131,44 +143,153 @@ TEST(DownloadBrowserInstaller, EveryFailureGivesNoNameAndClosesEverything) {
     const char* name;
     std::function<void(Download&)> arrange;
     bool fileCreated;
-    const wchar_t* result;
+    bool whole;  // the download counts as complete
   } cases[] = {
-      {"no session", [](Download& d) { d.sessionFails = true; }, false, L""},
-      {"no request", [](Download& d) { d.urlFails = true; }, false, L""},
-      {"no header", [](Download& d) { d.contentDisposition.reset(); }, false, L""},
+      {"no session", [](Download& d) { d.sessionFails = true; }, false, false},
+      {"no request", [](Download& d) { d.urlFails = true; }, false, false},
+      {"no header", [](Download& d) { d.contentDisposition.reset(); }, false, false},
       {"header too long for 260 characters",
        [](Download& d) { d.contentDisposition = L"attachment; filename=\"" + std::wstring(250, L'a') + L"\""; },
-       false, L""},
-      {"inline", [](Download& d) { d.contentDisposition = L"inline; filename=\"Yandex.exe\""; }, false, L""},
+       false, false},
+      {"inline", [](Download& d) { d.contentDisposition = L"inline; filename=\"Yandex.exe\""; }, false, false},
       {"a path climbing out", [](Download& d) { d.contentDisposition = L"attachment; filename=\"..\\..\\evil.exe\""; },
-       false, L""},
+       false, false},
       {"an absolute path", [](Download& d) { d.contentDisposition = L"attachment; filename=\"C:\\Windows\\evil.exe\""; },
-       false, L""},
-      {"a device", [](Download& d) { d.contentDisposition = L"attachment; filename=\"NUL\""; }, false, L""},
-      {"create fails", [](Download& d) { d.failingCreates.insert(L"Yandex.exe"); }, true, L""},
-      {"write fails: partial file kept", [](Download& d) {
+       false, false},
+      {"a device", [](Download& d) { d.contentDisposition = L"attachment; filename=\"NUL\""; }, false, false},
+      {"create fails", [](Download& d) { d.failingCreates.insert(kInstaller); }, false, false},
+      {"a file of that name already there: left alone", [](Download& d) { d.fileContents[kInstaller] = "old"; },
+       false, false},
+      {"write fails: the partial file named for deletion", [](Download& d) {
          d.bodyChunks = {"MZ", "more"};
          d.writesBeforeFailure = 1;
-       }, true, L""},
+       }, true, false},
       {"read fails midway: the truncated file counts as downloaded", [](Download& d) {
          d.bodyChunks = {"MZ", "more"};
          d.readsBeforeFailure = 1;
-       }, true, L"Yandex.exe"},
-      {"empty body", [](Download& d) { d.bodyChunks.clear(); }, true, L"Yandex.exe"},
-      {"stopped before the request", [](Download& d) { d.stop = true; }, false, L""},
+       }, true, true},
+      {"empty body", [](Download& d) { d.bodyChunks.clear(); }, true, true},
+      {"stopped before the request", [](Download& d) { d.stop = true; }, false, false},
       {"stopped while reading", [](Download& d) {
          d.bodyChunks = {"MZ", "more", "more"};
          d.onRead = [&d] { if (d.readSizes.size() == 2) d.stop = true; };
-       }, true, L""},
+       }, true, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Download d;
     c.arrange(d);
-    EXPECT_EQ(d.Run(), c.result);
-    EXPECT_EQ(!d.createdFiles.empty(), c.fileCreated);
+    EXPECT_EQ(d.Run(), c.whole ? kInstaller : L"");
+    // Whatever became of it, the file written is named to the caller, and only that.
+    EXPECT_EQ(d.created, c.fileCreated ? kInstaller : L"");
+    if (!c.fileCreated && d.fileContents.count(kInstaller)) {
+      EXPECT_EQ(d.fileContents[kInstaller], "old");
+    }
     EXPECT_TRUE(d.openHandles.empty());
     EXPECT_TRUE(d.handleFaults.empty());
+  }
+}
+
+// ---- The download folder ---------------------------------------------------------
+
+TEST(DownloadFolder, MadeNewBelowTheWindowsTempFolderForAdministratorsAndSystemOnly) {
+  const struct {
+    const char* name;
+    std::optional<std::wstring> windows;
+    std::vector<std::uint8_t> random;
+    const wchar_t* path;
+  } cases[] = {
+      {"as Windows keeps it", std::wstring(L"C:\\windows"), {}, kDownloadFolder},
+      {"every byte as two lower-case digits", std::wstring(L"C:\\WINNT"), {0xde, 0xad, 0xbe, 0xef, 0xa0, 0x5f},
+       L"C:\\WINNT\\Temp\\korvana-deadbeefa05fdeadbeefa05fdeadbeef"},
+      {"Windows in a drive root", std::wstring(L"D:\\"), {}, L"D:\\Temp\\korvana-000102030405060708090a0b0c0d0e0f"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform f;
+    f.windowsDirectory = c.windows;
+    if (!c.random.empty()) f.randomBytes = c.random;
+    {
+      DownloadFolder folder(f.platform());
+      ASSERT_TRUE(folder.Create());
+      EXPECT_EQ(folder.path(), c.path);
+      ASSERT_EQ(f.createdFolders.size(), 1u);
+      EXPECT_EQ(f.createdFolders[0].path, c.path);
+      EXPECT_EQ(f.createdFolders[0].sddl, kAdminsAndSystemOnly);
+      EXPECT_EQ(f.logLines, std::vector<std::wstring>{std::wstring(L"browser folder: ") + c.path});
+      EXPECT_TRUE(f.removedFolders.empty());
+    }  // and removed when it goes
+    EXPECT_EQ(f.removedFolders, std::vector<std::wstring>{c.path});
+    EXPECT_EQ(f.Count("GetEnvironmentVariable"), 0);  // never TMP
+  }
+}
+
+TEST(DownloadFolder, RefusedWhenItCannotBeMadeNewAndNothingThereIsTouched) {
+  const struct {
+    const char* name;
+    std::function<void(FakePlatform&)> arrange;
+    const wchar_t* log;
+    bool asked;  // CreateSecuredFolder was called
+  } cases[] = {
+      {"no Windows folder", [](FakePlatform& f) { f.windowsDirectory.reset(); },
+       L"browser folder: none", false},
+      {"no random name", [](FakePlatform& f) { f.randomFails = true; }, L"browser folder: none", false},
+      {"a folder or link of that name already there", [](FakePlatform& f) { f.AddFolder(kDownloadFolder); },
+       L"browser folder: error 183", true},
+      {"no Temp folder", [](FakePlatform& f) { f.createFolderStatus = 3; }, L"browser folder: error 3", true},
+      {"access denied", [](FakePlatform& f) { f.createFolderStatus = 5; }, L"browser folder: error 5", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform f;
+    c.arrange(f);
+    {
+      DownloadFolder folder(f.platform());
+      EXPECT_FALSE(folder.Create());
+      EXPECT_EQ(folder.path(), L"");
+      folder.file = kInstaller;  // even a file named by mistake is left alone
+    }
+    EXPECT_EQ(f.logLines, std::vector<std::wstring>{c.log});
+    EXPECT_EQ(f.createdFolders.size(), c.asked ? 1u : 0u);
+    EXPECT_EQ(f.Count("RemoveDirectory") + f.Count("DeleteFile"), 0);
+  }
+}
+
+TEST(DownloadFolder, RemovesTheFileThenTheFolderOnceAndLogsWhatStays) {
+  const struct {
+    const char* name;
+    bool written, stillOpen;
+    std::vector<std::wstring> log;  // after the folder's own line
+    bool removed;
+  } cases[] = {
+      {"nothing written", false, false, {}, true},
+      {"the installer written", true, false, {}, true},
+      {"the installer still open", true, true,
+       {L"browser folder: left, error 145"}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform f;
+    DownloadFolder folder(f.platform());
+    ASSERT_TRUE(folder.Create());
+    FileHandle file(f);
+    if (c.written) {
+      file = FileHandle(f, f.CreateFile(kInstaller, 0x40000000, 0, 1, 0x80));
+      folder.file = kInstaller;
+      if (!c.stillOpen) file.Close();
+    }
+    folder.Remove();
+    folder.Remove();  // and again when it goes: nothing more
+    std::vector<std::string> order;
+    for (const std::string& call : f.calls)
+      if (call == "DeleteFile" || call == "RemoveDirectory") order.push_back(call);
+    const std::vector<std::string> expected =
+        c.written ? std::vector<std::string>{"DeleteFile", "RemoveDirectory"}
+                  : std::vector<std::string>{"RemoveDirectory"};
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(std::vector<std::wstring>(f.logLines.begin() + 1, f.logLines.end()), c.log);
+    EXPECT_EQ(f.removedFolders.size(), c.removed ? 1u : 0u);
+    EXPECT_EQ(f.fileContents.count(kInstaller), c.stillOpen ? 1u : 0u);
   }
 }
 
@@ -241,9 +362,11 @@ TEST(ApplySchannelPatch, AnythingButAFullPathComesFromSystem32) {
 struct Worker : FakePlatform {
   bool patchDone = true;
   std::wstring publisher;  // pinned; empty: any trusted one
+  bool stopWhileReading = false;  // the user cancels during the download
   // The messages posted, as S (step), F (failure) and OK (the closing command).
   std::string Run() {
     BrowserInstallWorker worker(platform(), FakeDialog::kWindow, kUrl, patchDone, publisher);
+    if (stopWhileReading) onRead = [&worker] { worker.RequestStop(); };
     exitCode = worker.Run();
     std::string out;
     for (const auto& p : posted) {
@@ -258,67 +381,93 @@ struct Worker : FakePlatform {
   std::uint32_t exitCode = 99;
 };
 
-TEST(BrowserInstallWorker, StepsForEachOutcome) {
+TEST(BrowserInstallWorker, StepsForEachOutcomeAndNothingLeftBehind) {
+  const std::wstring run = L"\"" + kInstaller + L"\" --program-files-installation --silent --do-not-launch-browser";
   const struct {
     const char* name;
     std::function<void(Worker&)> arrange;
     const char* posted;
     std::uint32_t exitCode;
     std::vector<std::wstring> run;
+    bool folder = true;  // a download folder was made (and must be gone again)
   } cases[] = {
-      {"success", [](Worker&) {}, "S S S S OK", 0,
-       {L"\"C:\\setup\\Yandex.exe\" --program-files-installation --silent --do-not-launch-browser"}},
-      {"a name with a blank, from a drive root", [](Worker& w) {
+      {"success", [](Worker&) {}, "S S S S OK", 0, {run}},
+      {"a name with a blank, Windows in a drive root", [](Worker& w) {
          w.contentDisposition = L"attachment; filename=\"Yandex Browser.exe\"";
-         w.currentDirectory = L"D:\\";
+         w.windowsDirectory = L"D:\\";
        }, "S S S S OK", 0,
-       {L"\"D:\\Yandex Browser.exe\" --program-files-installation --silent --do-not-launch-browser"}},
+       {L"\"D:\\Temp\\korvana-000102030405060708090a0b0c0d0e0f\\Yandex Browser.exe\" "
+        L"--program-files-installation --silent --do-not-launch-browser"}},
       {"download fails", [](Worker& w) { w.contentDisposition.reset(); }, "S F", 1, {}},
-      {"signature rejected", [](Worker& w) { w.trustResults[L"C:\\setup\\Yandex.exe"] = -2146762496; },
-       "S S F", 1, {}},
-      {"no current directory", [](Worker& w) { w.currentDirectory.reset(); }, "S S F", 1, {}},
-      {"the file cannot be held", [](Worker& w) { w.failingCreates.insert(L"C:\\setup\\Yandex.exe"); },
-       "S S F", 1, {}},
+      {"download cut short by a failed write", [](Worker& w) { w.writesBeforeFailure = 0; }, "S F", 1, {}},
+      {"stopped during the download", [](Worker& w) { w.stopWhileReading = true; }, "S", 1, {}},
+      {"no download folder: nothing asked of the server",
+       [](Worker& w) { w.AddFolder(kDownloadFolder); }, "S F", 1, {}, false},
+      {"signature rejected", [](Worker& w) { w.trustResults[kInstaller] = -2146762496; }, "S S F", 1, {}},
+      {"the file cannot be held", [](Worker& w) { w.lockedFiles.insert(kInstaller); }, "S S F", 1, {}},
       {"another publisher than the pinned one", [](Worker& w) { w.publisher = L"Yandex LLC"; },
        "S S F", 1, {}},
       {"the pinned publisher", [](Worker& w) { w.publisher = L"Korvana Test Publisher"; },
-       "S S S S OK", 0,
-       {L"\"C:\\setup\\Yandex.exe\" --program-files-installation --silent --do-not-launch-browser"}},
+       "S S S S OK", 0, {run}},
       {"installer fails", [](Worker& w) { w.onRun = [](const std::wstring&) { return Status{1603}; }; },
-       "S S S F", 1,
-       {L"\"C:\\setup\\Yandex.exe\" --program-files-installation --silent --do-not-launch-browser"}},
+       "S S S F", 1, {run}},
       {"installer cannot start", [](Worker& w) { w.onRun = [](const std::wstring&) { return Status{2}; }; },
-       "S S S F", 1,
-       {L"\"C:\\setup\\Yandex.exe\" --program-files-installation --silent --do-not-launch-browser"}},
+       "S S S F", 1, {run}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Worker w;
+    const std::vector<FolderEntry> before = w.entries;
     c.arrange(w);
     EXPECT_EQ(w.Run(), c.posted);
     EXPECT_EQ(w.exitCode, c.exitCode);
     EXPECT_EQ(w.commandLines, c.run);
     EXPECT_TRUE(w.openHandles.empty());
+    EXPECT_EQ(w.sessions.empty(), !c.folder);
+    // The folder made for the download, and every file written into it, are gone.
+    EXPECT_TRUE(w.fileContents.empty());
+    EXPECT_EQ(w.removedFolders.size(), c.folder ? 1u : 0u);
+    EXPECT_EQ(w.entries.size(), before.size() + (c.folder ? 0 : 1));  // one already there stays
+    for (const auto& file : w.createdFiles) {
+      EXPECT_EQ(file.path.rfind(w.createdFolders.at(0).path + L"\\", 0), 0u) << ::testing::PrintToString(file.path);
+    }
   }
 }
 
 // The installer that runs is the file that was checked: held for reading, with read
-// sharing only, before the check, and let go only once the installer has ended.
-TEST(BrowserInstallWorker, HoldsTheFileFromBeforeTheCheckUntilTheInstallerEnds) {
+// sharing only, before the check, and let go only once the installer has ended; then
+// deleted with its folder before the worker says it is done.
+TEST(BrowserInstallWorker, HoldsTheFileFromBeforeTheCheckUntilTheInstallerEndsThenDeletesIt) {
   Worker w;
   ASSERT_EQ(w.Run(), "S S S S OK");
   const auto& held = w.createdFiles.back();
-  EXPECT_EQ(held.path, L"C:\\setup\\Yandex.exe");
+  EXPECT_EQ(held.path, kInstaller);
   EXPECT_EQ(held.access, 0x80000000u);   // GENERIC_READ
   EXPECT_EQ(held.share, 1u);             // FILE_SHARE_READ only
   EXPECT_EQ(held.disposition, 3u);       // OPEN_EXISTING
+  EXPECT_EQ(w.verifiedPaths, std::vector<std::wstring>{kInstaller});
+  EXPECT_EQ(w.deletedFiles, std::vector<std::wstring>{kInstaller});
+  EXPECT_EQ(w.removedFolders, std::vector<std::wstring>{kDownloadFolder});
   std::vector<std::string> order;
   for (const std::string& call : w.calls)
-    if (call == "CreateFile" || call == "WinVerifyTrust" || call == "RunAndWait" || call == "CloseFile")
+    if (call == "CreateDirectory" || call == "CreateFile" || call == "WinVerifyTrust" ||
+        call == "RunAndWait" || call == "CloseFile" || call == "DeleteFile" ||
+        call == "RemoveDirectory" || call == "PostMessage")
       order.push_back(call);
-  // The download's own file first, written and closed; then hold, check, start, let go.
-  EXPECT_EQ(order, (std::vector<std::string>{"CreateFile", "CloseFile", "CreateFile", "WinVerifyTrust",
-                                             "RunAndWait", "CloseFile"}));
+  // The folder; the download's own file, written and closed; then hold, check, start,
+  // let go; the file and the folder deleted; only then the last two messages.
+  EXPECT_EQ(order, (std::vector<std::string>{
+                       "PostMessage", "CreateDirectory", "CreateFile", "CloseFile", "PostMessage",
+                       "CreateFile", "WinVerifyTrust", "PostMessage", "RunAndWait", "CloseFile",
+                       "DeleteFile", "RemoveDirectory", "PostMessage", "PostMessage"}));
+  // The own log names the folder, the file saved and the one checked.
+  const std::wstring logged[] = {std::wstring(L"browser folder: ") + kDownloadFolder,
+                                 L"saved as: " + kInstaller, L"signature of " + kInstaller + L": 0x00000000"};
+  for (const std::wstring& line : logged) {
+    EXPECT_TRUE(std::any_of(w.logLines.begin(), w.logLines.end(),
+                            [&](const std::wstring& l) { return l.rfind(line, 0) == 0; }))
+        << ::testing::PrintToString(line);
+  }
 }
 
 TEST(SignatureAccepted, TrustedAndWherePinnedByThatPublisher) {
@@ -449,7 +598,7 @@ TEST(CompletionDialog, LabelFollowsTheWorkerAndAFailureAllowsARetry) {
   } cases[] = {
       {"success closes by itself", [](Completion&) {}, 125, true},
       {"download failure", [](Completion& m) { m.contentDisposition.reset(); }, 126, false},
-      {"signature failure", [](Completion& m) { m.trustResults[L"C:\\setup\\Yandex.exe"] = 1; }, 127, false},
+      {"signature failure", [](Completion& m) { m.trustResults[kInstaller] = 1; }, 127, false},
       {"installer failure", [](Completion& m) { m.onRun = [](const std::wstring&) { return Status{1}; }; },
        132, false},
   };

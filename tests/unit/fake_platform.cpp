@@ -225,6 +225,12 @@ bool FakePlatform::DeleteFile(const std::wstring& path) {
   calls.push_back("DeleteFile");
   if (Fails()) return false;
   deletedFiles.push_back(path);
+  if (fileContents.count(path)) {  // a file the program wrote
+    for (const auto& open : openFilePaths_)
+      if (open.second == path) return false;  // ERROR_SHARING_VIOLATION: still open
+    fileContents.erase(path);
+    return true;
+  }
   auto it = std::find_if(entries.begin(), entries.end(),
                          [&](const FolderEntry& e) { return Lower(e.name) == Lower(path); });
   if (it == entries.end()) return false;
@@ -584,7 +590,10 @@ FileToken FakePlatform::CreateFile(const std::wstring& path, std::uint32_t acces
   if (Fails()) return {};
   createdFiles.push_back({path, access, share, disposition, attributes});
   if (failingCreates.count(path)) return {};
+  if (disposition == 3 && lockedFiles.count(path)) return {};  // ERROR_SHARING_VIOLATION
+  if (disposition == 1 && fileContents.count(path)) return {};  // CREATE_NEW: ERROR_FILE_EXISTS
   if (disposition == 2) fileContents[path].clear();  // CREATE_ALWAYS
+  if (disposition == 1) fileContents[path];           // CREATE_NEW: the file exists, empty
   const FileToken file = OpenHandle<FileToken>("file");
   openFilePaths_[file] = path;
   return file;
@@ -604,6 +613,42 @@ bool FakePlatform::WriteFile(FileToken file, const void* data, std::uint32_t siz
 void FakePlatform::CloseFile(FileToken file) {
   calls.push_back("CloseFile");
   if (CloseHandleOf(file, "file")) openFilePaths_.erase(file);
+}
+
+Status FakePlatform::CreateSecuredFolder(const std::wstring& path, const std::wstring& sddl) {
+  calls.push_back("CreateDirectory");
+  if (Fails()) return static_cast<Status>(fault_);
+  createdFolders.push_back({path, sddl});
+  if (createFolderStatus != 0) return createFolderStatus;
+  for (const auto& e : entries)
+    if (Lower(e.name) == Lower(path)) return 183;  // ERROR_ALREADY_EXISTS
+  AddFolder(path);
+  return 0;
+}
+
+Status FakePlatform::RemoveFolder(const std::wstring& path) {
+  calls.push_back("RemoveDirectory");
+  if (Fails()) return static_cast<Status>(fault_);
+  auto folder = std::find_if(entries.begin(), entries.end(), [&](const FolderEntry& e) {
+    return e.directory && Lower(e.name) == Lower(path);
+  });
+  if (folder == entries.end()) return 2;  // ERROR_FILE_NOT_FOUND
+  const std::wstring inside = Lower(path + L"\\");
+  for (const auto& e : entries)
+    if (Lower(e.name).rfind(inside, 0) == 0) return 145;  // ERROR_DIR_NOT_EMPTY
+  for (const auto& file : fileContents)
+    if (Lower(file.first).rfind(inside, 0) == 0) return 145;
+  entries.erase(folder);
+  removedFolders.push_back(path);
+  return 0;
+}
+
+bool FakePlatform::FillRandom(void* buffer, std::uint32_t size) {
+  calls.push_back("RtlGenRandom");
+  if (Fails() || randomFails || randomBytes.empty()) return false;
+  for (std::uint32_t i = 0; i < size; ++i)
+    static_cast<std::uint8_t*>(buffer)[i] = randomBytes[i % randomBytes.size()];
+  return true;
 }
 
 // ---- Registry: values -------------------------------------------------------------

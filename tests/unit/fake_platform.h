@@ -25,6 +25,9 @@ struct CallLimitExceeded {};
 inline constexpr wchar_t kPatchKey[] =
     L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KorvPatches";
 inline constexpr wchar_t kPatchLibrary[] = L"C:\\patch\\korvpatch.dll";
+// The browser download's folder, as made from the fake's random bytes (0x00..0x0F).
+inline constexpr wchar_t kDownloadFolder[] =
+    L"C:\\windows\\Temp\\korvana-000102030405060708090a0b0c0d0e0f";
 
 struct RecordedBox {
   Owner owner;
@@ -241,6 +244,7 @@ class FakePlatform : public UserInterface,
   // Files the program creates and writes: full contents by path as given.
   std::optional<std::wstring> currentDirectory = std::wstring(L"C:\\setup");
   std::set<std::wstring> failingCreates;  // files and folders whose create fails with 5
+  std::set<std::wstring> lockedFiles;  // opening these as they are (OPEN_EXISTING) fails
   int writesBeforeFailure = -1;  // -1: writes never fail
   struct CreatedFile {
     std::wstring path;
@@ -248,6 +252,19 @@ class FakePlatform : public UserInterface,
   };
   std::vector<CreatedFile> createdFiles;
   std::map<std::wstring, std::string> fileContents;
+  // Folders made with a security descriptor (each then an entry until removed), and
+  // removed. A folder that is an entry already gives ERROR_ALREADY_EXISTS; one that
+  // still holds an entry or a written file, ERROR_DIR_NOT_EMPTY.
+  struct CreatedFolder {
+    std::wstring path;
+    std::wstring sddl;
+  };
+  std::vector<CreatedFolder> createdFolders;
+  Status createFolderStatus = 0;  // non-zero: every CreateSecuredFolder fails with it
+  std::vector<std::wstring> removedFolders;
+  // RtlGenRandom hands these out, over and over; randomFails: it fails.
+  std::vector<std::uint8_t> randomBytes{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+  bool randomFails = false;
 
   // Registry values, by "HKLM\Key\Sub" + "|" + value name.
   std::map<std::wstring, std::wstring> registryValues;
@@ -345,6 +362,7 @@ class FakePlatform : public UserInterface,
   std::optional<std::wstring> GetWindowsDirectory() override;
   TextRead GetSystemDirectory() override;
   TextRead GetEnvironmentVariable(const std::wstring& name) override;
+  TextRead GetCurrentDirectory() override;
   // ---- Registry ------------------------------------------------------------------
   Status OpenKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
                  KeyToken* key) override;
@@ -382,11 +400,13 @@ class FakePlatform : public UserInterface,
   bool PostMessage(WindowToken window, std::uint32_t message, std::uintptr_t wParam,
                    std::intptr_t lParam) override;
   // ---- FileSystem: written files -------------------------------------------------
-  TextRead GetCurrentDirectory() override;
   FileToken CreateFile(const std::wstring& path, std::uint32_t access, std::uint32_t share,
                        std::uint32_t disposition, std::uint32_t attributes) override;
   bool WriteFile(FileToken file, const void* data, std::uint32_t size) override;
   void CloseFile(FileToken file) override;
+  Status CreateSecuredFolder(const std::wstring& path, const std::wstring& sddl) override;
+  Status RemoveFolder(const std::wstring& path) override;
+  bool FillRandom(void* buffer, std::uint32_t size) override;
   // ---- Registry: values ----------------------------------------------------------
   Status OpenSubKey(KeyToken parent, const std::wstring& subKey, std::uint32_t access,
                     KeyToken* key) override;

@@ -34,13 +34,15 @@ const FaultRow kFaults[] = {
     // Steps the run needs.
     {"IsUserAnAdmin", 0, "all", ""},
     {"GetEnvironmentVariable", 8, "after 1", "the first is the own log's TMP: no own log, the run goes on"},
-    {"CreateDirectory", 5, "all", ""},
+    {"CreateDirectory", 5, "all", ""},  // -logdir's folder, the download folder
+    {"GetCurrentDirectory", 5, "all", ""},
     {"CreateMutex", 5, "none", "a run lock that cannot be made: the run goes on as before"},
     {"MsiGetProductInfo:length|MsiGetProductInfo:value", 1610, "all", ""},
     {"GetSystemDirectory", 0, "all", ""},  // without an error code: reported as 2
     {"RunAndWait", 2, "all", ""}, {"CreateThread", 0, "all", ""}, {"InternetOpen", 0, "all", ""},
     {"InternetOpenUrl", 0, "all", ""}, {"HttpQueryInfo", 0, "all", ""}, {"CreateFile", 0, "all", ""},
-    {"WriteFile", 0, "all", ""}, {"GetCurrentDirectory", 5, "all", ""},
+    {"WriteFile", 0, "all", ""},
+    {"RtlGenRandom", 0, "all", ""},
     {"WinVerifyTrust", 0x800B0100, "all", ""},  // TRUST_E_NOSIGNATURE
     {"GetModuleFileName|ListEntries", 0, "last", ""},
     {"IsWow64Process", 0, "only 2",
@@ -66,8 +68,11 @@ const FaultRow kFaults[] = {
     {"MsiEnumRelatedProducts", 5, "none", "installed product unreadable: a fresh install"},
     {"MsiQueryProductState", -2, "none", "an unknown state is not installed"},
     {"MsiQueryFeatureState", -2, "none", "the feature is simply not added back"},
-    {"GetWindowsDirectory", 0, "none", "no script run, no source hash deleted"},
-    {"DeleteFile", 0, "none", "a source hash left behind is the usual case"},
+    {"GetWindowsDirectory", 0, "none",
+     "no script run, no source hash deleted; no download folder: the browser offer fails"},
+    {"DeleteFile", 0, "none",
+     "a source hash left behind is the usual case; a downloaded installer left is logged"},
+    {"RemoveDirectory", 5, "none", "a download folder left is logged, open to administrators only"},
     {"wstat", 0, "none", "the failure box names no log"},
     {"_putws", 0, "none", "the stamp on standard output is a courtesy"},
     {"MsiSourceListClearAll|MsiSourceListSetInfo", 1605, "none", "fails for every fresh install"},
@@ -136,7 +141,7 @@ const Scenario kScenarios[] = {
     {"browser download succeeds", L"", [](Machine& m) { m.fake.libraries[kPatchLibrary] = 1; }, 1},
     {"browser download fails, retried", L"", [](Machine& m) {
        m.fake.libraries[kPatchLibrary] = 0;  // a patch that fails is unloaded again
-       m.fake.trustResults[L"C:\\setup\\Yandex.exe"] = -2146762496;
+       m.fake.trustResults[std::wstring(kDownloadFolder) + L"\\Yandex.exe"] = -2146762496;
      }, 2},
 };
 
@@ -205,11 +210,31 @@ TEST(SeamFaults, EveryCallThatCanFailIsSurvived) {
       EXPECT_EQ(std::set<MsiHandle>(f.closedHandles.begin(), f.closedHandles.end()).size(), f.closedHandles.size());
       EXPECT_TRUE(f.handleFaults.empty()) << f.handleFaults.front();
       for (const auto& open : f.openHandles) EXPECT_EQ(open.second, "library");  // kept on purpose
-      for (const std::wstring& path : f.deletedFiles)
-        EXPECT_EQ(path.rfind(L"C:\\windows\\Installer\\SourceHash", 0), 0u);
-      for (const auto& file : f.createdFiles) {  // written only by a plain name: the current directory
-        if (file.access != 0x80000000) {  // GENERIC_READ: the downloaded file held by its full path
-          EXPECT_EQ(file.path.find_first_of(L"\\/:"), std::wstring::npos);
+      // Files are written only into a download folder made in this run, below the
+      // Windows folder's Temp, and deleted only there or among the source hashes.
+      const auto inMadeFolder = [&f](const std::wstring& path) {
+        return std::any_of(f.createdFolders.begin(), f.createdFolders.end(), [&](const auto& folder) {
+          return folder.path.rfind(L"C:\\windows\\Temp\\korvana-", 0) == 0 &&
+                 path.rfind(folder.path + L"\\", 0) == 0 &&
+                 path.find(L'\\', folder.path.size() + 1) == std::wstring::npos;
+        });
+      };
+      for (const std::wstring& path : f.deletedFiles) {
+        EXPECT_TRUE(path.rfind(L"C:\\windows\\Installer\\SourceHash", 0) == 0 || inMadeFolder(path))
+            << ::testing::PrintToString(path);
+      }
+      for (const auto& file : f.createdFiles) {
+        if (file.access != 0x80000000) {  // GENERIC_READ: the hold on the file written
+          EXPECT_TRUE(inMadeFolder(file.path)) << ::testing::PrintToString(file.path);
+        }
+      }
+      // ... and neither they nor their folder outlive the attempt, unless deleting
+      // them is what failed.
+      if (calls[k] != "DeleteFile" && calls[k] != "RemoveDirectory") {
+        for (const auto& file : f.fileContents) ADD_FAILURE() << "left: " << ::testing::PrintToString(file.first);
+        for (const auto& entry : f.entries) {
+          EXPECT_EQ(entry.name.find(L"\\Temp\\korvana-"), std::wstring::npos)
+              << ::testing::PrintToString(entry.name);
         }
       }
       if (!row) continue;

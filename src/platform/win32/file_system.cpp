@@ -2,10 +2,15 @@
 
 #include <sys/stat.h>
 
+// advapi32, imported like the registry calls: a known DLL, always from System32.
+#include <sddl.h>
+
 #include "platform/win32/unique_handle.h"
 
 namespace korvana::win32 {
 namespace {
+
+using RtlGenRandomFunction = BOOLEAN(WINAPI*)(PVOID buffer, ULONG size);
 
 // The longest path Windows can hand out, with its terminating null.
 constexpr DWORD kLongestPath = 32768;
@@ -129,5 +134,28 @@ bool Win32FileSystem::WriteFile(FileToken file, const void* data, std::uint32_t 
 }
 
 void Win32FileSystem::CloseFile(FileToken file) { ::CloseHandle(FromToken<HANDLE>(file)); }
+
+Status Win32FileSystem::CreateSecuredFolder(const std::wstring& path, const std::wstring& sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+    return ::GetLastError();
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  const Status status =
+      ::CreateDirectoryW(path.c_str(), &attributes) ? ERROR_SUCCESS : ::GetLastError();
+  ::LocalFree(descriptor);
+  return status;
+}
+
+Status Win32FileSystem::RemoveFolder(const std::wstring& path) {
+  return ::RemoveDirectoryW(path.c_str()) ? ERROR_SUCCESS : ::GetLastError();
+}
+
+bool Win32FileSystem::FillRandom(void* buffer, std::uint32_t size) {
+  auto generate = cryptbase_.Find<RtlGenRandomFunction>("SystemFunction036");
+  if (cryptbase_.Get() == nullptr)
+    generate = FindExport<RtlGenRandomFunction>(::GetModuleHandleW(L"advapi32.dll"), "SystemFunction036");
+  return generate != nullptr && generate(buffer, size) != FALSE;
+}
 
 }  // namespace korvana::win32

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/windows_api.h"
 
 namespace korvana::win32 {
@@ -25,6 +26,17 @@ class Win32FileSystem final : public FileSystem {
                        std::uint32_t disposition, std::uint32_t attributes) override;
   bool WriteFile(FileToken file, const void* data, std::uint32_t size) override;
   void CloseFile(FileToken file) override;
+  Status CreateSecuredFolder(const std::wstring& path, const std::wstring& sddl) override;
+  Status RemoveFolder(const std::wstring& path) override;
+  bool FillRandom(void* buffer, std::uint32_t size) override;
+
+ private:
+  // RtlGenRandom's own library since Windows 7, and no known DLL: advapi32's export of
+  // it only forwards there, and the loader looks for a forwarder's library the usual
+  // way, beside the executable first. So it is taken from here, by full path, and
+  // from advapi32 only where this library does not exist (XP, Vista), whose export
+  // is then the function itself.
+  SystemLibrary cryptbase_{L"cryptbase.dll"};
 };
 
 }  // namespace korvana::win32

@@ -20,7 +20,6 @@
 #undef GetWindowsDirectory
 #undef GetSystemDirectory
 #undef ExitWindows
-#undef GetCurrentDirectory
 #undef CreateFile
 #undef PostMessage
 #undef OpenService

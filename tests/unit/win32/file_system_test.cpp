@@ -1,8 +1,14 @@
 // Files, folders and the environment, against the real system.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include "platform/win32/windows_api.h"  // first: <windows.h> made to live beside the seam
 
+#include <sddl.h>
+
+#include <algorithm>
+#include <set>
+
+#include "browser_offer/download_folder.h"
 #include "platform/win32/file_system.h"
 #include "support/text.h"
 #include "win32/win32_test_support.h"
@@ -92,17 +98,9 @@ TEST(Win32FolderSearch, ListingExistsAndDelete) {
   EXPECT_FALSE(files.DeleteFile(file));
 }
 
-TEST(Win32FileWrites, CreateWriteCloseInTheCurrentFolder) {
+TEST(Win32FileWrites, CreateWriteClose) {
   testing::TemporaryFolder folder(L"korvana-write-test");
   Win32FileSystem files;
-
-  const TextRead before = files.GetCurrentDirectory();
-  ASSERT_TRUE(before.ok);
-  ASSERT_TRUE(::SetCurrentDirectoryW(folder.path().c_str()));
-  const TextRead current = files.GetCurrentDirectory();
-  ::SetCurrentDirectoryW(before.value.c_str());
-  EXPECT_TRUE(current.ok);
-  EXPECT_TRUE(EqualsIgnoringAsciiCase(current.value, folder.path())) << current.value;
 
   const std::wstring path = folder.Child(L"installer.exe");
   const FileToken file =
@@ -128,6 +126,90 @@ TEST(Win32FileWrites, CreateWriteCloseInTheCurrentFolder) {
   EXPECT_EQ(files.CreateFile(folder.Child(L"missing\\x.exe"), GENERIC_WRITE, 0, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL),
             FileToken{});
+}
+
+// The download folder's descriptor as Windows reads it (Wine keeps no DACL on a folder,
+// so what a folder made with it carries cannot be read back here): protected, and
+// exactly two entries, full control for Administrators and SYSTEM, each inherited
+// by files and folders below.
+TEST(Win32SecuredFolder, TheDownloadFolderDescriptorGrantsAdministratorsAndSystemOnly) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      kDownloadFolderSecurity, SDDL_REVISION_1, &descriptor, nullptr))
+      << ::GetLastError();
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(::GetSecurityDescriptorControl(descriptor, &control, &revision));
+  EXPECT_EQ(control & (SE_DACL_PRESENT | SE_DACL_PROTECTED), SE_DACL_PRESENT | SE_DACL_PROTECTED);
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  ASSERT_TRUE(::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+  ASSERT_TRUE(present && dacl != nullptr);
+  ASSERT_EQ(dacl->AceCount, 2);
+  std::set<std::wstring> trustees;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* entry = nullptr;
+    ASSERT_TRUE(::GetAce(dacl, i, &entry));
+    const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+    EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_EQ(ace->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+    EXPECT_EQ(ace->Mask, static_cast<ACCESS_MASK>(FILE_ALL_ACCESS));
+    wchar_t* sid = nullptr;
+    ASSERT_TRUE(::ConvertSidToStringSidW(const_cast<DWORD*>(&ace->SidStart), &sid));
+    trustees.insert(sid);
+    ::LocalFree(sid);
+  }
+  EXPECT_EQ(trustees, (std::set<std::wstring>{L"S-1-5-32-544", L"S-1-5-18"}));  // BA, SY
+  ::LocalFree(descriptor);
+}
+
+TEST(Win32SecuredFolder, MadeOnlyNewAndRemovedOnlyEmpty) {
+  Win32FileSystem files;
+  const std::optional<std::wstring> windows = files.GetWindowsDirectory();
+  ASSERT_TRUE(windows.has_value());
+  std::uint8_t random[8] = {};
+  ASSERT_TRUE(files.FillRandom(random, sizeof random));
+  std::wstring folder = *windows + L"\\Temp\\korvana-unit-";
+  for (std::uint8_t byte : random) folder += std::to_wstring(byte);
+  const std::wstring file = folder + L"\\installer.exe";
+
+  EXPECT_EQ(files.CreateSecuredFolder(folder, kDownloadFolderSecurity), 0u);
+  EXPECT_TRUE(files.Exists(folder));
+  // Never a folder that is there already, nor a file of that name.
+  EXPECT_EQ(files.CreateSecuredFolder(folder, kDownloadFolderSecurity),
+            static_cast<Status>(ERROR_ALREADY_EXISTS));
+  const FileToken written = files.CreateFile(file, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+  ASSERT_TRUE(IsOpen(written));
+  EXPECT_TRUE(files.WriteFile(written, "MZ", 2));
+  files.CloseFile(written);
+  EXPECT_EQ(files.CreateSecuredFolder(file, kDownloadFolderSecurity),
+            static_cast<Status>(ERROR_ALREADY_EXISTS));
+  // A descriptor that does not convert makes no folder.
+  EXPECT_NE(files.CreateSecuredFolder(folder + L"-bad", L"D:P(A;;XX;;;nobody"), 0u);
+  EXPECT_FALSE(files.Exists(folder + L"-bad"));
+
+  EXPECT_EQ(files.RemoveFolder(folder), static_cast<Status>(ERROR_DIR_NOT_EMPTY));
+  EXPECT_TRUE(files.DeleteFile(file));
+  EXPECT_EQ(files.RemoveFolder(folder), 0u);
+  EXPECT_FALSE(files.Exists(folder));
+  EXPECT_EQ(files.RemoveFolder(folder), static_cast<Status>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(Win32Random, FillsWhatItIsGivenAnewEachTime) {
+  Win32FileSystem files;
+  std::uint8_t first[16] = {}, second[16] = {};
+  ASSERT_TRUE(files.FillRandom(first, sizeof first));
+  ASSERT_TRUE(files.FillRandom(second, sizeof second));
+  EXPECT_NE(std::string(first, first + 16), std::string(second, second + 16));
+  EXPECT_NE(std::string(first, first + 16), std::string(16, '\0'));
+  EXPECT_TRUE(files.FillRandom(first, 0));
+  // Where Windows keeps RtlGenRandom in cryptbase.dll, that came from System32.
+  if (HMODULE cryptbase = ::GetModuleHandleW(L"cryptbase.dll")) {
+    const TextRead system = files.GetSystemDirectory();
+    ASSERT_TRUE(system.ok);
+    EXPECT_TRUE(EqualsIgnoringAsciiCase(ReadModuleFileName(cryptbase), system.value + L"\\cryptbase.dll"))
+        << ReadModuleFileName(cryptbase);
+  }
 }
 
 }  // namespace
