@@ -20,6 +20,7 @@
 #undef GetWindowsDirectory
 #undef GetSystemDirectory
 #undef ExitWindows
+#undef GetCurrentDirectory
 #undef CreateFile
 #undef PostMessage
 #undef OpenService
