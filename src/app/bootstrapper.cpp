@@ -1,18 +1,18 @@
 #include "app/bootstrapper.h"
 
 #include "app/command_line_options.h"
-#include "app/exit_codes.h"
 #include "app/os_gate.h"
 #include "install/csp_installer.h"
-#include "install/installer_command.h"
 #include "install/plugin_installer.h"
-#include "options/setup_options.h"
 #include "packages/package_locator.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
 #include "resources/version.h"
 #include "support/child_process.h"
+#include "run/exit_codes.h"
+#include "run/setup_options.h"
 #include "support/log_event.h"
+#include "support/log_folder.h"
 #include "support/message_box.h"
 #include "support/restart.h"
 #include "support/text.h"
@@ -26,25 +26,51 @@
 namespace korvana {
 namespace {
 
-// The restart-needed marker: read with a 32-bit view, its parent opened to delete it.
-constexpr std::uint32_t kMarkerReadAccess = win::KEY_READ | win::KEY_WOW64_32KEY;  // 0x20219
-constexpr std::uint32_t kMarkerParentAccess =
-    win::KEY_READ | win::KEY_WRITE | win::KEY_WOW64_32KEY;  // 0x2021f
-constexpr wchar_t kMarkerParent[] = L"Software";
-constexpr wchar_t kMarkerName[] = L"NeedBstrReboot";
 // One run at a time on the whole machine, whichever session or account starts it.
 constexpr wchar_t kRunMutex[] = L"Global\\KorvanaSetupRun";
+
+// The code of a run whose installation succeeded, by what became of the restart.
+// Deployment systems read a restart from Windows Installer's own codes, which
+// -restartcodes asks for (and a run nobody watches gets unasked): 1641 when this run
+// started it, 3010 when one is due and was not made, whatever kept it back. Without
+// them the run ends as it always has: 7 after the notice that a restart due was not
+// made, else 0.
+Status CompletedCode(bool restartCodes, bool restartDue, bool restartStarted, bool noticeShown) {
+  if (restartCodes) {
+    if (restartStarted) return exit_code::kRestartStarted;
+    return restartDue ? exit_code::kRestartDue : exit_code::kSuccess;
+  }
+  return noticeShown ? exit_code::kRestartFailed : exit_code::kSuccess;
+}
 
 class Run {
  public:
   explicit Run(Platform& platform) : platform_(platform), locator_(platform) {}
 
-  std::uint32_t Execute(const std::wstring& commandLineTail) {
+  Status Execute(const std::wstring& commandLineTail) {
     LogEvent(platform_, {L"korvana-setup " KORVANA_VERSION_WIDE L", arguments: ", commandLineTail});
+    const LocalTime start = platform_.clock.Now();
+    // Before any window: boxes and dialogs need the manifest's common controls.
+    if (const Status controls = platform_.ui.InitCommonControls())
+      LogEvent(platform_, {L"common controls: error ", ToDecimal(controls)});
+    LearnSession();
     platform_.ui.CreateOwnerWindow();
-    if (!commandLineTail.empty() &&
-        ParseCommandLine(platform_, options_) == CommandLineRequest::HelpShown)
-      return exit_code::kHelpShown;
+    const CommandLineRequest request = commandLineTail.empty()
+                                           ? CommandLineRequest::Run
+                                           : ParseCommandLine(platform_, options_);
+    if (const Status refused = OpenLogs(start)) return refused;
+    switch (request) {
+      case CommandLineRequest::Run:
+        break;
+      case CommandLineRequest::Unreadable:
+        // Nobody can read the help where nobody can see it; the deployment system
+        // gets what msiexec gives for a command line it cannot read.
+        if (options_.unattended) return exit_code::kInvalidCommandLine;
+        [[fallthrough]];
+      case CommandLineRequest::Help:
+        ShowHelp(platform_, options_);
+        return exit_code::kHelpShown;
+    }
     LogOptions();
     caption_ = options_.cspMode ? text::kCspCaption : text::kPluginCaption;
 
@@ -53,8 +79,98 @@ class Run {
       Show(text::kNotAdministrator, kErrorBox);
       return exit_code::kNotAdministrator;
     }
-    if (std::uint32_t refused = CheckOperatingSystem(platform_, options_.silent)) return refused;
-    if (const Status busy = TakeRunLock()) return busy;
+    if (Status refused = CheckOperatingSystem(platform_, options_.NoBoxes())) return refused;
+    if (const StepOutcome busy = TakeRunLock(); busy.ended) return Finish(busy);
+    LogSystem();
+
+    // Windows Installer must not show its own interface for this process's calls.
+    platform_.msi.SetInternalUI(win::INSTALLUILEVEL_NONE);
+
+    if (!options_.cspMode) {
+      if (Show(text::kInstallQuestion, kQuestionBox) == win::IDNO) return exit_code::kInstallDeclined;
+    } else {
+      if (options_.selectDlg && !options_.NoBoxes() &&
+          ShowConfigurationDialog(platform_, options_) == ConfigurationResult::Cancelled)
+        return exit_code::kConfigurationCancelled;
+      if (const StepOutcome csp = InstallCsp(platform_, options_); csp.ended) return Finish(csp);
+    }
+
+    RunScript();
+
+    if (const StepOutcome plugin = InstallPlugin(platform_, locator_, options_); plugin.ended)
+      return Finish(plugin);
+    return Complete();
+  }
+
+ private:
+  // Services, scheduled tasks and deployment agents running as SYSTEM get a window
+  // station without visible surfaces, where every window is unseen and a message box
+  // never returns. Where the question has no answer, the desktop counts as visible,
+  // as it did before the question was asked.
+  void LearnSession() {
+    const std::optional<bool> visible = platform_.ui.IsWindowStationVisible();
+    options_.unattended = visible.has_value() && !*visible;
+  }
+
+  // The own log goes where the installers' logs go: the -logdir folder, made when
+  // missing, or TMP. A -logdir that cannot be made or written, or a TMP that is not a
+  // full path without quotes, ends the run before anything is done; lines written so
+  // far wait for the file, so a log in -logdir holds the run from its first line.
+  Status OpenLogs(const LocalTime& start) {
+    const std::wstring stamp = FormatTimeStamp(start);
+    std::wstring path;
+    Status logDirFailed = 0;
+    if (!options_.logDir.empty()) {
+      std::wstring folder;
+      logDirFailed = FullLogFolder(platform_, options_.logDir, folder);
+      if (logDirFailed == 0) logDirFailed = CreateFolderTree(platform_, folder);
+      if (logDirFailed == 0) logDirFailed = CreateOwnLog(platform_, folder, stamp, path);
+      if (logDirFailed == 0) {
+        options_.logDir = folder;
+        LogEvent(platform_, {L"log folder: ", folder});
+        LogSession();
+        return 0;
+      }
+    }
+    // TMP's log; without TMP, or where it cannot be written, there is none and the run
+    // goes on as ever, unless -logdir's folder failed, which that log then tells.
+    const TextRead tmp = platform_.files.GetEnvironmentVariable(L"TMP");
+    const bool usable = tmp.ok && IsUsableLogFolder(tmp.value);
+    if (!usable || CreateOwnLog(platform_, tmp.value, stamp, path) != 0) platform_.log.Abandon();
+    LogSession();
+    if (logDirFailed != 0) {
+      LogEvent(platform_, {L"log folder ", options_.logDir, L": error ", ToDecimal(logDirFailed)});
+      return logDirFailed;
+    }
+    if (tmp.ok && !usable) {
+      LogEvent(platform_, {L"TMP: not a full path without quotes: ", tmp.value});
+      Show(text::kEnvironmentUnreadable, kErrorBox, text::kErrorCaption);
+      return win::ERROR_BAD_PATHNAME;
+    }
+    return 0;
+  }
+
+  void LogSession() {
+    if (options_.unattended)
+      LogEvent(platform_, {L"no visible desktop: no box or dialog is shown, msiexec gets /qn"});
+  }
+
+  // What the run understood of its command line.
+  void LogOptions() {
+    const SetupOptions& o = options_;
+    std::wstring flags;
+    const std::pair<bool, const wchar_t*> named[] = {
+        {o.cspMode, L" csp"},         {o.selectDlg, L" selectDlg"}, {o.silent, L" silent"},
+        {o.reinstall, L" reinstall"}, {o.noRestart, L" norestart"}, {o.disableRm, L" disablerm"},
+        {o.skipInstallValidate, L" skipinstallvalidate"}, {o.restartCodes, L" restartcodes"}};
+    for (const auto& flag : named)
+      if (flag.first) flags += flag.second;
+    LogEvent(platform_, {L"options:", flags, L"; SivetArgs: ", o.sivetArgs, L"; vbscript: ",
+                         o.vbscriptArgs, L"; CSPArgs: ", o.cspArgs, L"; KC: ", o.kcLevel,
+                         L"; Lang: ", o.lang});
+  }
+
+  void LogSystem() {
     const NtVersion windows = platform_.system.GetNtVersion();
     // The pattern is "*x64*" or "*win32*": the log names the word. An arm64 machine
     // installs the x64 package; its arm64 patterns serve only the version read.
@@ -64,48 +180,6 @@ class Run {
                          L", UI language ", ToDecimal(platform_.system.GetUserDefaultUILanguage()),
                          L", package architecture ", architecture.c_str() + 1,
                          locator_.Arm64Pattern().empty() ? L"" : L" (arm64 machine)"});
-
-    // Windows Installer must not show its own interface for this process's calls.
-    platform_.msi.SetInternalUI(win::INSTALLUILEVEL_NONE);
-
-    if (!options_.cspMode) {
-      if (Show(text::kInstallQuestion, kQuestionBox) == win::IDNO) return exit_code::kInstallDeclined;
-    } else {
-      if (options_.selectDlg && !options_.silent &&
-          ShowConfigurationDialog(platform_, options_) == ConfigurationResult::Cancelled)
-        return exit_code::kConfigurationCancelled;
-      // The CSP's failure box carries the run's caption, as the plug-in's does.
-      Status csp = InstallCsp(platform_, options_, options_.silent, options_.reinstall, L"csp",
-                              options_.cspArgs, caption_);
-      if (csp != 0) return csp;
-    }
-
-    RunScript();
-
-    std::wstring logPath;
-    const PluginResult result = InstallPlugin(platform_, locator_, options_, options_.silent,
-                                              options_.reinstall, options_.sivetArgs, logPath);
-    if (result.failed)
-      ShowInstallFailure(platform_, options_.silent, text::kPluginFailed, result.status, logPath,
-                         caption_);
-    if (result.status != 0) return result.status;
-    return Complete();
-  }
-
- private:
-  // What the run understood of its command line.
-  void LogOptions() {
-    const SetupOptions& o = options_;
-    std::wstring flags;
-    const std::pair<bool, const wchar_t*> named[] = {
-        {o.cspMode, L" csp"},         {o.selectDlg, L" selectDlg"}, {o.silent, L" silent"},
-        {o.reinstall, L" reinstall"}, {o.noRestart, L" norestart"}, {o.disableRm, L" disablerm"},
-        {o.skipInstallValidate, L" skipinstallvalidate"}};
-    for (const auto& flag : named)
-      if (flag.first) flags += flag.second;
-    LogEvent(platform_, {L"options:", flags, L"; SivetArgs: ", o.sivetArgs, L"; vbscript: ",
-                         o.vbscriptArgs, L"; CSPArgs: ", o.cspArgs, L"; KC: ", o.kcLevel,
-                         L"; Lang: ", o.lang});
   }
 
   // A second run at the same time (a double click, a deployment's retry, another
@@ -114,100 +188,90 @@ class Run {
   // second ends at once, before touching anything, with that very code. A run that
   // died leaves the lock abandoned, which counts as free. Where the lock cannot be
   // made at all, the run goes on without it, as it always has.
-  Status TakeRunLock() {
+  StepOutcome TakeRunLock() {
     Status error = 0;
     switch (platform_.processes.ClaimMutex(kRunMutex, &error)) {
       case MutexClaim::Owned:
-        return 0;
+        return StepOutcome::GoOn();
       case MutexClaim::OwnedAbandoned:
         LogEvent(platform_, {L"run lock: abandoned, taken"});
-        return 0;
+        return StepOutcome::GoOn();
       case MutexClaim::Failed:
         LogEvent(platform_, {L"run lock: error ", ToDecimal(error)});
-        return 0;
+        return StepOutcome::GoOn();
       case MutexClaim::HeldElsewhere:
         break;
     }
     LogEvent(platform_, {L"another run is in progress"});
-    ShowInstallFailure(platform_, options_.silent, text::kPluginFailed, exit_code::kAlreadyRunning,
-                       L"", caption_);
-    return exit_code::kAlreadyRunning;
+    return StepOutcome::Failed(exit_code::kAlreadyRunning, text::kPluginFailed);
   }
 
-  int Show(std::uint16_t textId, std::uint32_t style) {
-    return ShowTextBox(platform_, options_.silent, Owner::OwnerWindow, textId, caption_, style);
+  // The end of a step that stopped the run: its failure box, then its code.
+  Status Finish(const StepOutcome& outcome) {
+    ShowFailureBox(platform_, options_.NoBoxes(), outcome, caption_);
+    return outcome.code;
+  }
+
+  int Show(std::uint16_t textId, std::uint32_t style, std::uint16_t captionId = 0) {
+    return ShowTextBox(platform_, options_.NoBoxes(), Owner::OwnerWindow, textId,
+                       captionId != 0 ? captionId : caption_, style);
   }
 
   // "-vbscript": the script host runs the given text and is waited for; what it
-  // returns means nothing to the run.
+  // returns means nothing to the run. Where nobody can see, it runs in batch mode, so
+  // a script's error or prompt shows no box that would wait.
   void RunScript() {
     if (options_.vbscriptArgs.empty()) return;
     std::optional<std::wstring> windows = platform_.files.GetWindowsDirectory();
     if (!windows) return;
-    RunChild(platform_, *windows + L"\\System32\\wscript.exe " + options_.vbscriptArgs);
+    const std::wstring host = *windows + L"\\System32\\wscript.exe";
+    RunChild(platform_,
+             L"\"" + host + L"\" " + (options_.unattended ? L"//B " : L"") + options_.vbscriptArgs,
+             host);
   }
 
-  // Reads and deletes the restart marker, then ends the run: a silent run restarts
-  // by itself when the marker asks for it; an interactive one shows the completion
-  // dialog.
-  std::uint32_t Complete() {
-    bool markerFound = false;
-    {
-      RegistryKey marker(platform_.registry);
-      markerFound = platform_.registry.OpenKey(RegistryRoot::CurrentUser, kRestartMarkerKey,
-                                               kMarkerReadAccess, marker.Receive()) == 0;
-    }
-    DeleteRestartMarker();
-    if (markerFound && options_.noRestart) {
-      // The run goes on as if no restart had been asked for, and its exit code is 0:
-      // the log is all that tells the administrator the machine still needs one.
+  // The end of a successful run: the restart that is due, made or offered, and the
+  // code that tells what became of it. A silent run restarts by itself; an
+  // interactive one asks in the completion dialog; a run nobody watches restarts
+  // nothing, and leaves the restart to the deployment system its code tells.
+  Status Complete() {
+    const bool restartDue = TakeRestartMarker(platform_);
+    const bool offered = restartDue && !options_.noRestart;
+    if (restartDue && options_.noRestart)
       LogEvent(platform_, {L"restart needed, not made (-norestart)"});
-      markerFound = false;
-    } else {
-      LogEvent(platform_, {markerFound ? L"restart needed" : L"no restart needed"});
-    }
-    if (markerFound) rebootRequested_ = true;
+    else
+      LogEvent(platform_, {restartDue ? L"restart needed" : L"no restart needed"});
 
-    if (options_.silent) {
-      if (rebootRequested_) {
-        rebootRequested_ = RestartComputer(platform_.system, platform_.power);
-        LogRestart(platform_, rebootRequested_);
-      }
-      return exit_code::kSuccess;
+    bool wanted = false;
+    if (!options_.NoBoxes()) {
+      wanted = ShowCompletionDialog(platform_, options_.cspMode, offered) == CompletionChoice::Restart;
+    } else if (options_.silent) {
+      wanted = offered;
+    } else if (offered) {
+      LogEvent(platform_, {L"restart needed, not made (no visible desktop)"});
     }
-    // A dialog that cannot be shown changes nothing: the installation succeeded and
-    // the restart question stays unanswered, as if the user had closed it.
-    ShowCompletionDialog(platform_, options_, rebootRequested_);
-    if (markerFound && !rebootRequested_) {
-      Show(text::kRestartFailed, kNoticeBox);
-      return exit_code::kRestartFailed;
+    bool started = false;
+    if (wanted) {
+      started = RestartComputer(platform_.system, platform_.power);
+      LogRestart(platform_, started);
     }
-    return exit_code::kSuccess;
-  }
-
-  // Deleted whether or not it counted; a missing marker is the normal case.
-  void DeleteRestartMarker() {
-    RegistryKey software(platform_.registry);
-    if (platform_.registry.OpenKey(RegistryRoot::CurrentUser, kMarkerParent, kMarkerParentAccess,
-                                   software.Receive()) != 0)
-      return;
-    DeleteKeyRoute route = platform_.system.IsModuleLoaded(kLocalRegistryApiSet)
-                               ? DeleteKeyRoute::LocalRegistryApiSet
-                               : DeleteKeyRoute::Advapi32;
-    platform_.registry.DeleteSubKey(software.get(), kMarkerName, route);
+    // The user who asked for a restart that was due learns that Windows refused it.
+    const bool notice = !options_.NoBoxes() && offered && wanted && !started;
+    if (notice) Show(text::kRestartFailed, kNoticeBox);
+    return CompletedCode(options_.restartCodes || (options_.unattended && !options_.silent),
+                         restartDue, started, notice);
   }
 
   Platform& platform_;
   PackageLocator locator_;  // owns the process's cached IsWow64Process entry
   SetupOptions options_;
-  bool rebootRequested_ = false;
   std::uint16_t caption_ = text::kPluginCaption;
 };
 
 }  // namespace
 
-std::uint32_t RunBootstrapper(Platform& platform, const std::wstring& commandLineTail) {
-  const std::uint32_t code = Run(platform).Execute(commandLineTail);
+Status RunBootstrapper(Platform& platform, const std::wstring& commandLineTail) {
+  const Status code = Run(platform).Execute(commandLineTail);
   LogEvent(platform, {L"exit code ", ToDecimal(code)});
   return code;
 }

@@ -23,6 +23,8 @@ enum class Action {
   VbScript,
   DisableRm,
   SkipInstallValidate,
+  RestartCodes,
+  LogDir,
 };
 
 struct OptionRow {
@@ -54,6 +56,8 @@ const OptionRow kOptions[] = {
     {L"/disablerm", Action::DisableRm, false, false, false},
     {L"-skipinstallvalidate", Action::SkipInstallValidate, false, false, false},
     {L"/skipinstallvalidate", Action::SkipInstallValidate, false, false, false},
+    {L"-restartcodes", Action::RestartCodes, false, false, false},
+    {L"-logdir", Action::LogDir, false, true, false},
 };
 
 const OptionRow* MatchOption(const std::wstring& argument, bool cspMode) {
@@ -100,7 +104,12 @@ std::wstring HelpText(bool cspMode) {
 }
 
 void ShowHelp(Platform& platform, const SetupOptions& options) {
-  // The help is shown even in a silent run: it is what the caller asked for.
+  // The help is shown even in a silent run: it is what the caller asked for. Where
+  // nobody can see it, it would wait for ever.
+  if (options.unattended) {
+    LogEvent(platform, {L"box not shown (silent): help"});
+    return;
+  }
   platform.ui.ShowMessageBox(Owner::OwnerWindow, HelpText(options.cspMode), L"Справка", kInfoBox);
   LogEvent(platform, {L"help shown"});
 }
@@ -110,33 +119,29 @@ CommandLineRequest ParseCommandLine(Platform& platform, SetupOptions& options) {
       platform.commandLine.Split(platform.commandLine.GetProcessCommandLine());
   if (!arguments) return CommandLineRequest::Run;
   const std::vector<std::wstring>& args = *arguments;
-  const auto help = [&] {
-    ShowHelp(platform, options);
-    return CommandLineRequest::HelpShown;
-  };
 
   for (std::size_t i = 1; i < args.size(); ++i) {
     const OptionRow* row = MatchOption(args[i], options.cspMode);
-    // The help box waits for a click even in a silent run: the log says which
-    // argument brought it up, for the administrator whose deployment hangs on it.
+    // The log says which argument it could not read, for the administrator whose
+    // deployment got the help (or, unattended, 1639) instead of an installation.
     if (row == nullptr) {
       LogEvent(platform, {L"unknown argument: ", args[i]});
-      return help();
+      return CommandLineRequest::Unreadable;
     }
 
     std::wstring value;
     if (row->takesValue) {
       // A value option standing last has nothing to take: the administrator left
-      // something out, so the help is shown rather than guessing.
+      // something out, so the run stops rather than guessing.
       if (i + 1 >= args.size()) {
         LogEvent(platform, {L"no value after: ", args[i]});
-        return help();
+        return CommandLineRequest::Unreadable;
       }
       value = args[++i];
     }
     switch (row->action) {
       case Action::CspMode: options.cspMode = true; break;
-      case Action::Help: return help();
+      case Action::Help: return CommandLineRequest::Help;
       case Action::SelectDlg: options.selectDlg = true; break;
       case Action::Silent: options.silent = true; break;
       case Action::Reinstall: options.reinstall = true; break;
@@ -148,6 +153,9 @@ CommandLineRequest ParseCommandLine(Platform& platform, SetupOptions& options) {
       case Action::VbScript: options.vbscriptArgs += value; break;
       case Action::DisableRm: options.disableRm = true; break;
       case Action::SkipInstallValidate: options.skipInstallValidate = true; break;
+      case Action::RestartCodes: options.restartCodes = true; break;
+      // One folder: a later -logdir replaces an earlier one.
+      case Action::LogDir: options.logDir = value; break;
     }
   }
   return CommandLineRequest::Run;

@@ -3,24 +3,25 @@
 
 #include <string>
 
-#include "options/setup_options.h"
+#include "run/setup_options.h"
 #include "platform/platform.h"
 
 namespace korvana {
 
-// What the command line leaves the run to do.
-enum class CommandLineRequest { Run, HelpShown };
+// What the command line leaves the run to do: run; show the help (a help option);
+// or stop at an argument it cannot read (an unknown one, or a value option standing
+// last with no value behind it), which the log names.
+enum class CommandLineRequest { Run, Help, Unreadable };
 
-// Splits the process command line and fills `options` in one left-to-right pass.
-// A help option or an unrecognised argument shows the help, and the run then ends
-// with exit code 0 (HelpShown). So does a value option standing last, with no value
-// behind it. A failed split leaves the defaults.
+// Splits the process command line and fills `options` in one left-to-right pass,
+// stopping at the first argument that asks for the help or cannot be read. A failed
+// split leaves the defaults.
 CommandLineRequest ParseCommandLine(Platform& platform, SetupOptions& options);
 
 // The help text: nine pieces, and five more for CSP mode.
 std::wstring HelpText(bool cspMode);
 
-// Shows the help, silent or not.
+// Shows the help, silent or not; never where nobody can see it (`options.unattended`).
 void ShowHelp(Platform& platform, const SetupOptions& options);
 
 }  // namespace korvana

@@ -1,6 +1,6 @@
 #include "app/os_gate.h"
 
-#include "app/exit_codes.h"
+#include "run/exit_codes.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
 #include "support/log_event.h"

@@ -1,16 +1,50 @@
 #include "install/csp_installer.h"
 
+#include "install/command_lines.h"
 #include "install/installer_command.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
 #include "support/child_process.h"
-#include "support/text.h"
+#include "support/log_event.h"
 
 namespace korvana {
 namespace {
 
-constexpr wchar_t kSetupAndFixedOptions[] =
-    L"\\Setup.exe -root -restartkorvctrl -disablerm -skipinstallvalidate ";
+constexpr wchar_t kComponent[] = L"csp";
+
+// The folder of `path`, without its last backslash; empty when it has none.
+std::wstring FolderOf(const std::wstring& path) {
+  const auto cut = path.rfind(L'\\');
+  return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
+}
+
+// Where the CSP's setup program may be: beside the executable, then in the current
+// directory; each a full path, so neither the system folders nor PATH (where the user
+// of an elevated prompt may have a folder of their own) can bring another program in.
+// The setup program found first, or, with none found, whether either place has a
+// "csp" folder at all.
+struct CspSetup {
+  std::wstring program;
+  bool folderFound = false;
+};
+
+CspSetup FindCspSetup(Platform& platform) {
+  std::wstring places[2] = {FolderOf(platform.files.ModulePath()), {}};
+  const TextRead current = platform.files.GetCurrentDirectory();
+  if (current.ok) places[1] = current.value;
+  CspSetup found;
+  for (std::wstring& place : places) {
+    if (place.empty()) continue;
+    if (place.back() != L'\\') place += L'\\';
+    const std::wstring folder = place + kComponent;
+    if (platform.files.Exists(folder + L"\\Setup.exe")) {
+      found.program = folder + L"\\Setup.exe";
+      return found;
+    }
+    if (platform.files.Exists(folder)) found.folderFound = true;
+  }
+  return found;
+}
 
 // What the CSP's setup program reports when it went well, or when the user stopped
 // it: the plug-in still follows.
@@ -20,38 +54,34 @@ bool IsCspSuccess(Status result) {
 
 }  // namespace
 
-Status InstallCsp(Platform& platform, const SetupOptions& options, bool silent, bool reinstall,
-                  std::wstring component, std::wstring cspArgs, std::uint16_t captionId) {
-  std::wstring commandLine = component + kSetupAndFixedOptions;
-  if (!options.kcLevel.empty()) commandLine += L"-kc " + options.kcLevel + L" ";
-  if (!options.lang.empty()) commandLine += L"-lang " + options.lang + L" ";
-
-  std::wstring arguments = std::move(cspArgs);
-  std::wstring logPath;
-  if (!HasLogSwitch(arguments)) {
-    if (const Status failed = BuildLogPath(platform, component, silent, logPath)) return failed;
-    // Three quotes on each side: the setup program hands the text on inside a quoted
-    // argument of its own, and its installer then sees one quoted path.
-    arguments.insert(0, L"/Lv \"\"\"" + logPath + L"\"\"\" ");
+StepOutcome InstallCsp(Platform& platform, const SetupOptions& options) {
+  const CspSetup setup = FindCspSetup(platform);
+  if (setup.program.empty()) {
+    // Without a "csp" folder there is no CSP to install and the plug-in goes on alone;
+    // a "csp" folder without its setup program is a broken medium.
+    LogEvent(platform, {setup.folderFound ? L"csp: no Setup.exe in the csp folder"
+                                          : L"csp: no csp folder, the plug-in alone"});
+    if (!setup.folderFound) return StepOutcome::GoOn();
+    return StepOutcome::Failed(win::ERROR_FILE_NOT_FOUND, text::kCspFailed);
   }
-  if (!Contains(arguments, L"/q")) arguments.insert(0, L"/qb ");
-  commandLine += L"-args \"" + arguments + L"\"";
+  CspSetupLine line;
+  line.setupProgram = L"\"" + setup.program + L"\"";
+  line.kcLevel = options.kcLevel;
+  line.lang = options.lang;
+  line.uiLevel = DefaultUiLevel(options.unattended);
+  line.userText = options.cspArgs;
+  // The setup program shows boxes of its own unless told it runs silent; where nobody
+  // can see them, they would wait for ever.
+  line.silent = options.NoBoxes();
+  line.reinstall = options.reinstall;
+  if (!HasLogSwitch(line.userText)) {
+    if (const Status failed = BuildLogPath(platform, options, kComponent, line.log))
+      return StepOutcome::End(failed);
+  }
 
-  commandLine += L" -noreboot";
-  if (silent) commandLine += L" -silent";
-  if (reinstall) commandLine += L" -reinstall";
-
-  Status result = RunChild(platform, commandLine);
-  // Without a "csp" folder there is no CSP to install and the plug-in goes on alone:
-  // Windows reports that start as ERROR_PATH_NOT_FOUND (3), a success code here. Some
-  // systems (Wine among them) say ERROR_FILE_NOT_FOUND instead, the very code of a
-  // folder that lacks Setup.exe; the folder itself tells the two apart.
-  if (result == win::ERROR_FILE_NOT_FOUND && !platform.files.Exists(component))
-    result = win::ERROR_PATH_NOT_FOUND;
-  if (IsCspSuccess(result)) return 0;
-
-  ShowInstallFailure(platform, silent, text::kCspFailed, result, logPath, captionId);
-  return result;
+  const Status result = RunChild(platform, ComposeCspSetupLine(line), setup.program);
+  if (IsCspSuccess(result)) return StepOutcome::GoOn();
+  return StepOutcome::Failed(result, text::kCspFailed, line.log);
 }
 
 }  // namespace korvana

@@ -1,21 +1,19 @@
 // Runs the CSP's own setup program in CSP mode.
 #pragma once
 
-#include <cstdint>
-#include <string>
-
-#include "options/setup_options.h"
 #include "platform/platform.h"
+#include "run/exit_codes.h"
+#include "run/setup_options.h"
 
 namespace korvana {
 
-// Runs <component>\Setup.exe (relative to the current directory) with the fixed
-// options, the KC level and language of `options`, and `cspArgs` for its installer
-// (with a basic-UI switch and a verbose log in TMP unless the arguments bring their
-// own), and waits for it. 0 when the run goes on to the plug-in (the program ended
-// with 0, 3, 4 or 1602, or could not start for one of those reasons), else the failure
-// code, shown with text::kCspFailed under `captionId` unless `silent`.
-Status InstallCsp(Platform& platform, const SetupOptions& options, bool silent, bool reinstall,
-                  std::wstring component, std::wstring cspArgs, std::uint16_t captionId);
+// Runs csp\Setup.exe, found beside the executable or else in the current directory and
+// started by its full path, with the fixed options, the KC level and language of
+// `options`, and its -CSPArgs for its installer (with the default interface level and
+// a verbose log unless they bring their own), and waits for it. GoOn when the plug-in
+// follows (the program ended with 0, 3, 4 or 1602, or neither place has a "csp"
+// folder); else the failure code (2 for a "csp" folder without Setup.exe) with the
+// CSP's failure box.
+StepOutcome InstallCsp(Platform& platform, const SetupOptions& options);
 
 }  // namespace korvana

@@ -1,10 +1,13 @@
 #include "install/installer_command.h"
 
+#include "install/command_lines.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
 #include "support/child_process.h"
 #include "support/log_event.h"
 #include "support/message_box.h"
+#include "support/log_folder.h"
+#include "support/restart.h"
 #include "support/text.h"
 
 namespace korvana {
@@ -49,30 +52,31 @@ std::wstring MakeTimeStamp(Platform& platform) {
   return stamp;
 }
 
-Status BuildLogPath(Platform& platform, const std::wstring& prefix, bool silent,
+Status BuildLogPath(Platform& platform, const SetupOptions& options, const std::wstring& prefix,
                     std::wstring& logPath) {
-  const TextRead tmp = platform.files.GetEnvironmentVariable(L"TMP");
-  if (!tmp.ok) {
-    // An unset TMP reports ERROR_ENVVAR_NOT_FOUND. A TMP that is set but empty also
-    // reads as nothing, yet sets no error code of its own; it is the same trouble for
-    // us (no folder to put the log in), so it gets the same code rather than a 0 that
-    // the caller would take for success.
-    const Status error = tmp.lastError != 0 ? tmp.lastError : win::ERROR_ENVVAR_NOT_FOUND;
-    LogEvent(platform, {L"TMP: error ", ToDecimal(error)});
-    return ShowError(platform, silent, text::kEnvironmentUnreadable, error);
+  std::wstring folder = options.logDir;
+  if (folder.empty()) {
+    const TextRead tmp = platform.files.GetEnvironmentVariable(L"TMP");
+    if (!tmp.ok) {
+      // An unset TMP reports ERROR_ENVVAR_NOT_FOUND. A TMP that is set but empty also
+      // reads as nothing, yet sets no error code of its own; it is the same trouble for
+      // us (no folder to put the log in), so it gets the same code rather than a 0 that
+      // the caller would take for success.
+      const Status error = tmp.lastError != 0 ? tmp.lastError : win::ERROR_ENVVAR_NOT_FOUND;
+      LogEvent(platform, {L"TMP: error ", ToDecimal(error)});
+      return ShowError(platform, options.NoBoxes(), text::kEnvironmentUnreadable, error);
+    }
+    if (!IsUsableLogFolder(tmp.value)) {
+      LogEvent(platform, {L"TMP: not a full path without quotes: ", tmp.value});
+      return ShowError(platform, options.NoBoxes(), text::kEnvironmentUnreadable,
+                       win::ERROR_BAD_PATHNAME);
+    }
+    folder = tmp.value;
   }
-  // The backslash goes in even when TMP already ends with one; Windows reads the
+  // The backslash goes in even when the folder already ends with one; Windows reads the
   // doubled separator as one.
-  logPath = tmp.value + L"\\" + prefix + L"_" + MakeTimeStamp(platform) + L".log";
+  logPath = folder + L"\\" + prefix + L"_" + MakeTimeStamp(platform) + L".log";
   return 0;
-}
-
-void ShowInstallFailure(Platform& platform, bool silent, std::uint16_t textId, Status result,
-                        const std::wstring& logPath, std::uint16_t captionId) {
-  if (silent) return;
-  std::wstring message = platform.texts.LoadText(textId) + L": " + ToDecimal(result) + L".\n";
-  if (!logPath.empty() && platform.files.Exists(logPath)) message += L"Install log: " + logPath;
-  ShowBox(platform, false, Owner::OwnerWindow, message, captionId, kErrorBox);
 }
 
 void DeleteSourceHash(Platform& platform, const std::wstring& productCode) {
@@ -84,21 +88,20 @@ void DeleteSourceHash(Platform& platform, const std::wstring& productCode) {
 }
 
 Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const SetupOptions& options,
-                          bool silent, std::wstring& logPath, std::wstring installedProductCode,
-                          std::wstring packagePattern, std::wstring installerArguments) {
+                          std::wstring& logPath, const std::wstring& installedProductCode,
+                          const std::wstring& packagePattern, const PluginArguments& arguments) {
+  const bool silent = options.NoBoxes();
   // One pattern, no fallback: the installer runs only a package named for this
   // architecture.
-  std::wstring packagePath;
-  const Status found = locator.FindPackage(packagePattern, packagePath);
+  MsiexecLine line;
+  const Status found = locator.FindPackage(packagePattern, line.package);
   if (found != 0) return ShowError(platform, silent, text::kPackageNotFound, found);
-
-  installerArguments.insert(0, L" REBOOT=R ");
-  const std::wstring packageFileName = FileNameOf(packagePath);
+  const std::wstring packageFileName = FileNameOf(line.package);
 
   // A log option of the user's own wins; then TMP is not even read.
-  if (!HasLogSwitch(installerArguments)) {
-    if (const Status failed = BuildLogPath(platform, packageFileName, silent, logPath)) return failed;
-    installerArguments.insert(0, L"/Lv \"" + logPath + L"\"");
+  if (!HasLogSwitch(arguments.userText)) {
+    if (const Status failed = BuildLogPath(platform, options, packageFileName, logPath)) return failed;
+    line.log = logPath;
   }
 
   const TextRead systemDirectory = platform.files.GetSystemDirectory();
@@ -112,13 +115,12 @@ Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const Set
     LogEvent(platform, {L"system folder: error ", ToDecimal(error)});
     return ShowError(platform, silent, text::kSystemDirectoryUnreadable, error);
   }
-
-  // The two switches go behind everything, the user's own text included.
-  if (options.disableRm) installerArguments += L" MSIRESTARTMANAGERCONTROL=Disable";
-  if (options.skipInstallValidate) installerArguments += L" SKIPINSTALLVALIDATE=1";
-
-  const std::wstring commandLine = L"\"" + systemDirectory.value + L"\\msiexec.exe\" /i \"" +
-                                   packagePath + L"\" " + installerArguments;
+  line.systemDirectory = systemDirectory.value;
+  line.uiLevel = DefaultUiLevel(options.unattended);
+  line.properties = arguments.properties;
+  line.userText = arguments.userText;
+  line.disableRm = options.disableRm;
+  line.skipInstallValidate = options.skipInstallValidate;
 
   // Point the installed product's source list at the new package's name, so that a
   // repair or an update does not go looking for the package it was first installed
@@ -133,20 +135,11 @@ Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const Set
   if (IsNt(platform.system.GetNtVersion(), 5, 2) || IsNt(platform.system.GetNtVersion(), 5, 1))
     DeleteSourceHash(platform, installedProductCode);
 
-  Status result = RunChild(platform, commandLine);
-
-  if (IsRestartRequest(result)) {
-    // The installation succeeded; the restart it needs is the main flow's business,
-    // told by the key's mere existence. A marker that cannot be written costs only the
-    // restart prompt, so it does not turn success into failure.
-    LogEvent(platform, {L"restart asked for: marker created"});
-    RegistryKey marker(platform.registry);
-    platform.registry.CreateKey(RegistryRoot::CurrentUser, kRestartMarkerKey,
-                                win::KEY_READ | win::KEY_WRITE | win::KEY_WOW64_32KEY,
-                                marker.Receive());
-    result = win::ERROR_SUCCESS;
-  }
-  return result;
+  const Status result = RunChild(platform, ComposeMsiexecLine(line));
+  if (!IsRestartRequest(result)) return result;
+  // The installation succeeded; the restart it needs is the end of the run's business.
+  CreateRestartMarker(platform);
+  return win::ERROR_SUCCESS;
 }
 
 }  // namespace korvana

@@ -1,6 +1,6 @@
 #include "install/plugin_installer.h"
 
-#include "app/exit_codes.h"
+#include "run/exit_codes.h"
 #include "install/installer_command.h"
 #include "packages/package_identity.h"
 #include "packages/version_decision.h"
@@ -12,10 +12,6 @@
 
 namespace korvana {
 namespace {
-
-// Installer properties always go in front of what has been gathered, so the user's
-// own text ends up behind every property chosen here.
-void PutInFront(std::wstring& arguments, const wchar_t* property) { arguments.insert(0, property); }
 
 // Whether to install over the installed product, by the version comparison, the
 // "-reinstall" and "-silent" switches and the user's answer. Stop leaves the run's
@@ -38,10 +34,11 @@ Decision DecideOnInstalled(Platform& platform, VersionOutcome outcome, bool sile
         result = win::ERROR_SUCCESS;
         return Decision::Stop;
       }
+      // A box that could not be shown (0) is no Yes either.
       if (ShowTextBox(platform, silent, Owner::OwnerWindow, text::kReinstallQuestion,
                       text::kUpdateCaption, kQuestionBox) == win::IDYES)
         return Decision::GoOn;
-      result = win::ERROR_INSTALL_USEREXIT;
+      result = exit_code::kUserDeclined;
       return Decision::Stop;
     case VersionOutcome::InstalledNewer:
       // A silent run is the administrator's explicit order: try the installation and
@@ -64,18 +61,22 @@ std::wstring ProductInfo(WindowsInstaller& msi, const std::wstring& product, con
   return UpToFirstNull(value, sizeof value / sizeof value[0]);
 }
 
-// A status the failure box reports: any but success, the user's cancel and a newer
-// version, which the installer or the user has made known already.
-PluginResult Ended(Status status) {
-  return {status, status != 0 && status != exit_code::kUserDeclined &&
-                      status != exit_code::kNewerInstalled};
+// How the step ends for `status`: success goes on to the end of the run; every other
+// status ends it with the failure box, but the user's cancel and a newer version,
+// which the installer or the user has made known already.
+StepOutcome Ended(Status status, const std::wstring& logPath) {
+  if (status == 0) return StepOutcome::GoOn();
+  if (status == exit_code::kUserDeclined || status == exit_code::kNewerInstalled)
+    return StepOutcome::End(status);
+  return StepOutcome::Failed(status, text::kPluginFailed, logPath);
 }
 
 }  // namespace
 
-PluginResult InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOptions& options,
-                           bool silent, bool reinstall, std::wstring installerArguments,
-                           std::wstring& logPath) {
+StepOutcome InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOptions& options) {
+  const bool silent = options.NoBoxes();
+  PluginArguments arguments;
+  arguments.userText = options.sivetArgs;
   const std::wstring packagePattern = L"sivetcom" + locator.ArchitecturePattern();
 
   // No related product, or none readable, simply means a fresh installation: the
@@ -92,50 +93,48 @@ PluginResult InstallPlugin(Platform& platform, PackageLocator& locator, const Se
   if (codeStatus != 0) {
     ShowTextBox(platform, silent, Owner::OwnerWindow, text::kProductCodeUnreadable,
                 text::kErrorCaption, kErrorBox);
-    return Ended(codeStatus);
+    return Ended(codeStatus, {});
   }
 
   // Advertised, per-user-elsewhere and unknown products all count as not installed.
   if (platform.msi.QueryProductState(installedCode) != win::INSTALLSTATE_DEFAULT) {
     LogEvent(platform, {L"decision: fresh installation"});
-    PutInFront(installerArguments, L" ADDNPSIVET=1");
+    arguments.properties.push_back(L" ADDNPSIVET=1");
   } else {
     VersionOutcome outcome = VersionOutcome::Update;
     std::wstring installedVersion;
     const Status decided = DecideVersion(platform, locator, installedCode, L"sivetcom*.msi", silent,
                                          /*askUpdate=*/true, outcome, installedVersion);
-    if (decided != 0) return Ended(decided);
+    if (decided != 0) return Ended(decided, {});
 
     Status result = win::ERROR_SUCCESS;
-    if (DecideOnInstalled(platform, outcome, silent, reinstall, result) == Decision::Stop)
-      return {result, false};
+    if (DecideOnInstalled(platform, outcome, silent, options.reinstall, result) == Decision::Stop)
+      return result == 0 ? StepOutcome::GoOn() : StepOutcome::End(result);
 
     DeleteSourceHash(platform, newCode);
     // The same product code means a reinstallation of the same product (same or a
     // rebuilt version); another code means a major upgrade, which needs no reinstall
     // property. Product codes are compared exactly as Windows Installer gave them.
     const bool sameProduct = installedCode == newCode;
-    if (sameProduct) PutInFront(installerArguments, L" REINSTALL=ALL REINSTALLMODE=vomus");
     // A plug-in feature the user once left out is brought back.
     if (platform.msi.QueryFeatureState(installedCode, L"NPSIVET") == win::INSTALLSTATE_ABSENT) {
-      PutInFront(installerArguments,
-                 sameProduct ? L" COMPADDLOCAL={316A4D11-D027-4C52-86B6-54D1FBC148E3}"
-                             : L" ADDLOCAL=ALL");
+      arguments.properties.push_back(sameProduct
+                                         ? L" COMPADDLOCAL={316A4D11-D027-4C52-86B6-54D1FBC148E3}"
+                                         : L" ADDLOCAL=ALL");
     }
+    if (sameProduct) arguments.properties.push_back(L" REINSTALL=ALL REINSTALLMODE=vomus");
   }
 
-  // A basic UI unless the user chose a UI level of their own.
-  if (!Contains(installerArguments, L"/q")) PutInFront(installerArguments, L" /qb");
-
-  const Status installed = RunPluginInstaller(platform, locator, options, silent, logPath,
-                                              installedCode, packagePattern, installerArguments);
+  std::wstring logPath;
+  const Status installed =
+      RunPluginInstaller(platform, locator, options, logPath, installedCode, packagePattern, arguments);
   if (installed == win::ERROR_SUCCESS) {
     // What is on the machine now, as Windows Installer knows it, for the administrator
     // who reads the log afterwards; the package itself is not opened again.
     LogEvent(platform, {L"installed: ", ProductInfo(platform.msi, newCode, L"InstalledProductName"),
                         L" ", ProductInfo(platform.msi, newCode, L"VersionString")});
   }
-  return Ended(installed);
+  return Ended(installed, logPath);
 }
 
 }  // namespace korvana

@@ -4,26 +4,19 @@
 
 #include <string>
 
-#include "options/setup_options.h"
+#include "run/setup_options.h"
 #include "packages/package_locator.h"
 #include "platform/platform.h"
+#include "run/exit_codes.h"
 
 namespace korvana {
 
-// How the plug-in's installation ended. `status`: 0 on success or when nothing had
-// to be done; 1602 when the user declined the reinstall; 1 when the user declined
-// the update; 1638 when a newer version is installed (interactive); otherwise the
-// failing step's status or msiexec's exit code. `failed` asks the caller to report
-// the status in the failure box; the user's own No, and an installer that was
-// cancelled or found a newer version, are not reported again.
-struct PluginResult {
-  Status status = 0;
-  bool failed = false;
-};
-
-// `logPath` receives the installer log's path when one is named.
-PluginResult InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOptions& options,
-                           bool silent, bool reinstall, std::wstring installerArguments,
-                           std::wstring& logPath);
+// How the plug-in's installation ended: GoOn on success or when nothing had to be
+// done (the end of the run follows); else the code the run ends with: 1602 when the
+// user declined the reinstall, 1 when the user declined the update, 1638 when a newer
+// version is installed (interactive), otherwise the failing step's status or
+// msiexec's exit code, with the plug-in's failure box where the user has not been
+// told already. Boxes are kept back when `options.NoBoxes()`.
+StepOutcome InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOptions& options);
 
 }  // namespace korvana

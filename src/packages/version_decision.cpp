@@ -3,7 +3,7 @@
 #include <limits>
 #include <vector>
 
-#include "app/exit_codes.h"
+#include "run/exit_codes.h"
 #include "packages/package_identity.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"

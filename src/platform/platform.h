@@ -86,6 +86,17 @@ class DialogLogic {
 class UserInterface {
  public:
   virtual ~UserInterface() = default;
+  // Loads comctl32.dll by name (the manifest's activation context sends the name to
+  // the version 6 side-by-side copy) and calls its InitCommonControlsEx with
+  // ICC_STANDARD_CLASSES; the library stays loaded. 0, or GetLastError of the load,
+  // ERROR_PROC_NOT_FOUND without the export, or GetLastError of a call that failed
+  // (ERROR_GEN_FAILURE for a failure that set no code).
+  virtual Status InitCommonControls() = 0;
+  // GetProcessWindowStation and GetUserObjectInformationW(UOI_FLAGS): whether
+  // WSF_VISIBLE is set, i.e. whether a window of this process can ever be seen (a
+  // service's station in session 0 has no display, and a box there never returns).
+  // nullopt when either call fails.
+  virtual std::optional<bool> IsWindowStationVisible() = 0;
   // Creates the hidden, disabled "STATIC" window that owns most boxes. A failure is
   // not reported: boxes then simply have no owner.
   virtual void CreateOwnerWindow() = 0;
@@ -195,6 +206,9 @@ class FileSystem {
   virtual std::vector<FolderEntry> ListEntries(const std::wstring& pattern) = 0;
   virtual bool Exists(const std::wstring& path) = 0;  // _wstat succeeds
   virtual bool DeleteFile(const std::wstring& path) = 0;
+  // CreateDirectoryW with default security: 0, or GetLastError (ERROR_ALREADY_EXISTS
+  // for any name that exists, a file's included).
+  virtual Status CreateFolder(const std::wstring& path) = 0;
   // GetWindowsDirectoryW into 260 characters; nullopt when the call returns 0.
   virtual std::optional<std::wstring> GetWindowsDirectory() = 0;
   // GetSystemDirectoryW.
@@ -285,9 +299,11 @@ enum class MutexClaim {
 class Processes {
  public:
   virtual ~Processes() = default;
-  // Starts `commandLine` (no application name, CREATE_NO_WINDOW), waits without a
-  // time limit; the exit code, or GetLastError of the failed start.
-  virtual Status RunAndWait(const std::wstring& commandLine) = 0;
+  // Starts `commandLine` (CREATE_NO_WINDOW) as the program `application`, a full path,
+  // or, when it is empty, as the program the command line's first token names; waits
+  // without a time limit. The exit code, or GetLastError of the failed start or of a
+  // failed GetExitCodeProcess.
+  virtual Status RunAndWait(const std::wstring& commandLine, const std::wstring& application) = 0;
   // CreateMutexW(default security, initially owned, name); when it existed already
   // (ERROR_ALREADY_EXISTS), WaitForSingleObject on it without waiting. An owned mutex
   // stays owned until the process ends; the handle of one held elsewhere is closed.
@@ -394,13 +410,20 @@ class Libraries {
 };
 
 // ---------------------------------------------------------------------------------
-// The bootstrapper's own log, beside the installers' logs in TMP: one line per event,
-// each with the time. Writing never fails a step and never changes what a run does:
-// when TMP is unset or cannot be written, there is simply no log.
+// The bootstrapper's own log: one line per event, each with the time it was written.
+// Writing never fails a step and never changes what a run does. Lines written before
+// the file is created are kept and go into it first, so a log in a folder the command
+// line names holds the run from its first line.
 class Log {
  public:
   virtual ~Log() = default;
   virtual void Write(const std::wstring& line) = 0;  // any thread
+  // CreateFileW(path, write, read sharing, CREATE_NEW, not through a reparse point),
+  // then the lines kept so far: 0, or the create's error (ERROR_FILE_EXISTS when the
+  // name is taken: nothing is ever added to a file that was there before).
+  virtual Status Create(const std::wstring& path) = 0;
+  // No file will come: the lines kept are dropped, and later ones are not kept.
+  virtual void Abandon() = 0;
 };
 
 // ---------------------------------------------------------------------------------

@@ -16,6 +16,12 @@ int ShowLogged(Platform& platform, bool silent, Owner owner, const std::wstring&
   }
   const int answer =
       platform.ui.ShowMessageBox(owner, text, platform.texts.LoadText(captionId), style);
+  // MessageBoxW gives 0 when it could not make the box (no Common Controls, no
+  // desktop): nobody answered, and the caller takes it for a box not shown.
+  if (answer == 0) {
+    LogEvent(platform, {L"box not shown (failed): ", label});
+    return 0;
+  }
   LogEvent(platform, {L"box: ", label, L" -> ", ToDecimal(static_cast<std::uint32_t>(answer))});
   return answer;
 }
@@ -32,6 +38,22 @@ int ShowTextBox(Platform& platform, bool silent, Owner owner, std::uint16_t text
   // The text is loaded only for a box that shows.
   const std::wstring text = silent ? std::wstring() : platform.texts.LoadText(textId);
   return ShowLogged(platform, silent, owner, text, L"text " + ToDecimal(textId), captionId, style);
+}
+
+void ShowFailureBox(Platform& platform, bool silent, const StepOutcome& outcome,
+                    std::uint16_t captionId) {
+  if (outcome.failureText == 0) return;
+  // Logged like every box, the text by its number when it is kept back.
+  if (silent) {
+    LogEvent(platform, {L"box not shown (silent): text ", ToDecimal(outcome.failureText), L": ",
+                        ToDecimal(outcome.code)});
+    return;
+  }
+  std::wstring message =
+      platform.texts.LoadText(outcome.failureText) + L": " + ToDecimal(outcome.code) + L".\n";
+  if (!outcome.logPath.empty() && platform.files.Exists(outcome.logPath))
+    message += L"Install log: " + outcome.logPath;
+  ShowBox(platform, false, Owner::OwnerWindow, message, captionId, kErrorBox);
 }
 
 }  // namespace korvana

@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 #include "platform/win_constants.h"
+#include "run/exit_codes.h"
 
 namespace korvana {
 
@@ -25,5 +26,10 @@ int ShowBox(Platform& platform, bool silent, Owner owner, const std::wstring& te
 // Shows catalogue text `textId` unless `silent`; the answer, or 0 when nothing was shown.
 int ShowTextBox(Platform& platform, bool silent, Owner owner, std::uint16_t textId,
                 std::uint16_t captionId, std::uint32_t style);
+
+// The failure box of a step that ended the run, when it asks for one: its text,
+// ": <code>." and a line feed, then "Install log: <path>" when that log exists.
+void ShowFailureBox(Platform& platform, bool silent, const StepOutcome& outcome,
+                    std::uint16_t captionId);
 
 }  // namespace korvana

@@ -4,6 +4,43 @@
 #include "support/log_event.h"
 
 namespace korvana {
+namespace {
+
+// Read and created through the 32-bit view, which is where a 32-bit program's
+// HKEY_CURRENT_USER\Software keys live; deleted through its parent.
+constexpr wchar_t kMarkerParent[] = L"Software";
+constexpr wchar_t kMarkerName[] = L"NeedBstrReboot";
+constexpr std::uint32_t kReadAccess = win::KEY_READ | win::KEY_WOW64_32KEY;                // 0x20219
+constexpr std::uint32_t kWriteAccess = win::KEY_READ | win::KEY_WRITE | win::KEY_WOW64_32KEY;  // 0x2021f
+
+std::wstring MarkerKey() { return std::wstring(kMarkerParent) + L"\\" + kMarkerName; }
+
+}  // namespace
+
+void CreateRestartMarker(Platform& platform) {
+  LogEvent(platform, {L"restart asked for: marker created"});
+  RegistryKey marker(platform.registry);
+  platform.registry.CreateKey(RegistryRoot::CurrentUser, MarkerKey(), kWriteAccess, marker.Receive());
+}
+
+bool TakeRestartMarker(Platform& platform) {
+  bool found = false;
+  {
+    RegistryKey marker(platform.registry);
+    found = platform.registry.OpenKey(RegistryRoot::CurrentUser, MarkerKey(), kReadAccess,
+                                      marker.Receive()) == 0;
+  }
+  // Deleted whether or not it counted; a missing marker is the normal case.
+  RegistryKey software(platform.registry);
+  if (platform.registry.OpenKey(RegistryRoot::CurrentUser, kMarkerParent, kWriteAccess,
+                                software.Receive()) != 0)
+    return found;
+  const DeleteKeyRoute route = platform.system.IsModuleLoaded(kLocalRegistryApiSet)
+                                   ? DeleteKeyRoute::LocalRegistryApiSet
+                                   : DeleteKeyRoute::Advapi32;
+  platform.registry.DeleteSubKey(software.get(), kMarkerName, route);
+  return found;
+}
 
 bool RestartComputer(SystemProbes& system, PowerControl& power) {
   // AdjustTokenPrivileges reports a privilege the user lacks (ERROR_NOT_ALL_ASSIGNED)

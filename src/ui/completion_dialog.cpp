@@ -6,7 +6,6 @@
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
 #include "support/log_event.h"
-#include "support/restart.h"
 #include "support/text.h"
 #include "ui/dialogs.h"
 
@@ -32,11 +31,11 @@ bool schannelPatchDone = false;
 
 }  // namespace
 
-CompletionDialog::CompletionDialog(Platform& platform, bool cspMode, bool& rebootRequested,
+CompletionDialog::CompletionDialog(Platform& platform, bool cspMode, bool restartDue,
                                    bool& schannelPatchDone, std::wstring downloadUrl)
     : platform_(platform),
       cspMode_(cspMode),
-      rebootRequested_(rebootRequested),
+      restartDue_(restartDue),
       schannelPatchDone_(schannelPatchDone),
       downloadUrl_(std::move(downloadUrl)),
       browserWorker_(platform.threads) {}
@@ -50,7 +49,7 @@ CompletionDialog::~CompletionDialog() {
 
 bool CompletionDialog::OnInitDialog(DialogControls& controls) {
   std::uint16_t message;
-  if (rebootRequested_) {
+  if (restartDue_) {
     controls.Check(kRestartBox, true);
     message = cspMode_ ? text::kInstalledCspNeedsRestart : text::kInstalledNeedsRestart;
   } else {
@@ -133,10 +132,7 @@ bool CompletionDialog::OnOk(DialogControls& controls) {
   }
   const bool restart = controls.IsChecked(kRestartBox);
   LogEvent(platform_, {restart ? L"OK: restart" : L"OK: no restart"});
-  if (restart) {
-    rebootRequested_ = RestartComputer(platform_.system, platform_.power);
-    LogRestart(platform_, rebootRequested_);
-  }
+  choice_ = restart ? CompletionChoice::Restart : CompletionChoice::NoRestart;
   Close(controls);
   return true;
 }
@@ -180,10 +176,12 @@ void CompletionDialog::ReleaseWorker() {
   worker_.reset();
 }
 
-Status ShowCompletionDialog(Platform& platform, const SetupOptions& options, bool& rebootRequested) {
-  CompletionDialog dialog(platform, options.cspMode, rebootRequested, schannelPatchDone,
-                          BrowserDownloadUrl());
-  return DialogShownStatus(platform.ui.ShowDialog(kCompletionDialogId, Owner::None, dialog));
+CompletionChoice ShowCompletionDialog(Platform& platform, bool cspMode, bool restartDue) {
+  CompletionDialog dialog(platform, cspMode, restartDue, schannelPatchDone, BrowserDownloadUrl());
+  // A dialog that cannot be shown was not answered, as if the user had closed it.
+  if (platform.ui.ShowDialog(kCompletionDialogId, Owner::None, dialog) == -1)
+    return CompletionChoice::Unanswered;
+  return dialog.choice();
 }
 
 }  // namespace korvana

@@ -9,17 +9,20 @@
 
 #include "browser_offer/browser_worker.h"
 #include "platform/platform.h"
+#include "ui/dialogs.h"
 
 namespace korvana {
 
 class CompletionDialog final : public DialogLogic {
  public:
-  // `rebootRequested`: on entry, whether the installation needs a restart; on the
-  // way out through OK with the restart box checked, whether Windows accepted the
-  // restart. `schannelPatchDone` is the process's once-flag of the TLS patch.
-  CompletionDialog(Platform& platform, bool cspMode, bool& rebootRequested,
-                   bool& schannelPatchDone, std::wstring downloadUrl);
+  // `restartDue`: whether the installation needs a restart (the restart box starts
+  // ticked). `schannelPatchDone` is the process's once-flag of the TLS patch.
+  CompletionDialog(Platform& platform, bool cspMode, bool restartDue, bool& schannelPatchDone,
+                   std::wstring downloadUrl);
   ~CompletionDialog() override;
+
+  // What the user chose: set by OK, Unanswered after Cancel, Esc or the close box.
+  CompletionChoice choice() const { return choice_; }
 
   bool OnInitDialog(DialogControls& controls) override;
   bool OnMessage(DialogControls& controls, std::uint32_t message, std::uintptr_t wParam,
@@ -36,7 +39,8 @@ class CompletionDialog final : public DialogLogic {
 
   Platform& platform_;
   bool cspMode_;
-  bool& rebootRequested_;
+  bool restartDue_;
+  CompletionChoice choice_ = CompletionChoice::Unanswered;
   bool& schannelPatchDone_;
   std::wstring downloadUrl_;
   std::shared_ptr<BrowserInstallWorker> worker_;

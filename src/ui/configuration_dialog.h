@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "options/setup_options.h"
+#include "run/setup_options.h"
 #include "platform/platform.h"
 
 namespace korvana {

@@ -161,12 +161,18 @@ file.Close
 """
 
 
-def test_script_runs_and_is_waited_for(setup_folder):
+@pytest.mark.parametrize("unattended", [False, True])
+def test_script_runs_and_is_waited_for(setup_folder, unattended):
     (setup_folder.unix / "wait.vbs").write_text(WAITING_SCRIPT, encoding="ascii")
     done = setup_folder.unix / "done.txt"
     # The value is quoted because it holds blanks; the script host gets it unquoted.
     tail = f'-silent -vbscript "{setup_folder.win}\\wait.vbs finished {setup_folder.win}\\done.txt"'
-    result = setup_folder.run_setup(tail, timeout=120)
+    result = setup_folder.run_setup(tail, env={"TMP": setup_folder.win}, timeout=120,
+                                    unattended=unattended)
+    # By its full quoted path; where nobody can see, in batch mode (no script box waits).
+    [log] = setup_folder.unix.glob(f"{OWN_LOG_PREFIX}*.log")
+    host = '"C:\\windows\\System32\\wscript.exe" ' + ("//B " if unattended else "")
+    assert f"run: {host}{setup_folder.win}\\wait.vbs" in log.read_text(encoding="utf-8")
     # The plug-in step still runs after the script, and fails for want of a package.
     assert result.exit_code == NO_PACKAGE
     assert done.read_text().strip() == "finished"

@@ -27,7 +27,7 @@ NEXT, OPTIONS, RUSSIAN, ENGLISH, KC1, KC2, KC3 = (RESOURCE_IDS[f"IDC_{name}"] fo
 WELCOME = (RESOURCE_IDS["IDC_WELCOME_GROUP"], RESOURCE_IDS["IDC_WELCOME_TEXT"])
 OPTIONS_PANEL = (RUSSIAN, ENGLISH, KC1, KC2, KC3, RESOURCE_IDS["IDC_LANGUAGE_GROUP"],
                  RESOURCE_IDS["IDC_KC_GROUP"])
-FIXED = "csp\\Setup.exe -root -restartkorvctrl -disablerm -skipinstallvalidate "
+FIXED = " -root -restartkorvctrl -disablerm -skipinstallvalidate "
 CSP_FAILED = "В процессе установки Корвана CSP возникла ошибка"
 INSTALLED_CSP = ("Корвана ЭЦП Browser plug-in и CSP успешно установлены.\nДля корректной работы "
                  "Корвана ЭЦП Browser plug-in и CSP может потребоваться перезапустить браузер.")
@@ -42,12 +42,18 @@ class Csp:
         self.machine = machine
         self.record_win = f"{machine.folder.win}\\csp-runs.txt"
 
-    def put(self, program: bool = True) -> None:
-        """Makes the folder "csp" beside the bootstrapper, with Setup.exe in it unless
-        ``program`` is false."""
-        (self.machine.folder.unix / "csp").mkdir(parents=True, exist_ok=True)
+    def put(self, program: bool = True, where: str = "") -> None:
+        """Makes the folder "csp" beside the bootstrapper (or in its subfolder `where`),
+        with Setup.exe in it unless ``program`` is false."""
+        csp = f"{where}/csp" if where else "csp"
+        (self.machine.folder.unix / csp).mkdir(parents=True, exist_ok=True)
         if program:
-            self.machine.folder.add_file(build_dir() / STUB, name="Setup.exe", subfolder="csp")
+            self.machine.folder.add_file(build_dir() / STUB, name="Setup.exe", subfolder=csp)
+
+    def fixed(self, where: str = "") -> str:
+        """The line's start: the setup program's full path, quoted, and the fixed options."""
+        folder = f"{self.machine.folder.win}\\{where}" if where else self.machine.folder.win
+        return f'"{folder}\\csp\\Setup.exe"{FIXED}'
 
     def env(self, exit_code: int = 0) -> dict:
         return self.machine.env(KORVANA_STUB_RECORD=self.record_win, KORVANA_STUB_EXIT=str(exit_code))
@@ -82,7 +88,7 @@ def test_silent_csp_then_plugin(machine, csp):  # noqa: F811
     # Two log names, the CSP's first; the stand-in got exactly the composed line.
     csp_stamp = stamps(result)[0]
     assert csp.command_lines() == [
-        f'{FIXED}-kc kc2 -lang eng -args "/qb {csp.log_switch(csp_stamp)}PROP=1 " -noreboot -silent']
+        f'{csp.fixed()}-kc kc2 -lang eng -args "/qb {csp.log_switch(csp_stamp)}PROP=1 " -noreboot -silent']
     assert csp.runs()[0].cwd.rstrip("\\").lower() == machine.folder.win.lower()
     assert machine.version(V13) == "2.0.13"
 
@@ -94,17 +100,72 @@ def test_silent_csp_then_plugin(machine, csp):  # noqa: F811
     (1602, "csp", 0, True),
     (3010, "csp", 3010, False),
     (1603, "csp", 1603, False),
-    (None, "no csp folder", 0, True),       # Windows: ERROR_PATH_NOT_FOUND (3)
+    (None, "no csp folder", 0, True),
     (None, "csp folder, no Setup.exe", 2, False),  # ERROR_FILE_NOT_FOUND
+    # Looked for beside the executable, then in the current directory, never on PATH:
+    # a user's folder on an elevated administrator's PATH brings no program in.
+    (0, "only on PATH", 0, True),
+    (0, "only in the current directory", 0, True),
 ])
 def test_silent_csp_exit_codes(machine, csp, exit_code, setup, expected, plugin):  # noqa: F811
-    if setup != "no csp folder":
+    env = csp.env(exit_code or 0)
+    options = {}
+    if setup in ("csp", "csp folder, no Setup.exe"):
         csp.put(program=setup == "csp")
+    elif setup == "only on PATH":
+        csp.put(where="onpath")
+        env["PATH"] = f"{machine.folder.win}\\onpath;C:\\windows\\system32;C:\\windows"
+    elif setup == "only in the current directory":
+        csp.put(where="medium")
+        options["cwd"] = f"{machine.folder.win}\\medium"
     machine.put(V13)
-    result = machine.run("-csp -silent", env=csp.env(exit_code or 0))
+    result = machine.run("-csp -silent", env=env, **options)
     assert result.exit_code == expected
-    assert len(csp.runs()) == (1 if setup == "csp" else 0)
+    started = setup in ("csp", "only in the current directory")
+    assert len(csp.runs()) == (1 if started else 0)
+    if started:  # by its full path
+        where = "medium" if setup == "only in the current directory" else ""
+        assert csp.command_lines()[0].startswith(csp.fixed(where))
     assert (machine.version(V13) == "2.0.13") == plugin
+
+
+def test_unattended_csp_shows_no_dialog_and_no_installer_interface(machine, csp):  # noqa: F811
+    csp.put()
+    machine.put(V13)
+    result = machine.run("-csp -selectDlg", env=csp.env(), unattended=True, timeout=120)
+    assert (result.exit_code, result.timed_out) == (0, False)
+    [line] = csp.command_lines()
+    assert line.startswith(f'{csp.fixed()}-args "/qn /Lv ') and line.endswith('" -noreboot -silent')
+    assert machine.version(V13) == "2.0.13"
+
+
+@pytest.mark.parametrize("logdir", ["logs\\new\\nested", "{folder}\\collected logs"])
+def test_logdir_holds_every_log_without_tmp(machine, csp, logdir):  # noqa: F811
+    csp.put()
+    machine.put(V13)
+    logdir = logdir.format(folder=machine.folder.win)
+    full = logdir if ":" in logdir else f"{machine.folder.win}\\{logdir}"
+    result = machine.run(f'-csp -silent -logdir "{logdir}"', env=csp.env() | {"TMP": None})
+    assert result.exit_code == 0
+    folder = machine.prefix.unix_path(full)
+    [csp_stamp, plugin_stamp] = stamps(result)
+    names = sorted(path.name for path in folder.iterdir())
+    assert names[0].startswith("korvana-setup_") and f"sivetcom-x64.msi_{plugin_stamp}.log" in names
+    # The CSP's log is named there too; the stand-in writes none.
+    assert f'/Lv """{full}\\csp_{csp_stamp}.log"""' in csp.command_lines()[0]
+    own = (folder / names[0]).read_text(encoding="utf-8").splitlines()
+    assert own[0].endswith(f"arguments: -csp -silent -logdir \"{logdir}\"")  # from its first line
+    assert any(line.endswith(f"log folder: {full}") for line in own)
+
+
+def test_logdir_that_cannot_be_made_ends_the_run_first(machine, csp):  # noqa: F811
+    csp.put()
+    machine.put(V13)
+    (machine.folder.unix / "blocker").write_text("a file where a folder should go")
+    result = machine.run("-csp -silent -logdir blocker\\logs", env=csp.env())
+    assert result.exit_code == 3  # ERROR_PATH_NOT_FOUND
+    assert csp.runs() == [] and machine.version(V13) is None
+    assert machine.own_log_events()[-2:] == ["log folder blocker\\logs: error 3", "exit code 3"]
 
 
 def test_interactive_failure_box(machine, csp):  # noqa: F811
@@ -173,7 +234,7 @@ def test_configuration_dialog_choice_reaches_the_csp(machine, csp, locale, prese
         assert run.wait().exit_code == 0
     chosen = "eng" if preselected == RUSSIAN else "rus"
     [line] = csp.command_lines()
-    assert line.startswith(f"{FIXED}-kc xkc3 -lang {chosen} -args ")
+    assert line.startswith(f"{csp.fixed()}-kc xkc3 -lang {chosen} -args ")
 
 
 @pytest.mark.parametrize("how", ["Отмена", "Esc", "close box"])
@@ -199,4 +260,4 @@ def test_silent_run_shows_no_configuration_dialog(machine, csp):  # noqa: F811
     machine.put(V13)
     result = machine.run("-csp -selectDlg -silent", env=csp.env())
     assert result.exit_code == 0
-    assert csp.command_lines()[0].startswith(f"{FIXED}-args ")
+    assert csp.command_lines()[0].startswith(f"{csp.fixed()}-args ")

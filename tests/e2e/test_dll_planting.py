@@ -9,9 +9,10 @@ import msi_packages as msi
 from wine_harness import build_dir
 
 # msi.dll, which the bootstrapper loads at run time, and libraries msi.dll and the
-# system load on its behalf; none of them is a protected "known" library everywhere.
+# system load on its behalf; comctl32.dll, which it loads by name for the manifest's
+# side-by-side copy; none of them is a protected "known" library everywhere.
 PLANTED = ("msi.dll", "version.dll", "cabinet.dll", "sxs.dll", "urlmon.dll", "wininet.dll",
-           "wintrust.dll", "crypt32.dll", "uxtheme.dll", "dwmapi.dll", "cryptbase.dll")
+           "wintrust.dll", "crypt32.dll", "uxtheme.dll", "dwmapi.dll", "cryptbase.dll", "comctl32.dll")
 MSIEXEC = "C:\\windows\\system32\\msiexec.exe"
 # Wine prefers its own built-in copy of a system library over a file of that name
 # found on the search path; Windows takes the file. Make Wine take the file too, but

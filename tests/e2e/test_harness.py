@@ -5,6 +5,8 @@ and environment exactly and reports the whole exit code, that uidriver reads tex
 and presses buttons, that regtool reads the registry back.
 """
 
+import re
+
 import pytest
 
 from wine_harness import IDNO, IDOK, IDYES, TOOLS_DIR_WIN, HarnessError, windows_command_line
@@ -58,6 +60,23 @@ def test_a_run_that_shows_a_window_fails_at_once(prefix):
     with pytest.raises(HarnessError, match="should not.*unexpected"):
         prefix.run(f"{MSGBOX} -caption unexpected", timeout=600)
     assert not [w for w in prefix.windows() if w.caption == "unexpected"]
+
+
+def test_an_unattended_run_has_a_window_station_nobody_sees(prefix):
+    # The station's UOI_FLAGS: WSF_VISIBLE (1) on the interactive one, 0 on the one
+    # launcher -u makes, which is the run's own.
+    attended = prefix.run(f"{MSGBOX} -noshow -printstation")
+    assert attended.stdout_lines == ["WinSta0\\Default flags 1"]
+    unattended = prefix.run(f"{MSGBOX} -noshow -printstation", unattended=True)
+    station = re.fullmatch(r"(KorvanaUnattended-\d+-\d+)\\Default flags 0", unattended.stdout_lines[0])
+    assert station, unattended.stdout_lines
+    assert f"launcher: station {station.group(1)}" in unattended.launcher_stderr
+    # A box there never returns: the launcher's limit ends the program and says so
+    # (an inner launcher's report is the outer one's output).
+    hung = prefix.run(f"{TOOLS_DIR_WIN}\\launcher.exe -u -t 3000 -- {MSGBOX} -print before -caption never-seen")
+    assert hung.exit_code == 254
+    assert [line for line in hung.stdout_lines if not line.startswith("launcher: ")] == ["before"]
+    assert hung.stdout_lines[-1] == "launcher: timeout"
 
 
 def test_box_texts_and_buttons_are_read_and_pressed(prefix):

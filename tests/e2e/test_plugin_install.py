@@ -52,6 +52,9 @@ ENVVAR_NOT_FOUND = 203
 NO_PACKAGE = 232
 USER_EXIT = 1602
 ALREADY_RUNNING = 1618
+INVALID_COMMAND_LINE = 1639
+RESTART_STARTED = 1641
+RESTART_DUE = 3010
 PRODUCT_VERSION = 1638
 
 # The packages of these tests.  Versions that share a product line get product codes of
@@ -212,12 +215,12 @@ def owned_by_hidden_window(box) -> bool:
     return owner is not None and (owner.cls.lower(), owner.visible, owner.pid) == ("static", False, box.pid)
 
 
-def finish_success(run, restart_box: bool = False):
+def finish_success(run, restart_box: bool = False, expected: int = 0):
     """Ends an interactive run whose installation succeeded; returns its Result.
 
     The run ends in the completion dialog, whose restart box must reflect the restart
     the installer asked for; both boxes are cleared (no restart, no browser download)
-    and OK ends the run with 0.
+    and OK ends the run with `expected` (0; -restartcodes: 3010 for a restart left due).
     """
     dialog = run.wait_box(COMPLETION_CAPTION)
     assert dialog.control(RESTART_BOX).check == int(restart_box)
@@ -225,7 +228,7 @@ def finish_success(run, restart_box: bool = False):
     dialog.set_check(BROWSER_BOX, False)
     dialog.press(IDOK)
     result = run.wait()
-    assert result.exit_code == 0
+    assert result.exit_code == expected
     return result
 
 
@@ -371,7 +374,8 @@ def test_one_run_at_a_time(machine):
             assert (second.exit_code, second.stdout) == (ALREADY_RUNNING, "")
             [log] = (machine.folder.unix / "second").glob("*.log")  # its own; no msiexec ran
             events = [TIMED.fullmatch(line).group(1) for line in log.read_text("utf-8").splitlines()]
-            assert events[-2:] == ["another run is in progress", "exit code 1618"]
+            assert events[-3:] == ["another run is in progress",
+                                   "box not shown (silent): text 106: 1618", "exit code 1618"]
             assert machine.prefix.reg_query(sources) == net_before and source_hash.exists()
             answer_install_question(first)
             first.wait_box(UPDATE_CAPTION).press(IDYES)
@@ -506,13 +510,58 @@ def test_restart_request_silent_norestart(machine):
     assert machine.own_log_events()[-2:] == ["restart needed, not made (-norestart)", "exit code 0"]
 
 
-def test_restart_request_interactive(machine):
+@pytest.mark.parametrize("args,expected", [(None, 0), ("-restartcodes", RESTART_DUE)])
+def test_restart_request_interactive(machine, args, expected):
+    # The restart box starts ticked; the user clears it: no restart, which only
+    # -restartcodes tells the deployment system.
     machine.put(V13_RESTART)
-    with machine.start() as run:
+    with machine.start(args) as run:
         answer_install_question(run)
-        finish_success(run, restart_box=True)
+        finish_success(run, restart_box=True, expected=expected)
     assert machine.version(V13_RESTART) == "2.0.13"
     assert not machine.marker_exists()
+
+
+@pytest.mark.parametrize("args,expected", [
+    ("-silent -norestart -restartcodes", RESTART_DUE),
+    ("-silent -norestart -RestartCodes", RESTART_DUE),
+])
+def test_restart_codes_tell_a_restart_left_due(machine, args, expected):
+    machine.put(V13_RESTART)
+    result = machine.run(args, unix_env={"WINEDEBUG": "+process"})
+    assert result.exit_code == expected
+    assert "wineboot" not in result.launcher_stderr
+    assert not machine.marker_exists()
+
+
+# --------------------------------------------------------------------------- nobody watching
+
+
+@pytest.mark.parametrize("args,package,expected,installs", [
+    (None, V13, 0, True),  # the install question takes a silent run's answer
+    ("-bogus", V13, INVALID_COMMAND_LINE, False),
+    ("-silent -bogus", V13, INVALID_COMMAND_LINE, False),
+    ("-SivetArgs", V13, INVALID_COMMAND_LINE, False),
+    ("-help", V13, 0, False),
+    (None, V13_RESTART, RESTART_DUE, True),  # never a restart of its own
+    (None, V13_FAILS, 1603, False),  # no failure box waits for a click
+])
+def test_unattended_session(machine, args, package, expected, installs):
+    """Started as a service's or SYSTEM's session 0 starts it: a window station without
+    visible surfaces, where a box would wait for ever (the harness's time limit would
+    end the run)."""
+    machine.put(package)
+    result = machine.run(args, unattended=True, unix_env={"WINEDEBUG": "+process"}, timeout=120)
+    assert (result.exit_code, result.timed_out) == (expected, False)
+    events = machine.own_log_events()
+    assert [e for e in events if e.startswith("no visible desktop")] == [
+        "no visible desktop: no box or dialog is shown, msiexec gets /qn"]
+    assert "wineboot" not in result.launcher_stderr and not machine.marker_exists()
+    assert ("msiexec.exe" in result.launcher_stderr) == (installs or package is V13_FAILS)
+    if installs:
+        assert machine.version(package) == "2.0.13"
+        _, properties = machine.the_log(result, "sivetcom-x64.msi")
+        assert properties.get("UILevel") == "2"  # /qn, not /qb
 
 
 def test_marker_of_someone_else_is_deleted_after_success(machine):
@@ -532,12 +581,14 @@ def restart_prefix():
     prefix.close()
 
 
-def test_restart_request_silent_restarts(restart_prefix, artefacts, setup_exe):
+@pytest.mark.parametrize("args,expected", [("-silent", 0), ("-silent -restartcodes", RESTART_STARTED)])
+def test_restart_request_silent_restarts(restart_prefix, artefacts, setup_exe, args, expected):
     restart_prefix.artefacts = artefacts
     machine = Machine(restart_prefix, SetupFolder(restart_prefix, "C:\\t\\restart", setup_exe))
+    machine.clean()
     machine.put(V13_RESTART)
-    result = machine.run("-silent", unix_env={"WINEDEBUG": "+process"})
-    assert result.exit_code == 0
+    result = machine.run(args, unix_env={"WINEDEBUG": "+process"})
+    assert result.exit_code == expected
     assert machine.version(V13_RESTART) == "2.0.13"
     assert not machine.marker_exists()
     # Wine's ExitWindowsEx with EWX_REBOOT starts wineboot to end the session.

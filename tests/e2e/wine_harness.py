@@ -16,7 +16,8 @@ The pieces, from the bottom up:
     waits and returns a ``Result``; ``start`` returns a ``Running`` to interact with
     while the program is alive: ``wait_box(caption)`` -> ``Box``, ``box.press(IDNO)``,
     then ``wait()`` -> ``Result``.  Every box or dialog met through ``wait_box`` /
-    ``wait_window`` is screenshot into the artefact folder.
+    ``wait_window`` is screenshot into the artefact folder.  ``unattended=True`` runs
+    it on a window station without a display, as a deployment agent's service does.
 
 ``SetupFolder``
     A fresh folder inside the prefix (``C:\\t\\<name>\\``) holding a copy of
@@ -601,7 +602,7 @@ class WinePrefix:
     # ---- running programs through launcher.exe
 
     def _prepare_launch(self, command_line: str, env: Optional[Mapping[str, Optional[str]]],
-                        cwd: Optional[str], timeout: float) -> list[str]:
+                        cwd: Optional[str], timeout: float, unattended: bool) -> list[str]:
         scratch = f"{SCRATCH_DIR_WIN}\\{next(self._scratch)}"
         scratch_unix = self.unix_path(scratch)
         scratch_unix.mkdir(parents=True, exist_ok=True)
@@ -621,11 +622,13 @@ class WinePrefix:
             args += ["-e", f"{scratch}\\env.txt"]
         if cwd:
             args += ["-d", cwd]
+        if unattended:
+            args.append("-u")
         return args
 
     def start(self, command_line: str, *, env: Optional[Mapping[str, Optional[str]]] = None,
               cwd: Optional[str] = None, timeout: float = DEFAULT_RUN_TIMEOUT,
-              unix_env: Optional[Mapping[str, str]] = None) -> "Running":
+              unix_env: Optional[Mapping[str, str]] = None, unattended: bool = False) -> "Running":
         """Starts a program with an exact Windows command line; returns at once.
 
         command_line  the whole command line, program included, byte for byte
@@ -636,8 +639,12 @@ class WinePrefix:
         unix_env      changes to the Unix environment of the `wine` process; Wine's
                       locale comes from LC_ALL, which the prefix sets to C.UTF-8
                       (this machine has no other UTF-8 locale: see `locale -a`)
+        unattended    on a window station of its own without WSF_VISIBLE, as a
+                      deployment agent's service runs it (launcher -u): no window
+                      there is ever seen, by a user or by uidriver, so a box waits
+                      until ``timeout`` ends the run
         """
-        args = self._prepare_launch(command_line, env, cwd, timeout)
+        args = self._prepare_launch(command_line, env, cwd, timeout, unattended)
         run_env = dict(self.env, **(unix_env or {}))
         process = subprocess.Popen(["wine", *args], env=run_env, stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE, start_new_session=True)
@@ -645,16 +652,17 @@ class WinePrefix:
 
     def run(self, command_line: str, *, env: Optional[Mapping[str, Optional[str]]] = None,
             cwd: Optional[str] = None, timeout: float = DEFAULT_RUN_TIMEOUT,
-            unix_env: Optional[Mapping[str, str]] = None) -> Result:
+            unix_env: Optional[Mapping[str, str]] = None, unattended: bool = False) -> Result:
         """Runs a program with an exact Windows command line and waits for its end.
 
         Arguments as for ``start()``.  The program must not show a window of its own
         (windows of other processes, such as an installer's progress, are fine): as
         soon as it does, the harness screenshots the screen, terminates the program
-        and raises HarnessError naming the window.
+        and raises HarnessError naming the window.  (An unattended run's windows
+        cannot be seen: a box there shows as a run terminated at ``timeout``.)
         """
-        return self.start(command_line, env=env, cwd=cwd, timeout=timeout,
-                          unix_env=unix_env).wait(fail_on_window=True)
+        return self.start(command_line, env=env, cwd=cwd, timeout=timeout, unix_env=unix_env,
+                          unattended=unattended).wait(fail_on_window=True)
 
 
 class Running:
@@ -872,14 +880,16 @@ class SetupFolder:
 
     def run_setup(self, args: Union[str, Sequence[str], None] = None, *,
                   env: Optional[Mapping[str, Optional[str]]] = None, cwd: Optional[str] = None,
-                  timeout: float = DEFAULT_RUN_TIMEOUT, unix_env: Optional[Mapping[str, str]] = None) -> Result:
+                  timeout: float = DEFAULT_RUN_TIMEOUT, unix_env: Optional[Mapping[str, str]] = None,
+                  unattended: bool = False) -> Result:
         """Runs the bootstrapper to its end (see WinePrefix.run); cwd defaults to the folder."""
         return self.prefix.run(self.command_line(args), env=env, cwd=cwd or self.win, timeout=timeout,
-                               unix_env=unix_env)
+                               unix_env=unix_env, unattended=unattended)
 
     def start_setup(self, args: Union[str, Sequence[str], None] = None, *,
                     env: Optional[Mapping[str, Optional[str]]] = None, cwd: Optional[str] = None,
-                    timeout: float = DEFAULT_RUN_TIMEOUT, unix_env: Optional[Mapping[str, str]] = None) -> Running:
+                    timeout: float = DEFAULT_RUN_TIMEOUT, unix_env: Optional[Mapping[str, str]] = None,
+                    unattended: bool = False) -> Running:
         """Starts the bootstrapper for a dialogue (see WinePrefix.start)."""
         return self.prefix.start(self.command_line(args), env=env, cwd=cwd or self.win, timeout=timeout,
-                                 unix_env=unix_env)
+                                 unix_env=unix_env, unattended=unattended)

@@ -14,7 +14,9 @@
 #include "fake_platform.h"
 #include "install/csp_installer.h"
 #include "install/plugin_installer.h"
-#include "options/setup_options.h"
+#include "support/log_folder.h"
+#include "support/message_box.h"
+#include "run/setup_options.h"
 #include "packages/package_locator.h"
 #include "resources/text_ids.h"
 
@@ -118,7 +120,7 @@ std::size_t BoxesWith(const FakePlatform& fake, const std::wstring& text) {
 void CheckCsp(const Input& in) {
   FakePlatform fake;
   SetTmp(fake, in);
-  if (in.cspFolder) fake.AddFolder(L"csp");
+  if (in.cspFolder) fake.AddFile(L"C:\\setup\\csp\\Setup.exe");
   const std::wstring logPath = in.tmp + L"\\csp_" + kStamp + L".log";
   fake.onRun = [&](const std::wstring&) {
     if (in.cspLogWritten) fake.AddFile(logPath);
@@ -127,12 +129,22 @@ void CheckCsp(const Input& in) {
   SetupOptions options;
   options.kcLevel = in.kcLevel;
   options.lang = in.lang;
-  const Status result = korvana::InstallCsp(fake.platform(), options, in.silent, in.reinstall,
-                                            L"csp", in.cspArgs, text::kCspCaption);
+  options.cspArgs = in.cspArgs;
+  options.silent = in.silent;
+  options.reinstall = in.reinstall;
+  const korvana::StepOutcome step = korvana::InstallCsp(fake.platform(), options);
+  korvana::ShowFailureBox(fake.platform(), in.silent, step, text::kCspCaption);
+  const Status result = step.ended ? step.code : 0;
 
+  if (!in.cspFolder) {
+    Check(result == 0 && fake.commandLines.empty() && fake.boxes.empty(),
+          "csp: without a csp folder the plug-in goes on alone, nothing run");
+    return;
+  }
   const bool logged = !OwnLogSwitch(in.cspArgs);
-  if (logged && (in.tmpUnset || in.tmp.empty())) {
-    Check(result == 203, "csp: unreadable TMP gives ERROR_ENVVAR_NOT_FOUND");
+  if (logged && (in.tmpUnset || in.tmp.empty() || !korvana::IsUsableLogFolder(in.tmp))) {
+    Check(result == (in.tmpUnset || in.tmp.empty() ? 203u : 161u),
+          "csp: unreadable TMP gives ERROR_ENVVAR_NOT_FOUND, an unusable one ERROR_BAD_PATHNAME");
     Check(fake.commandLines.empty(), "csp: nothing runs without the log's folder");
     Check(fake.boxes.size() == (in.silent ? 0u : 1u), "csp: one box for unreadable TMP");
     return;
@@ -142,7 +154,7 @@ void CheckCsp(const Input& in) {
   const std::wstring& line = fake.commandLines[0];
 
   // The fixed program part, then the KC level and language when given.
-  std::wstring head = L"csp\\Setup.exe -root -restartkorvctrl -disablerm -skipinstallvalidate ";
+  std::wstring head = L"\"C:\\setup\\csp\\Setup.exe\" -root -restartkorvctrl -disablerm -skipinstallvalidate ";
   if (!in.kcLevel.empty()) head += L"-kc " + in.kcLevel + L" ";
   if (!in.lang.empty()) head += L"-lang " + in.lang + L" ";
   head += L"-args \"";
@@ -155,18 +167,17 @@ void CheckCsp(const Input& in) {
   Check(line.size() >= head.size() + tail.size() && EndsWith(line, tail),
         "csp: closing quote, -noreboot, -silent, -reinstall end the line");
 
-  // Between them: "/qb " unless the text as it stands holds "/q" (the log piece
-  // counts: it goes in first), the log piece unless the user brought a log switch,
-  // and the user's arguments untouched.
+  // Between them: "/qb " unless the user's text holds "/q" (the log's folder does not
+  // count), the log piece unless the user brought a log switch, and the user's
+  // arguments untouched.
   const std::wstring args = line.substr(head.size(), line.size() - head.size() - tail.size());
   const std::wstring logPiece = logged ? L"/Lv \"\"\"" + logPath + L"\"\"\" " : L"";
-  const bool basicUi = !Holds(logPiece + in.cspArgs, L"/q");
+  const bool basicUi = !Holds(in.cspArgs, L"/q");
   Check(args == (basicUi ? L"/qb " : L"") + logPiece + in.cspArgs,
         "csp: /qb, the log piece and the user's arguments, in that order");
 
-  // Success codes let the plug-in follow; a missing csp folder is one of them.
-  Status effective = in.cspExit;
-  if (effective == 2 && !in.cspFolder) effective = 3;
+  // Success codes let the plug-in follow.
+  const Status effective = in.cspExit;
   const bool success = effective == 0 || effective == 3 || effective == 4 || effective == 1602;
   Check(result == (success ? 0 : effective), "csp: result");
   if (success || in.silent) {
@@ -206,17 +217,20 @@ void CheckPlugin(const Input& in) {
   options.disableRm = in.disableRm;
   options.skipInstallValidate = in.skipInstallValidate;
   korvana::PackageLocator locator(fake.platform());
-  std::wstring logPath;
-  const Status result = korvana::InstallPlugin(fake.platform(), locator, options, in.silent,
-                                               in.reinstall, in.sivetArgs, logPath).status;
+  options.silent = in.silent;
+  options.reinstall = in.reinstall;
+  options.sivetArgs = in.sivetArgs;
+  const korvana::StepOutcome step = korvana::InstallPlugin(fake.platform(), locator, options);
+  const Status result = step.ended ? step.code : 0;
 
   const std::wstring unreadableTmp = fake.platform().texts.LoadText(text::kEnvironmentUnreadable);
   const bool logged = !OwnLogSwitch(in.sivetArgs);
-  if (logged && (in.tmpUnset || in.tmp.empty())) {
-    Check(result == 203, "msiexec: unreadable TMP gives ERROR_ENVVAR_NOT_FOUND");
+  if (logged && (in.tmpUnset || in.tmp.empty() || !korvana::IsUsableLogFolder(in.tmp))) {
+    Check(result == (in.tmpUnset || in.tmp.empty() ? 203u : 161u),
+          "msiexec: unreadable TMP gives ERROR_ENVVAR_NOT_FOUND, an unusable one ERROR_BAD_PATHNAME");
     Check(fake.commandLines.empty(), "msiexec: nothing runs without the log's folder");
     Check(BoxesWith(fake, unreadableTmp) == (in.silent ? 0u : 1u), "msiexec: TMP box");
-    Check(logPath.empty(), "msiexec: no log named");
+    Check(step.logPath.empty(), "msiexec: no log named");
     return;
   }
   Check(fake.boxes.size() == (in.installed && !in.silent ? 1u : 0u),
@@ -228,7 +242,8 @@ void CheckPlugin(const Input& in) {
   Check(StartsWith(line, head), "msiexec: quoted msiexec path, /i and the quoted package first");
 
   const std::wstring log = logged ? in.tmp + L"\\" + kPackageName + L"_" + kStamp + L".log" : L"";
-  Check(logPath == log, "msiexec: the log path handed back is the one named");
+  Check(step.logPath == (step.failureText != 0 ? log : L""),
+        "msiexec: the failure box names the log on the line");
   std::wstring expected = head;
   if (logged) expected += L"/Lv \"" + log + L"\"";
   expected += L" REBOOT=R ";

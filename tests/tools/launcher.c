@@ -27,6 +27,11 @@
  *                the system takes the program from the command line).
  *   -t MS        give up after MS milliseconds: the child and everything it started
  *                are terminated and the launcher reports a timeout.
+ *   -u           unattended: the child runs on a window station of its own, made
+ *                afresh without WSF_VISIBLE (as a deployment agent's service in
+ *                session 0 has), on its desktop "Default" (STARTUPINFOW.lpDesktop
+ *                "<station>\\Default").  Nothing shown there is ever seen, so a box
+ *                waits for ever: combine with -t.
  *
  * Output:
  *   stdout  everything the child (and any process that inherits its handles) writes
@@ -37,6 +42,8 @@
  *             "launcher: timeout"              the -t limit was reached
  *             "launcher: error <what> <code>"  a failure of the launcher itself,
  *                                              with the Win32 error code
+ *             "launcher: station <name>"        with -u, the station made, before
+ *                                              the child starts
  * The launcher's own exit code is the child's (Wine truncates it, hence the report),
  * 255 for its own errors and 254 for a timeout.
  *
@@ -192,6 +199,44 @@ static const wchar_t* RestAfterDoubleDash(const wchar_t* commandLine)
     }
 }
 
+#ifndef CWF_CREATE_ONLY
+#define CWF_CREATE_ONLY 0x00000001
+#endif
+
+/* Makes a window station without WSF_VISIBLE and a desktop on it, and writes the
+ * desktop's full name for STARTUPINFOW.lpDesktop.  A desktop is made on the calling
+ * process's station, so the launcher moves onto the new one for that and back at
+ * once.  Both handles stay open while the
+ * child runs: the objects vanish with their last handle.  Returns 0 or a Win32 error,
+ * with *what naming the step that failed. */
+static DWORD CreateUnattendedDesktop(wchar_t* desktopName, size_t size, HWINSTA* station,
+                                     HDESK* desktop, const char** what)
+{
+    wchar_t stationName[64];
+    _snwprintf(stationName, 64, L"KorvanaUnattended-%lu-%llu", (unsigned long)GetCurrentProcessId(),
+               (unsigned long long)GetTickCount64());
+    stationName[63] = L'\0';
+    *what = "unattended-station";
+    /* Nothing asks for WSF_VISIBLE: the system gives it to the interactive station alone. */
+    *station = CreateWindowStationW(stationName, CWF_CREATE_ONLY, WINSTA_ALL_ACCESS, NULL);
+    if (!*station) return GetLastError();
+    HWINSTA own = GetProcessWindowStation();
+    *what = "unattended-switch";
+    if (!SetProcessWindowStation(*station)) return GetLastError();
+    *what = "unattended-desktop";
+    *desktop = CreateDesktopW(L"Default", NULL, NULL, 0, GENERIC_ALL, NULL);
+    DWORD error = *desktop ? 0 : GetLastError();
+    if (!SetProcessWindowStation(own) && !error) {
+        *what = "unattended-switch-back";
+        error = GetLastError();
+    }
+    if (error) return error;
+    _snwprintf(desktopName, size, L"%ls\\Default", stationName);
+    desktopName[size - 1] = L'\0';
+    Report("launcher: station %ls", stationName);
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv)
 {
     stderrHandle = GetStdHandle(STD_ERROR_HANDLE);
@@ -202,12 +247,16 @@ int wmain(int argc, wchar_t** argv)
     const wchar_t* directory = NULL;
     const wchar_t* application = NULL;
     DWORD timeout = INFINITE;
-    int useRest = 0;
+    int useRest = 0, unattended = 0;
     for (int i = 1; i < argc; ++i) {
         const wchar_t* arg = argv[i];
         if (wcscmp(arg, L"--") == 0) {
             useRest = 1;
             break;
+        }
+        if (wcscmp(arg, L"-u") == 0) {
+            unattended = 1;
+            continue;
         }
         if (i + 1 >= argc) return Fail("missing-option-value", ERROR_INVALID_PARAMETER);
         if (wcscmp(arg, L"-f") == 0) commandFile = argv[++i];
@@ -262,6 +311,15 @@ int wmain(int argc, wchar_t** argv)
     startup.hStdInput = NULL;
     startup.hStdOutput = pipeWrite;
     startup.hStdError = pipeWrite;
+    HWINSTA station = NULL;
+    HDESK desktop = NULL;
+    wchar_t desktopName[128];
+    if (unattended) {
+        const char* what = "";
+        DWORD error = CreateUnattendedDesktop(desktopName, 128, &station, &desktop, &what);
+        if (error) return Fail(what, error);
+        startup.lpDesktop = desktopName;
+    }
     PROCESS_INFORMATION process;
     if (!CreateProcessW(application, commandLine, NULL, NULL, TRUE, CREATE_SUSPENDED, NULL,
                         directory, &startup, &process))
@@ -307,6 +365,8 @@ int wmain(int argc, wchar_t** argv)
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process.hProcess, &exitCode)) return Fail("exit-code", GetLastError());
     Report("launcher: exit-code %lu", (unsigned long)exitCode);
+    if (desktop) CloseDesktop(desktop);
+    if (station) CloseWindowStation(station);
     CloseHandle(process.hProcess);
     CloseHandle(pipeRead);
     free(commandLine);

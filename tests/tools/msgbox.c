@@ -12,6 +12,10 @@
  *   -printcmd       writes the process command line (GetCommandLineW) the same way
  *   -printenv NAME  writes "NAME=value", or "NAME unset"
  *   -printcwd       writes the current folder
+ *   -printstation   writes "<window station>\\<desktop> flags <N>": the names of the
+ *                   process's station and thread's desktop, and the station's
+ *                   UOI_FLAGS in decimal (WSF_VISIBLE is 1), or "? flags ?" for what
+ *                   cannot be read
  *   -noshow         shows no box at the end
  *   -exit N         the exit code (default: the button that closed the last box)
  * Without any -show, one box is shown at the end.
@@ -47,6 +51,25 @@ static void PrintLine(const wchar_t* text)
     free(bytes);
 }
 
+static void PrintStation(void)
+{
+    wchar_t station[256] = L"?", desktop[256] = L"?", flagsText[16] = L"?", line[600];
+    HWINSTA own = GetProcessWindowStation();
+    HDESK threadDesktop = GetThreadDesktop(GetCurrentThreadId());
+    USEROBJECTFLAGS flags;
+    DWORD needed;
+    if (!own || !GetUserObjectInformationW(own, UOI_NAME, station, sizeof station, &needed))
+        wcscpy(station, L"?");
+    if (!threadDesktop ||
+        !GetUserObjectInformationW(threadDesktop, UOI_NAME, desktop, sizeof desktop, &needed))
+        wcscpy(desktop, L"?");
+    if (own && GetUserObjectInformationW(own, UOI_FLAGS, &flags, sizeof flags, &needed))
+        _snwprintf(flagsText, 16, L"%lu", (unsigned long)flags.dwFlags);
+    _snwprintf(line, 600, L"%ls\\%ls flags %ls", station, desktop, flagsText);
+    line[599] = L'\0';
+    PrintLine(line);
+}
+
 int wmain(int argc, wchar_t** argv)
 {
     const wchar_t* caption = L"msgbox";
@@ -65,6 +88,8 @@ int wmain(int argc, wchar_t** argv)
             shown = 1;
         } else if (wcscmp(arg, L"-printcmd") == 0) {
             PrintLine(GetCommandLineW());
+        } else if (wcscmp(arg, L"-printstation") == 0) {
+            PrintStation();
         } else if (wcscmp(arg, L"-printcwd") == 0) {
             wchar_t folder[MAX_PATH + 1] = L"";
             GetCurrentDirectoryW(MAX_PATH + 1, folder);

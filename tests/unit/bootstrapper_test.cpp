@@ -28,12 +28,13 @@ struct Machine : FakePlatform {
 
   Machine() {
     AddFile(kPackage);
+    AddFile(L"C:\\setup\\csp\\Setup.exe");
     packages[kPackage].properties = {{L"ProductCode", L"{11111111-1111-1111-1111-111111111111}"},
                                      {L"UpgradeCode", L"{22222222-2222-2222-2222-222222222222}"},
                                      {L"ProductName", L"Korvana plug-in"},
                                      {L"ProductVersion", L"2.0.13"}};
     onRun = [this](const std::wstring& commandLine) -> Status {
-      if (commandLine.rfind(L"csp\\Setup.exe", 0) == 0) return cspResult;
+      if (commandLine.find(L"csp\\Setup.exe\"") != std::wstring::npos) return cspResult;
       if (commandLine.find(L"msiexec.exe") == std::wstring::npos) return 0;
       // msiexec writes the log the command line names.
       auto at = commandLine.find(L"/Lv \"");
@@ -152,8 +153,12 @@ TEST(RunBootstrapper, BoxesCarryTheCaptionOfTheModeAndTheirStyle) {
 TEST(RunBootstrapper, TheOwnerWindowComesFirstAndTheInstallerUiIsSwitchedOffBeforeAnyMsiCall) {
   Machine m;
   m.Run({L"-silent"});
-  ASSERT_FALSE(m.calls.empty());
-  EXPECT_EQ(m.calls.front(), "CreateOwnerWindow");
+  // Before it, only the start's time, the common controls any window needs, and the
+  // question whether anyone can see a window.
+  const auto owner = std::find(m.calls.begin(), m.calls.end(), "CreateOwnerWindow");
+  ASSERT_NE(owner, m.calls.end());
+  EXPECT_EQ(std::vector<std::string>(m.calls.begin(), owner),
+            (std::vector<std::string>{"localtime", "InitCommonControlsEx", "GetUserObjectInformation"}));
   auto firstMsi = std::find_if(m.calls.begin(), m.calls.end(),
                                [](const std::string& c) { return c.rfind("Msi", 0) == 0; });
   ASSERT_NE(firstMsi, m.calls.end());
@@ -265,7 +270,7 @@ TEST(RunBootstrapper, TheScriptRunsThroughTheScriptHostBeforeThePlugInAndIsWaite
     EXPECT_EQ(m.Run(c.args), c.installerResult);
     if (c.scriptRuns) {
       ASSERT_EQ(order.size(), 2u);
-      EXPECT_EQ(order[0], L"C:\\windows\\System32\\wscript.exe C:\\s\\a b.vbs");
+      EXPECT_EQ(order[0], L"\"C:\\windows\\System32\\wscript.exe\" C:\\s\\a b.vbs");
       EXPECT_NE(order[1].find(L"msiexec.exe"), std::wstring::npos);
     } else {
       EXPECT_FALSE(m.Ran(L"wscript"));
@@ -324,6 +329,195 @@ TEST(RunBootstrapper, TheRestartMarkerIsReadAndDeletedAfterSuccessOnly) {
               c.restartFailedBox ? 1 : 0);
     EXPECT_EQ(m.keys.count(kMarker) == 1, c.markerAfter);
     EXPECT_EQ(m.openKeys, 0);
+  }
+}
+
+// What becomes of a restart, and the code that tells it, by who can see the run, how
+// it was started and what Windows does with the request.
+TEST(RunBootstrapper, RestartOutcomesBySessionAndOptions) {
+  constexpr bool kVisible = false, kUnattended = true;
+  constexpr bool kDue = true, kNotDue = false;
+  constexpr bool kAccepted = true, kRefused = false;
+  enum Box { kUnticked, kTicked, kNoDialog };
+  const std::vector<std::wstring> kSilent{L"-silent"};
+  const std::vector<std::wstring> kSilentCodes{L"-silent", L"-restartcodes"};
+  const std::vector<std::wstring> kCodes{L"-restartcodes"};
+  const struct {
+    bool unattended;
+    std::vector<std::wstring> args;
+    bool due, accepted;
+    Box box;  // the restart box as the user leaves it at OK
+    Status code;
+    bool restartAsked, notice;
+  } rows[] = {
+      {kVisible, kSilent, kDue, kAccepted, kNoDialog, 0, true, false},
+      {kVisible, kSilent, kDue, kRefused, kNoDialog, 0, true, false},
+      {kVisible, kSilentCodes, kDue, kAccepted, kNoDialog, 1641, true, false},
+      {kVisible, kSilentCodes, kDue, kRefused, kNoDialog, 3010, true, false},
+      {kVisible, kSilentCodes, kNotDue, kAccepted, kNoDialog, 0, false, false},
+      {kVisible, {L"-silent", L"-norestart"}, kDue, kAccepted, kNoDialog, 0, false, false},
+      {kVisible, {L"-silent", L"-norestart", L"-restartcodes"}, kDue, kAccepted, kNoDialog, 3010,
+       false, false},
+      {kVisible, {}, kDue, kAccepted, kTicked, 0, true, false},
+      {kVisible, {}, kDue, kRefused, kTicked, 7, true, true},
+      {kVisible, {}, kDue, kAccepted, kUnticked, 0, false, false},
+      {kVisible, kCodes, kDue, kAccepted, kTicked, 1641, true, false},
+      {kVisible, kCodes, kDue, kRefused, kTicked, 3010, true, true},
+      {kVisible, kCodes, kDue, kAccepted, kUnticked, 3010, false, false},
+      {kVisible, kCodes, kNotDue, kAccepted, kTicked, 1641, true, false},
+      {kVisible, kCodes, kNotDue, kAccepted, kUnticked, 0, false, false},
+      // Nobody watches: the run restarts nothing unless -silent says it may.
+      {kUnattended, {}, kDue, kAccepted, kNoDialog, 3010, false, false},
+      {kUnattended, {}, kNotDue, kAccepted, kNoDialog, 0, false, false},
+      {kUnattended, {L"-norestart"}, kDue, kAccepted, kNoDialog, 3010, false, false},
+      {kUnattended, kSilent, kDue, kAccepted, kNoDialog, 0, true, false},
+      {kUnattended, kSilentCodes, kDue, kAccepted, kNoDialog, 1641, true, false},
+      {kUnattended, kSilentCodes, kDue, kRefused, kNoDialog, 3010, true, false},
+  };
+  for (const auto& row : rows) {
+    std::wstring name = row.unattended ? L"unattended" : L"visible";
+    for (const auto& a : row.args) name += L" " + a;
+    SCOPED_TRACE(std::string(name.begin(), name.end()) + (row.due ? ", due" : ", not due") +
+                 (row.accepted ? ", accepted" : ", refused") + ", box " + std::to_string(row.box));
+    Machine m;
+    m.windowStationVisible = !row.unattended;
+    m.installerResult = row.due ? 3010 : 0;
+    m.exitWindowsAccepts = row.accepted;
+    m.onDialog = [&](testing::FakeDialog& dialog) {
+      dialog.Init();
+      dialog.Check(kBrowserBox, false);
+      dialog.Check(kRestartBox, row.box == kTicked);
+      dialog.Press(1);
+    };
+    EXPECT_EQ(m.Run(row.args), row.code);
+    EXPECT_EQ(!m.exitWindowsCalls.empty(), row.restartAsked);
+    EXPECT_EQ(m.Count("DialogBoxParam"), row.box == kNoDialog ? 0 : 1);
+    const std::vector<std::wstring> texts = m.Texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(),
+                         L"Не удалось произвести перезагрузку.\nПерезагрузите компьютер вручную."),
+              row.notice ? 1 : 0);
+    EXPECT_EQ(m.keys.count(kMarker), 0u);
+  }
+}
+
+// Where nobody can see a window, nothing waits for an answer: no box, no dialog, the
+// silent answers, and installers and script host told to show nothing either.
+TEST(RunBootstrapper, AnUnattendedSessionShowsNothingAndWaitsForNothing) {
+  const struct {
+    const char* name;
+    std::vector<std::wstring> args;
+    std::optional<bool> visible;
+    Status code;
+    std::vector<std::wstring> lineParts;  // in the command lines run, in order
+    std::size_t boxes;
+  } rows[] = {
+      {"plain", {}, false, 0, {L" REBOOT=R  /qn ADDNPSIVET=1"}, 0},
+      {"an argument it cannot read", {L"-bogus"}, false, 1639, {}, 0},
+      {"silent with one", {L"-silent", L"-bogus"}, false, 1639, {}, 0},
+      {"a value missing", {L"-SivetArgs"}, false, 1639, {}, 0},
+      {"help", {L"-help"}, false, 0, {}, 0},
+      {"the user's own level wins", {L"-SivetArgs", L"/qb!"}, false, 0,
+       {L" REBOOT=R  ADDNPSIVET=1 /qb! "}, 0},
+      {"CSP with its dialog asked for", {L"-csp", L"-selectDlg"}, false, 0,
+       {L"-args \"/qn /Lv", L"-noreboot -silent", L" REBOOT=R  /qn ADDNPSIVET=1"}, 0},
+      {"the script host in batch mode", {L"-vbscript", L"a.vbs"}, false, 0,
+       {L"wscript.exe\" //B a.vbs", L"/qn"}, 0},
+      // Visible, or a session that cannot be asked: as ever.
+      {"visible: the help box", {L"-bogus"}, true, 0, {}, 1},
+      {"cannot be asked", {L"-bogus"}, std::nullopt, 0, {}, 1},
+      {"visible: /qb and the question", {}, true, 0, {L" REBOOT=R  /qb ADDNPSIVET=1"}, 1},
+      {"visible: no //B", {L"-vbscript", L"a.vbs", L"-silent"}, true, 0, {L"wscript.exe\" a.vbs"}, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Machine m;
+    m.windowStationVisible = row.visible;
+    EXPECT_EQ(m.Run(row.args), row.code);
+    const bool unattended = row.visible == std::optional<bool>(false);
+    EXPECT_EQ(m.boxes.size(), row.boxes);
+    if (unattended) {
+      EXPECT_EQ(m.Count("DialogBoxParam"), 0);
+    }
+    std::size_t at = 0;
+    for (const std::wstring& part : row.lineParts) {
+      while (at < m.commandLines.size() && m.commandLines[at].find(part) == std::wstring::npos) ++at;
+      EXPECT_LT(at, m.commandLines.size()) << std::string(part.begin(), part.end());
+    }
+    if (row.lineParts.empty()) {
+      EXPECT_TRUE(m.commandLines.empty());
+    }
+    EXPECT_EQ(std::count_if(m.logLines.begin(), m.logLines.end(),
+                            [](const std::wstring& l) { return l.rfind(L"no visible desktop", 0) == 0; }),
+              unattended ? 1 : 0);
+  }
+}
+
+// The logs go to -logdir's folder (made full, created with its parents) or to TMP; a
+// folder that cannot serve ends the run before anything starts, and the own log never
+// goes into a file that was there before.
+TEST(RunBootstrapper, LogsGoWhereTheyAreCollected) {
+  const std::wstring kOwn = L"korvana-setup_2026-12-07-04-36-54";
+  const struct {
+    const char* name;
+    std::vector<std::wstring> args;
+    std::optional<std::wstring> tmp;
+    std::function<void(Machine&)> arrange;
+    Status code;
+    std::optional<std::wstring> ownLog;  // the file created
+    std::wstring installerLog;           // on msiexec's line; empty: nothing ran
+    std::vector<std::wstring> folders;   // created, parents first
+  } rows[] = {
+      {"TMP", {L"-silent"}, L"C:\\temp", [](Machine&) {}, 0, L"C:\\temp\\" + kOwn + L".log",
+       L"C:\\temp\\sivetcom-x64-rus.msi_", {}},
+      {"a name taken twice", {L"-silent"}, L"C:\\temp",
+       [&](Machine& m) {
+         m.logCreateErrors[L"C:\\temp\\" + kOwn + L".log"] = 80;
+         m.logCreateErrors[L"C:\\temp\\" + kOwn + L"_2.log"] = 80;
+       },
+       0, L"C:\\temp\\" + kOwn + L"_3.log", L"C:\\temp\\sivetcom", {}},
+      {"-logdir, nested, TMP unset", {L"-silent", L"-logdir", L"D:\\logs\\korvana"}, std::nullopt,
+       [](Machine&) {}, 0, L"D:\\logs\\korvana\\" + kOwn + L".log",
+       L"D:\\logs\\korvana\\sivetcom", {L"D:\\logs", L"D:\\logs\\korvana"}},
+      {"-logdir relative", {L"-silent", L"-logdir", L"logs"}, L"C:\\temp", [](Machine&) {}, 0,
+       L"C:\\setup\\logs\\" + kOwn + L".log", L"C:\\setup\\logs\\sivetcom",
+       {L"C:\\setup", L"C:\\setup\\logs"}},
+      {"-logdir on a share", {L"-silent", L"-logdir", L"\\\\srv\\logs\\k"}, L"C:\\temp",
+       [](Machine&) {}, 0, L"\\\\srv\\logs\\k\\" + kOwn + L".log", L"\\\\srv\\logs\\k\\",
+       {L"\\\\srv\\logs\\k"}},
+      {"-logdir that cannot be made", {L"-silent", L"-logdir", L"D:\\logs"}, L"C:\\temp",
+       [](Machine& m) { m.failingCreates.insert(L"D:\\logs"); }, 5,
+       L"C:\\temp\\" + kOwn + L".log", L"", {}},
+      {"-logdir not writable", {L"-silent", L"-logdir", L"D:\\logs"}, L"C:\\temp",
+       [&](Machine& m) { m.logCreateErrors[L"D:\\logs\\" + kOwn + L".log"] = 5; }, 5,
+       L"C:\\temp\\" + kOwn + L".log", L"", {L"D:\\logs"}},
+      {"-logdir with a quote", {L"-silent", L"-logdir", L"D:\\a\" TRANSFORMS=x"}, L"C:\\temp",
+       [](Machine&) {}, 161, L"C:\\temp\\" + kOwn + L".log", L"", {}},
+      {"-logdir rooted on no drive", {L"-silent", L"-logdir", L"\\logs"}, L"C:\\temp",
+       [](Machine&) {}, 161, L"C:\\temp\\" + kOwn + L".log", L"", {}},
+      {"TMP with a quote", {L"-silent"}, L"C:\\t\" TRANSFORMS=x", [](Machine&) {}, 161,
+       std::nullopt, L"", {}},
+      {"TMP relative", {L"-silent"}, L"temp", [](Machine&) {}, 161, std::nullopt, L"", {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Machine m;
+    if (row.tmp) m.environment[L"TMP"] = *row.tmp;
+    else m.environment.erase(L"TMP");
+    row.arrange(m);
+    EXPECT_EQ(m.Run(row.args), row.code);
+    EXPECT_EQ(m.logFile, row.ownLog);
+    EXPECT_EQ(m.logAbandoned, !row.ownLog.has_value());
+    if (row.ownLog) {
+      EXPECT_GE(m.linesBeforeLogFile, 1u);  // the first line went in too
+    }
+    EXPECT_EQ(m.foldersCreated, row.folders);
+    if (row.installerLog.empty()) {
+      EXPECT_TRUE(m.commandLines.empty());
+    } else {
+      ASSERT_EQ(m.commandLines.size(), 1u);
+      EXPECT_NE(m.commandLines[0].find(L"/Lv \"" + row.installerLog), std::wstring::npos)
+          << std::string(m.commandLines[0].begin(), m.commandLines[0].end());
+    }
   }
 }
 
@@ -388,7 +582,7 @@ TEST(RunBootstrapper, CspModeRunsTheCspFirstAsksNothingAndEndsInTheDialog) {
     EXPECT_EQ(m.Run(c.args), 0u);
     EXPECT_TRUE(m.boxes.empty());  // not even the install question
     ASSERT_EQ(m.commandLines.size(), 2u);
-    EXPECT_EQ(m.commandLines[0].rfind(L"csp\\Setup.exe -root", 0), 0u);
+    EXPECT_EQ(m.commandLines[0].rfind(L"\"C:\\setup\\csp\\Setup.exe\" -root", 0), 0u);
     EXPECT_NE(m.commandLines[0].find(c.kcAndLanguage), std::wstring::npos) << m.commandLines[0];
     EXPECT_NE(m.commandLines[1].find(L"msiexec.exe"), std::wstring::npos);
     std::vector<std::uint16_t> dialogs;
@@ -438,6 +632,10 @@ TEST(RunBootstrapper, TheLogTellsWhatTheRunSawAndDecided) {
       {"no package", {L"-silent"}, false, 0,
        {L"nothing matches C:\\setup\\*x64**.msi", L"nothing matches C:\\setup\\*.msi",
         L"box not shown (silent): text 151", L"exit code 232"}},
+      {"common controls not loaded: the run goes on", {L"-silent"}, true, 0,
+       {L"korvana-setup 1.0.0.0, arguments: -silent", L"common controls: error 126",
+        L"options: silent", L"its exit code: 0", L"exit code 0"},
+       [](Machine& m) { m.commonControlsResult = 126; }},
       // The runs that end before an installation close their log the same way.
       {"help", {L"-silent", L"-help"}, true, 0, {L"help shown", L"exit code 0"}},
       {"update declined", {}, true, 0,

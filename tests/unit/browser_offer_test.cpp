@@ -348,14 +348,14 @@ TEST(SignatureAccepted, TrustedAndWherePinnedByThatPublisher) {
 std::wstring Text(std::uint16_t id) { return CompiledCatalog().LoadText(id); }
 
 struct Completion : FakePlatform {
-  bool rebootRequested = false;
+  bool restartDue = false;
   bool patchDone = true;
   bool cspMode = false;
   std::optional<CompletionDialog> logic;
   std::optional<FakeDialog> dialog;
 
   FakeDialog& Open() {
-    logic.emplace(platform(), cspMode, rebootRequested, patchDone, kUrl);
+    logic.emplace(platform(), cspMode, restartDue, patchDone, kUrl);
     dialog.emplace(*logic);
     EXPECT_TRUE(dialog->Init());
     return *dialog;
@@ -380,7 +380,7 @@ TEST(CompletionDialog, InitialisationChoosesTheTextAndTheBoxes) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.browser) + " " + std::to_string(c.text));
     Completion m;
-    m.rebootRequested = c.reboot;
+    m.restartDue = c.reboot;
     m.cspMode = c.csp;
     std::string browser = c.browser;
     if (browser == "service" || browser == "both") m.services.insert(L"YandexBrowserService");
@@ -403,24 +403,25 @@ TEST(CompletionDialog, InitialisationChoosesTheTextAndTheBoxes) {
 }
 
 TEST(CompletionDialog, OkWithEachCombinationOfBoxes) {
+  constexpr auto kRestart = CompletionChoice::Restart;
+  constexpr auto kNoRestart = CompletionChoice::NoRestart;
+  constexpr auto kUnanswered = CompletionChoice::Unanswered;
   const struct {
     const char* name;
-    bool rebootBefore, browserBox, restartBox, restartAccepted, threadStarts;
-    bool ended, workerStarted, restarted, rebootAfter;
+    bool restartDue, browserBox, restartBox, threadStarts;
+    bool ended, workerStarted;
+    CompletionChoice choice;
   } cases[] = {
-      {"neither: closes, a needed restart stays needed", true, false, false, true, true,
-       true, false, false, true},
-      {"restart accepted", false, false, true, true, true, true, false, true, true},
-      {"restart refused", true, false, true, false, true, true, false, true, false},
-      {"browser: stays open", true, true, true, true, true, false, true, false, true},
-      {"browser, no thread: closes without restart", true, true, true, true, false,
-       true, false, false, true},
+      {"neither: closes, no restart chosen", true, false, false, true, true, false, kNoRestart},
+      {"restart chosen without one due", false, false, true, true, true, false, kRestart},
+      {"restart chosen", true, false, true, true, true, false, kRestart},
+      {"browser: stays open, nothing chosen yet", true, true, true, true, false, true, kUnanswered},
+      {"browser, no thread: closes unanswered", true, true, true, false, true, false, kUnanswered},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Completion m;
-    m.rebootRequested = c.rebootBefore;
-    m.exitWindowsAccepts = c.restartAccepted;
+    m.restartDue = c.restartDue;
     m.threadStartFails = !c.threadStarts;
     FakeDialog& d = m.Open();
     d.Check(kBrowserBox, c.browserBox);
@@ -430,8 +431,9 @@ TEST(CompletionDialog, OkWithEachCombinationOfBoxes) {
     EXPECT_EQ(d.endedWith.has_value(), c.ended);
     EXPECT_EQ(d.endedWith.value_or(0), 0);
     EXPECT_EQ(m.startedThreads.size(), c.workerStarted ? 1u : 0u);
-    EXPECT_EQ(!m.exitWindowsCalls.empty(), c.restarted);
-    EXPECT_EQ(m.rebootRequested, c.rebootAfter);
+    // The restart is the run's to make once the dialog has closed.
+    EXPECT_TRUE(m.exitWindowsCalls.empty());
+    EXPECT_EQ(m.logic->choice(), c.choice);
     EXPECT_EQ(d.IsEnabled(kBrowserBox), !c.workerStarted);
     EXPECT_EQ(d.IsEnabled(1), !c.workerStarted);
     EXPECT_TRUE(d.IsEnabled(kRestartBox));
@@ -462,8 +464,10 @@ TEST(CompletionDialog, LabelFollowsTheWorkerAndAFailureAllowsARetry) {
     m.RunLastThread(d);
     EXPECT_EQ(m.Label(), Text(c.label));
     EXPECT_EQ(d.endedWith.has_value(), c.closed);
-    // Closing by itself restarts when the box says so; a failure waits for the user.
-    EXPECT_EQ(m.exitWindowsCalls.size(), c.closed ? 1u : 0u);
+    // Closing by itself chooses the restart when the box says so; a failure waits for
+    // the user.
+    EXPECT_EQ(m.logic->choice(),
+              c.closed ? CompletionChoice::Restart : CompletionChoice::Unanswered);
     if (c.closed) {
       EXPECT_EQ(m.threadWaits, std::vector<std::uint32_t>{0xFFFFFFFF});
       EXPECT_TRUE(m.openHandles.empty());
@@ -508,7 +512,7 @@ TEST(CompletionDialog, CancelStopsTheWorkerAndNothingItPostsLaterActs) {
     EXPECT_EQ(d.endedWith, std::optional<std::intptr_t>(0));
     EXPECT_EQ(m.threadWaits, std::vector<std::uint32_t>{100});
     EXPECT_EQ(m.OpenCount("thread"), 0);
-    EXPECT_TRUE(m.exitWindowsCalls.empty());  // no restart on Cancel
+    EXPECT_EQ(m.logic->choice(), CompletionChoice::Unanswered);  // no restart on Cancel
     // The worker, still running, finds the stop request: no installer, no message.
     std::size_t postedBefore = m.posted.size();
     m.startedThreads.back()->Run();

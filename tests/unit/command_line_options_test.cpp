@@ -10,6 +10,7 @@ namespace {
 using testing::FakePlatform;
 
 struct ParseOutcome {
+  CommandLineRequest request = CommandLineRequest::Run;
   bool helpShown = false;
   SetupOptions options;
   std::wstring helpText;
@@ -21,9 +22,11 @@ ParseOutcome Parse(std::vector<std::wstring> args) {
   args.insert(args.begin(), L"C:\\setup\\korvana-setup.exe");
   fake.argv = std::optional<std::vector<std::wstring>>(args);
   ParseOutcome outcome;
-  outcome.helpShown =
-      ParseCommandLine(fake.platform(), outcome.options) == CommandLineRequest::HelpShown;
+  outcome.request = ParseCommandLine(fake.platform(), outcome.options);
+  // Whatever stops the parse brings up the help, as the run does on a visible desktop.
+  outcome.helpShown = outcome.request != CommandLineRequest::Run;
   if (outcome.helpShown) {
+    ShowHelp(fake.platform(), outcome.options);
     EXPECT_EQ(fake.boxes.size(), 1u);
     if (!fake.boxes.empty()) {
       const auto& box = fake.boxes[0];
@@ -40,15 +43,24 @@ ParseOutcome Parse(std::vector<std::wstring> args) {
 }
 
 TEST(ParseCommandLine, HelpAndUnrecognisedArgumentsShowTheHelpAndExitZero) {
-  const std::vector<std::vector<std::wstring>> cases = {
-      {L"-help"}, {L"--help"}, {L"/help"}, {L"-HELP"}, {L"-?"}, {L"/?"}, {L"/silent"},
-      {L"--silent"}, {L""}, {L"-Reinstall"}, {L"-REINSTALL"}, {L"-CSPArgs", L"A=1"},
-      {L"-Args", L"x"}, {L"-KC", L"kc1"}, {L"-Lang", L"rus"}, {L"-silent", L"-help"},
-      {L"/csp"}, {L"-silent", L"unknown"}, {L"-selectdlg", L"-x"},
+  constexpr auto kHelp = CommandLineRequest::Help;
+  constexpr auto kUnreadable = CommandLineRequest::Unreadable;
+  const std::vector<std::pair<std::vector<std::wstring>, CommandLineRequest>> cases = {
+      {{L"-help"}, kHelp}, {{L"--help"}, kHelp}, {{L"/help"}, kHelp}, {{L"-HELP"}, kHelp},
+      {{L"-?"}, kUnreadable}, {{L"/?"}, kUnreadable}, {{L"/silent"}, kUnreadable},
+      {{L"--silent"}, kUnreadable}, {{L""}, kUnreadable}, {{L"-Reinstall"}, kUnreadable},
+      {{L"-REINSTALL"}, kUnreadable}, {{L"-CSPArgs", L"A=1"}, kUnreadable},
+      {{L"-Args", L"x"}, kUnreadable}, {{L"-KC", L"kc1"}, kUnreadable},
+      {{L"-Lang", L"rus"}, kUnreadable}, {{L"-silent", L"-help"}, kHelp},
+      {{L"/csp"}, kUnreadable}, {{L"-silent", L"unknown"}, kUnreadable},
+      {{L"-selectdlg", L"-x"}, kUnreadable}, {{L"-restartcodes", L"-help"}, kHelp},
+      {{L"-logdir"}, kUnreadable}, {{L"/restartcodes"}, kUnreadable},
   };
-  for (const auto& args : cases) {
+  for (const auto& [args, request] : cases) {
     SCOPED_TRACE(std::string(args[0].begin(), args[0].end()));
-    EXPECT_TRUE(Parse(args).helpShown);
+    const ParseOutcome outcome = Parse(args);
+    EXPECT_TRUE(outcome.helpShown);
+    EXPECT_EQ(outcome.request, request);
   }
 }
 
@@ -66,6 +78,7 @@ TEST(ParseCommandLine, FlagsMatchWithoutRegardToCaseExceptReinstall) {
       {L"/DisableRM", &SetupOptions::disableRm},
       {L"-skipinstallvalidate", &SetupOptions::skipInstallValidate},
       {L"/SKIPINSTALLVALIDATE", &SetupOptions::skipInstallValidate},
+      {L"-restartcodes", &SetupOptions::restartCodes}, {L"-RestartCodes", &SetupOptions::restartCodes},
   };
   for (const Case& c : cases) {
     ParseOutcome outcome = Parse({c.arg});
@@ -92,6 +105,8 @@ TEST(ParseCommandLine, ValueOptionsAppendTheirValuesAsTheyCome) {
       {{L"-vbscript", L""}, &SetupOptions::vbscriptArgs, L""},
       {{L"-csp", L"-KC", L"kc1", L"-kc", L"kc2"}, &SetupOptions::kcLevel, L"kc1kc2"},
       {{L"-csp", L"-Lang", L"rus", L"-LANG", L"eng"}, &SetupOptions::lang, L"ruseng"},
+      // One folder: the last -logdir is the one.
+      {{L"-LogDir", L"a", L"-logdir", L"C:\\logs"}, &SetupOptions::logDir, L"C:\\logs"},
   };
   for (const Case& c : cases) {
     ParseOutcome outcome = Parse(c.args);

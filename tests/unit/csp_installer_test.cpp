@@ -1,7 +1,7 @@
 // The CSP's setup program: its command line to the character, the codes that let the
 // plug-in follow, and the failure box.
 #include "install/csp_installer.h"
-#include "install/installer_command.h"
+#include "install/command_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +15,23 @@ namespace korvana::testing {
 namespace {
 
 const std::wstring kCspLog = L"C:\\temp\\csp_2026-12-07-04-36-54.log";
-const std::wstring kFixed = L"csp\\Setup.exe -root -restartkorvctrl -disablerm -skipinstallvalidate ";
+const std::wstring kSetup = L"C:\\setup\\csp\\Setup.exe";
+const std::wstring kFixed = L"\"" + kSetup + L"\" -root -restartkorvctrl -disablerm -skipinstallvalidate ";
 const std::wstring kLogSwitch = L"/Lv \"\"\"" + kCspLog + L"\"\"\" ";
 
 struct Csp {
   FakePlatform fake;
   SetupOptions options;
+  Csp() { fake.AddFile(kSetup); }
+  // Runs the step as the run does: its failure box, under the CSP mode's caption, and its
+  // code; 0 when the plug-in follows.
   Status Run(const std::wstring& cspArgs = L"", bool silent = false, bool reinstall = false) {
-    return InstallCsp(fake.platform(), options, silent, reinstall, L"csp", cspArgs, text::kCspCaption);
+    options.cspArgs = cspArgs;
+    options.silent = silent;
+    options.reinstall = reinstall;
+    const StepOutcome outcome = InstallCsp(fake.platform(), options);
+    ShowFailureBox(fake.platform(), silent, outcome, text::kCspCaption);
+    return outcome.ended ? outcome.code : 0;
   }
 };
 
@@ -69,34 +78,52 @@ TEST(InstallCsp, CommandLineToTheCharacter) {
 }
 
 TEST(InstallCsp, ExitCodesThatLetThePlugInFollowAndTheFailureBox) {
-  const struct {
+  struct Case {
     Status exit;
     bool silent;
     bool logWritten;
     Status result;
     const wchar_t* box;  // nullptr: no box
-    bool cspFolder = true;
-  } cases[] = {
+    // Where the setup program is: beside the executable, in the current directory
+    // (or only on PATH, which is never searched), or only a "csp" folder there.
+    enum Where { kBeside, kCurrent, kNowhere, kFolderOnly } where = kBeside;
+  };
+  using W = Case;
+  const Case cases[] = {
       {0, false, true, 0, nullptr},
-      {3, false, false, 0, nullptr},  // also: no "csp" folder at all
+      {3, false, false, 0, nullptr},
       {4, false, true, 0, nullptr},
       {1602, false, true, 0, nullptr},
       {3010, false, true, 3010,
        L"В процессе установки Корвана CSP возникла ошибка: 3010.\nInstall log: C:\\temp\\csp_2026-12-07-04-36-54.log"},
-      {2, false, false, 2, L"В процессе установки Корвана CSP возникла ошибка: 2.\n"},  // no Setup.exe
-      {2, false, false, 0, nullptr, false},  // no "csp" folder, as some systems report it
+      {2, false, false, 2, L"В процессе установки Корвана CSP возникла ошибка: 2.\n"},  // the program's own 2
       {1603, true, true, 1603, nullptr},
       {0xC0000005, false, false, 0xC0000005, L"В процессе установки Корвана CSP возникла ошибка: 3221225477.\n"},
+      {0, false, true, 0, nullptr, W::kCurrent},
+      {0, false, false, 0, nullptr, W::kNowhere},  // the plug-in alone, nothing run
+      {0, false, false, 2, L"В процессе установки Корвана CSP возникла ошибка: 2.\n", W::kFolderOnly},
+      {0, true, false, 2, nullptr, W::kFolderOnly},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.exit);
+    SCOPED_TRACE(::testing::Message() << c.exit << " where " << c.where);
     Csp csp;
-    if (c.cspFolder) csp.fake.AddFolder(L"csp");
+    csp.fake.entries.clear();
+    csp.fake.currentDirectory = L"D:\\media";
+    const std::wstring setup = c.where == c.kCurrent ? L"D:\\media\\csp\\Setup.exe" : kSetup;
+    if (c.where == c.kBeside || c.where == c.kCurrent) csp.fake.AddFile(setup);
+    if (c.where == c.kFolderOnly) csp.fake.AddFolder(L"D:\\media\\csp");
     csp.fake.onRun = [&](const std::wstring&) {
       if (c.logWritten) csp.fake.AddFile(kCspLog);
       return c.exit;
     };
     EXPECT_EQ(csp.Run(L"", c.silent), c.result);
+    const bool ran = c.where == c.kBeside || c.where == c.kCurrent;
+    ASSERT_EQ(csp.fake.commandLines.size(), ran ? 1u : 0u);
+    if (ran) {
+      // Started by its full path, as the program and quoted as the line's first token.
+      EXPECT_EQ(csp.fake.applications[0], setup);
+      EXPECT_EQ(csp.fake.commandLines[0].rfind(L"\"" + setup + L"\" -root ", 0), 0u);
+    }
     if (c.box == nullptr) {
       EXPECT_TRUE(csp.fake.boxes.empty());
       continue;

@@ -45,6 +45,18 @@ bool FakePlatform::Matches(const std::wstring& pattern, const std::wstring& name
 }
 
 // ---- UserInterface ---------------------------------------------------------------
+Status FakePlatform::InitCommonControls() {
+  calls.push_back("InitCommonControlsEx");
+  if (Fails()) return static_cast<Status>(fault_);
+  return commonControlsResult;
+}
+
+std::optional<bool> FakePlatform::IsWindowStationVisible() {
+  calls.push_back("GetUserObjectInformation");
+  if (Fails()) return std::nullopt;
+  return windowStationVisible;
+}
+
 void FakePlatform::CreateOwnerWindow() {
   calls.push_back("CreateOwnerWindow");
   if (Fails()) return;
@@ -218,6 +230,27 @@ bool FakePlatform::DeleteFile(const std::wstring& path) {
   if (it == entries.end()) return false;
   entries.erase(it);
   return true;
+}
+
+Status FakePlatform::CreateFolder(const std::wstring& path) {
+  calls.push_back("CreateDirectory");
+  if (Fails() || failingCreates.count(path) != 0) return static_cast<Status>(fault_ != 0 ? fault_ : 5);
+  foldersCreated.push_back(path);
+  for (const FolderEntry& entry : entries)
+    if (Lower(entry.name) == Lower(path)) return 183;  // ERROR_ALREADY_EXISTS
+  AddFolder(path);
+  return 0;
+}
+
+Status FakePlatform::Create(const std::wstring& path) {
+  calls.push_back("CreateLogFile");
+  if (Fails()) return static_cast<Status>(fault_ != 0 ? fault_ : 5);
+  logCreates.push_back(path);
+  const auto error = logCreateErrors.find(path);
+  if (error != logCreateErrors.end()) return error->second;
+  logFile = path;
+  linesBeforeLogFile = logLines.size();
+  return 0;
 }
 
 std::optional<std::wstring> FakePlatform::GetWindowsDirectory() {
@@ -436,10 +469,11 @@ MutexClaim FakePlatform::ClaimMutex(const std::wstring& name, Status* error) {
   return mutexClaim;
 }
 
-Status FakePlatform::RunAndWait(const std::wstring& commandLine) {
+Status FakePlatform::RunAndWait(const std::wstring& commandLine, const std::wstring& application) {
   calls.push_back("RunAndWait");
   if (Fails()) return static_cast<Status>(fault_);
   commandLines.push_back(commandLine);
+  applications.push_back(application);
   return onRun ? onRun(commandLine) : 0;
 }
 

@@ -135,6 +135,9 @@ class FakePlatform : public UserInterface,
   std::deque<int> boxAnswers;
   std::vector<RecordedBox> boxes;
   bool ownerWindowCreated = false;
+  Status commonControlsResult = 0;  // what InitCommonControlsEx comes to
+  // The window station's WSF_VISIBLE; nullopt: its flags cannot be read.
+  std::optional<bool> windowStationVisible = true;
 
   bool admin = true;
   // The simulated Windows version for VerifyVersionInfoW and RtlGetNtVersionNumbers.
@@ -204,6 +207,7 @@ class FakePlatform : public UserInterface,
 
   // Processes: each command line run, and what it returns.
   std::vector<std::wstring> commandLines;
+  std::vector<std::wstring> applications;  // the application name of each, empty: none
   std::function<Status(const std::wstring&)> onRun;  // default: 0
 
   // Restart.
@@ -236,7 +240,7 @@ class FakePlatform : public UserInterface,
 
   // Files the program creates and writes: full contents by path as given.
   std::optional<std::wstring> currentDirectory = std::wstring(L"C:\\setup");
-  std::set<std::wstring> failingCreates;
+  std::set<std::wstring> failingCreates;  // files and folders whose create fails with 5
   int writesBeforeFailure = -1;  // -1: writes never fail
   struct CreatedFile {
     std::wstring path;
@@ -304,10 +308,19 @@ class FakePlatform : public UserInterface,
   std::function<std::int64_t(const std::string&)> failure;
   std::size_t callLimit = 0;  // 0: none; past it a call throws CallLimitExceeded
 
-  // The bootstrapper's own log, line by line (not a call: it fails nothing).
+  // The bootstrapper's own log, line by line (not a call: it fails nothing), and its
+  // file: every name tried, the one created, and whether the run gave up on a file.
   std::vector<std::wstring> logLines;
+  std::vector<std::wstring> logCreates;
+  std::optional<std::wstring> logFile;
+  std::size_t linesBeforeLogFile = 0;  // lines written before the file was created
+  std::map<std::wstring, Status> logCreateErrors;  // by path; ERROR_FILE_EXISTS: taken
+  bool logAbandoned = false;
+  std::vector<std::wstring> foldersCreated;  // CreateDirectory, each part asked for
 
   // ---- UserInterface -------------------------------------------------------------
+  Status InitCommonControls() override;
+  std::optional<bool> IsWindowStationVisible() override;
   void CreateOwnerWindow() override;
   int ShowMessageBox(Owner owner, const std::wstring& text, const std::wstring& caption,
                      std::uint32_t style) override;
@@ -328,6 +341,7 @@ class FakePlatform : public UserInterface,
   std::vector<FolderEntry> ListEntries(const std::wstring& pattern) override;
   bool Exists(const std::wstring& path) override;
   bool DeleteFile(const std::wstring& path) override;
+  Status CreateFolder(const std::wstring& path) override;
   std::optional<std::wstring> GetWindowsDirectory() override;
   TextRead GetSystemDirectory() override;
   TextRead GetEnvironmentVariable(const std::wstring& name) override;
@@ -355,7 +369,7 @@ class FakePlatform : public UserInterface,
                            std::uint32_t options, const std::wstring& property,
                            const std::wstring& value) override;
   // ---- Processes -----------------------------------------------------------------
-  Status RunAndWait(const std::wstring& commandLine) override;
+  Status RunAndWait(const std::wstring& commandLine, const std::wstring& application) override;
   MutexClaim ClaimMutex(const std::wstring& name, Status* error) override;
   // ---- PowerControl --------------------------------------------------------------
   std::optional<Status> EnableShutdownPrivilege() override;
@@ -398,6 +412,8 @@ class FakePlatform : public UserInterface,
   TrustVerdict VerifyFile(const std::wstring& path) override;
   // ---- Log -----------------------------------------------------------------------
   void Write(const std::wstring& line) override { logLines.push_back(line); }
+  Status Create(const std::wstring& path) override;
+  void Abandon() override { logAbandoned = true; }
   // ---- Libraries -----------------------------------------------------------------
   LibraryToken LoadLibrary(const std::wstring& name) override;
   std::optional<std::int32_t> CallExport(LibraryToken library, const char* name) override;

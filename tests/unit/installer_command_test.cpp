@@ -11,19 +11,22 @@ namespace korvana::testing {
 namespace {
 
 const std::wstring kMarker = L"HKCU\\Software\\NeedBstrReboot";
-const std::wstring kFreshArguments = L" /qb ADDNPSIVET=1";
+// A fresh installation's property, and the user's text.
+PluginArguments Fresh(const std::wstring& userText = L"") { return {{L" ADDNPSIVET=1"}, userText}; }
+const PluginArguments kFreshArguments = Fresh();
 
 struct RunOutcome {
   Status result;
   std::wstring logPath;
 };
 
-RunOutcome RunInstaller(InstallScenario& s, const std::wstring& arguments = kFreshArguments,
-                 const SetupOptions& options = {}, bool silent = false,
+RunOutcome RunInstaller(InstallScenario& s, const PluginArguments& arguments = kFreshArguments,
+                 SetupOptions options = {}, bool silent = false,
                  const std::wstring& installedCode = kOtherCode,
                  const std::wstring& pattern = L"sivetcom*x64*") {
   RunOutcome run{0, L""};
-  run.result = RunPluginInstaller(s.fake.platform(), s.locator, options, silent, run.logPath,
+  options.silent = silent;
+  run.result = RunPluginInstaller(s.fake.platform(), s.locator, options, run.logPath,
                                   installedCode, pattern, arguments);
   return run;
 }
@@ -85,7 +88,7 @@ TEST(RunPluginInstaller, NamesTheLogUnlessTheUserGaveOne) {
   struct Row {
     const char* name;
     std::optional<std::wstring> tmp;
-    std::wstring arguments;
+    PluginArguments arguments;
     std::wstring expectedTail;  // after the quoted package path
     std::wstring expectedLog;
   };
@@ -95,11 +98,11 @@ TEST(RunPluginInstaller, NamesTheLogUnlessTheUserGaveOne) {
        L"/Lv \"" + kDefaultLog + L"\" REBOOT=R  /qb ADDNPSIVET=1", kDefaultLog},
       {"TMP ending in a backslash", std::wstring(L"C:\\temp\\"), kFreshArguments,
        L"/Lv \"" + doubled + L"\" REBOOT=R  /qb ADDNPSIVET=1", doubled},
-      {"user's own /l*v", std::wstring(L"C:\\temp"), L" /qb ADDNPSIVET=1 /l*v C:\\x.log ",
+      {"user's own /l*v", std::wstring(L"C:\\temp"), Fresh(L" /l*v C:\\x.log "),
        L" REBOOT=R  /qb ADDNPSIVET=1 /l*v C:\\x.log ", L""},
-      {"user's own /L, TMP unset", std::nullopt, L" /qn /L*V C:\\x.log ",
+      {"user's own /L, TMP unset", std::nullopt, {{}, L" /qn /L*V C:\\x.log "},
        L" REBOOT=R  /qn /L*V C:\\x.log ", L""},
-      {"/l inside a path", std::wstring(L"C:\\temp"), L" /qb INSTALLDIR=D:/lib ",
+      {"/l inside a path", std::wstring(L"C:\\temp"), {{}, L" INSTALLDIR=D:/lib "},
        L" REBOOT=R  /qb INSTALLDIR=D:/lib ", L""},
   };
   for (const auto& row : rows) {
@@ -173,7 +176,9 @@ TEST(RunPluginInstaller, FailuresShowTheirMessageUnlessSilentAndRunNothing) {
       s.AddPackage();
       row.setUp(s);
       RunOutcome run{0, L"as the caller passed it"};
-      run.result = RunPluginInstaller(s.fake.platform(), s.locator, {}, silent, run.logPath,
+      SetupOptions options;
+      options.silent = silent;
+      run.result = RunPluginInstaller(s.fake.platform(), s.locator, options, run.logPath,
                                       kOtherCode, L"sivetcom*x64*", kFreshArguments);
       EXPECT_EQ(run.result, row.expected);
       if (silent) {
@@ -296,7 +301,7 @@ TEST(RunPluginInstaller, SwitchesFollowTheUsersTextInFixedOrder) {
     SetupOptions options;
     options.disableRm = row.disableRm;
     options.skipInstallValidate = row.skipInstallValidate;
-    RunInstaller(s, user, options);
+    RunInstaller(s, Fresh(L" FOO=1 "), options);
     ASSERT_EQ(s.fake.commandLines.size(), 1u);
     EXPECT_EQ(s.fake.commandLines[0],
               kMsiexecPrefix + L"/Lv \"" + kDefaultLog + L"\" REBOOT=R " + row.expectedEnd);

@@ -32,7 +32,9 @@ struct FaultRow {
 
 const FaultRow kFaults[] = {
     // Steps the run needs.
-    {"IsUserAnAdmin", 0, "all", ""}, {"GetEnvironmentVariable", 8, "all", ""},
+    {"IsUserAnAdmin", 0, "all", ""},
+    {"GetEnvironmentVariable", 8, "after 1", "the first is the own log's TMP: no own log, the run goes on"},
+    {"CreateDirectory", 5, "all", ""},
     {"CreateMutex", 5, "none", "a run lock that cannot be made: the run goes on as before"},
     {"MsiGetProductInfo:length|MsiGetProductInfo:value", 1610, "all", ""},
     {"GetSystemDirectory", 0, "all", ""},  // without an error code: reported as 2
@@ -47,7 +49,11 @@ const FaultRow kFaults[] = {
     {"MsiOpenPackageEx", 1619, "after 1", "installed product unreadable: a fresh install"},
     {"MsiGetProperty", 8, "after 2", "installed product unreadable: a fresh install"},
     // Failures ignored by design.
+    {"InitCommonControlsEx", 126, "none", "logged; boxes and dialogs are tried all the same"},
     {"CreateOwnerWindow", 0, "none", "boxes then have no owner"},
+    {"GetUserObjectInformation", 0, "none",
+     "a station whose flags cannot be read counts as visible: boxes are shown as before"},
+    {"CreateLogFile", 5, "none", "no own log in TMP: the run goes on (in -logdir's folder it ends)"},
     {"CommandLineToArgv", 0, "none", "no arguments: every default stands"},
     {"VerifyVersionInfo", 0, "none", "a system the gate cannot ask is let through"},
     {"MsiSetInternalUI", 0, "none", "changes only how Windows Installer looks"},
@@ -95,7 +101,7 @@ struct Machine : InstallScenario {
   Status installerResult = 0;
   Machine() {
     AddPackage();
-    fake.AddFolder(L"csp");
+    fake.AddFile(L"C:\\setup\\csp\\Setup.exe");
     fake.onRun = [this](const std::wstring& commandLine) -> Status {
       return commandLine.find(L"msiexec.exe") != std::wstring::npos ? installerResult : 0;
     };
@@ -123,7 +129,10 @@ const Scenario kScenarios[] = {
     {"restart requested", L"", [](Machine& m) { m.installerResult = 3010; }},
     {"restart requested, silent", L"-silent", [](Machine& m) { m.installerResult = 3010; }},
     // The fake's user takes the configuration as it opens, then OK without the browser.
-    {"CSP mode with the configuration dialog", L"-csp -selectDlg", [](Machine&) {}},
+    {"CSP mode with the configuration dialog", L"-csp -selectDlg", [](Machine&) {}, 0,
+     {"GetCurrentDirectory#1"}},  // the setup program is found beside the executable first
+    // A log folder of the command line's that cannot be made or written ends the run.
+    {"logs in a folder of the command line's", L"-silent -logdir C:\\logs\\setup", [](Machine&) {}},
     {"browser download succeeds", L"", [](Machine& m) { m.fake.libraries[kPatchLibrary] = 1; }, 1},
     {"browser download fails, retried", L"", [](Machine& m) {
        m.fake.libraries[kPatchLibrary] = 0;  // a patch that fails is unloaded again

@@ -97,6 +97,10 @@ TextRead Win32FileSystem::GetEnvironmentVariable(const std::wstring& name) {
   });
 }
 
+Status Win32FileSystem::CreateFolder(const std::wstring& path) {
+  return ::CreateDirectoryW(path.c_str(), nullptr) ? 0 : ::GetLastError();
+}
+
 TextRead Win32FileSystem::GetCurrentDirectory() {
   // The size (with the null) first, then the read; the folder may change between the
   // two, which the growing read absorbs.

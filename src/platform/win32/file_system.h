@@ -16,6 +16,7 @@ class Win32FileSystem final : public FileSystem {
   std::vector<FolderEntry> ListEntries(const std::wstring& pattern) override;
   bool Exists(const std::wstring& path) override;
   bool DeleteFile(const std::wstring& path) override;
+  Status CreateFolder(const std::wstring& path) override;
   std::optional<std::wstring> GetWindowsDirectory() override;
   TextRead GetSystemDirectory() override;
   TextRead GetEnvironmentVariable(const std::wstring& name) override;

@@ -6,7 +6,7 @@
 
 namespace korvana::win32 {
 
-Status Win32Processes::RunAndWait(const std::wstring& commandLine) {
+Status Win32Processes::RunAndWait(const std::wstring& commandLine, const std::wstring& application) {
   // CreateProcessW may write into the command line it is given: hand it our own copy.
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(L'\0');
@@ -14,9 +14,10 @@ Status Win32Processes::RunAndWait(const std::wstring& commandLine) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};
-  // No application name: the program is the first token, found by the usual search.
-  // CREATE_NO_WINDOW keeps console programs from opening a console.
-  if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+  // Without an application name the program is the first token, found by the usual
+  // search. CREATE_NO_WINDOW keeps console programs from opening a console.
+  if (!::CreateProcessW(application.empty() ? nullptr : application.c_str(), buffer.data(),
+                        nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
                         nullptr, nullptr, &startup, &started)) {
     return ::GetLastError();
   }
@@ -25,7 +26,8 @@ Status Win32Processes::RunAndWait(const std::wstring& commandLine) {
 
   ::WaitForSingleObject(process.get(), INFINITE);
   DWORD exitCode = 0;
-  if (!::GetExitCodeProcess(process.get(), &exitCode)) exitCode = 0;
+  // A code that cannot be read is no success.
+  if (!::GetExitCodeProcess(process.get(), &exitCode)) return ::GetLastError();
   return exitCode;
 }
 

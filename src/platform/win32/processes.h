@@ -7,7 +7,7 @@ namespace korvana::win32 {
 
 class Win32Processes final : public Processes {
  public:
-  Status RunAndWait(const std::wstring& commandLine) override;
+  Status RunAndWait(const std::wstring& commandLine, const std::wstring& application) override;
   MutexClaim ClaimMutex(const std::wstring& name, Status* error) override;
 };
 

@@ -1,5 +1,7 @@
-// The bootstrapper's own log: %TMP%\korvana-setup_<start stamp>.log, UTF-8.
+// The bootstrapper's own log, UTF-8, in the file the logic names.
 #pragma once
+
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/win32/unique_handle.h"
@@ -8,20 +10,21 @@ namespace korvana::win32 {
 
 class Win32Log final : public Log {
  public:
-  // `start`: the run's start, whose stamp names the file.
-  explicit Win32Log(const LocalTime& start);
+  Win32Log() { ::InitializeCriticalSection(&lock_); }
   Win32Log(const Win32Log&) = delete;
   Win32Log& operator=(const Win32Log&) = delete;
 
   void Write(const std::wstring& line) override;
+  Status Create(const std::wstring& path) override;
+  void Abandon() override;
 
  private:
-  void Open();
+  void Put(const char* bytes, std::size_t size);
 
-  LocalTime start_;
   CRITICAL_SECTION lock_;  // the browser worker writes too
-  bool openTried_ = false;
   UniqueFileHandle file_;
+  bool keeping_ = true;     // no file yet: lines wait in `kept_`
+  std::vector<char> kept_;  // UTF-8, as they will be written
 };
 
 }  // namespace korvana::win32

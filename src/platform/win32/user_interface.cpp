@@ -3,7 +3,49 @@
 #include "platform/win32/dialog_bridge.h"
 #include "platform/win32/unique_handle.h"
 
+#include <commctrl.h>
+
 namespace korvana::win32 {
+namespace {
+
+using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX* classes);
+
+// GetLastError right after a failed call; a failure that set no code still fails.
+Status LastErrorOfFailure() {
+  const DWORD error = ::GetLastError();
+  return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+}  // namespace
+
+Status Win32UserInterface::InitCommonControls() {
+  // By name, not by full path. The manifest asks for Common Controls 6, and the
+  // loader turns a bare name into the side-by-side copy its activation context
+  // names before any folder is searched; a full path skips that redirection and
+  // would load System32's version 5 library, not the one the manifest asks for (on
+  // Windows XP, boxes and dialogs then fail). The name cannot be planted: the
+  // process could not have started had the manifest's assembly been missing, so the
+  // name always resolves through it, before the search that RestrictDllSearchPath
+  // limits to System32 would even begin. The library stays loaded for the life of
+  // the process, as the window classes it registers must.
+  HMODULE comctl32 = ::LoadLibraryW(L"comctl32.dll");
+  if (comctl32 == nullptr) return LastErrorOfFailure();
+  auto initCommonControlsEx =
+      FindExport<InitCommonControlsExFunction>(comctl32, "InitCommonControlsEx");
+  if (initCommonControlsEx == nullptr) return ERROR_PROC_NOT_FOUND;
+  const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_STANDARD_CLASSES};
+  return initCommonControlsEx(&classes) ? 0 : LastErrorOfFailure();
+}
+
+std::optional<bool> Win32UserInterface::IsWindowStationVisible() {
+  HWINSTA station = ::GetProcessWindowStation();  // the process's own: never closed
+  USEROBJECTFLAGS flags{};
+  DWORD needed = 0;
+  if (station == nullptr ||
+      !::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof(flags), &needed))
+    return std::nullopt;
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
 
 HWND Win32UserInterface::OwnerHandle(Owner owner) const {
   // Null, hence no owner, also when the owner window could not be made.

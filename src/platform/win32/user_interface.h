@@ -10,6 +10,8 @@ class Win32UserInterface final : public UserInterface {
  public:
   explicit Win32UserInterface(HINSTANCE instance) : instance_(instance) {}
 
+  Status InitCommonControls() override;
+  std::optional<bool> IsWindowStationVisible() override;
   void CreateOwnerWindow() override;
   int ShowMessageBox(Owner owner, const std::wstring& text, const std::wstring& caption,
                      std::uint32_t style) override;

@@ -5,7 +5,6 @@ namespace korvana::win32 {
 Win32Platform::Win32Platform(HINSTANCE instance)
     : ui_(instance),
       texts_(instance),
-      log_(clock_.Now()),
       platform_{ui_,       texts_,    system_,   commandLine_, files_,
                 registry_, msi_,      processes_, power_,      clock_,
                 services_, threads_,  network_,   trust_,      libraries_,

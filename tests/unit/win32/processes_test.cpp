@@ -24,22 +24,29 @@ TEST(Win32RunAndWait, YieldsTheExitCodeOrTheStartError) {
   };
   Win32Processes processes;
   for (const RunCase& c : cases) {
-    EXPECT_EQ(processes.RunAndWait(c.commandLine), c.expected) << std::wstring(c.commandLine);
+    EXPECT_EQ(processes.RunAndWait(c.commandLine, L""), c.expected) << std::wstring(c.commandLine);
   }
 }
 
 TEST(Win32RunAndWait, AddsNoQuotes) {
   // An unquoted path with a blank names the program "C:\No"; the caller must quote.
   Win32Processes processes;
-  EXPECT_NE(processes.RunAndWait(L"C:\\No Such Folder\\setup.exe"), 0u);
+  EXPECT_NE(processes.RunAndWait(L"C:\\No Such Folder\\setup.exe", L""), 0u);
+}
+
+TEST(Win32RunAndWait, AnApplicationNameIsThePrograms) {
+  // The first token is only text then: no search can bring another program in.
+  Win32Processes processes;
+  EXPECT_EQ(processes.RunAndWait(L"\"notthere.exe\" /c exit 9", L"C:\\windows\\system32\\cmd.exe"), 9u);
+  EXPECT_EQ(processes.RunAndWait(L"cmd /c exit 9", L"C:\\nowhere\\cmd.exe"), 3u);  // ERROR_PATH_NOT_FOUND
 }
 
 TEST(Win32RunAndWait, TwoThreadsWaitForTheirOwnChildren) {
   // The browser worker runs its installer while the main thread may run another.
   Win32Processes processes;
   Status first = 99, second = 99;
-  std::thread worker([&] { first = processes.RunAndWait(L"cmd /c exit 5"); });
-  second = processes.RunAndWait(L"cmd /c exit 6");
+  std::thread worker([&] { first = processes.RunAndWait(L"cmd /c exit 5", L""); });
+  second = processes.RunAndWait(L"cmd /c exit 6", L"");
   worker.join();
   EXPECT_EQ(first, 5u);
   EXPECT_EQ(second, 6u);

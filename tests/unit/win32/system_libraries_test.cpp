@@ -11,6 +11,7 @@
 #include "platform/win32/network.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/trust.h"
+#include "platform/win32/user_interface.h"
 #include "support/text.h"
 
 namespace korvana::win32 {
@@ -102,6 +103,18 @@ TEST(Win32Libraries, CallsANoArgumentExport) {
   EXPECT_EQ(libraries.CallExport(kernel32, "KorvanaNoSuchExport"), std::nullopt);
   libraries.FreeLibrary(kernel32);
   EXPECT_EQ(libraries.LoadLibrary(kMissingLibrary), LibraryToken{});
+}
+
+// comctl32 is loaded and stays so (this test program carries no manifest, so it gets
+// System32's copy); the station's answer is what UOI_FLAGS says of it.
+TEST(Win32UserInterface, CommonControlsAndTheWindowStation) {
+  Win32UserInterface ui(::GetModuleHandleW(nullptr));
+  EXPECT_EQ(ui.InitCommonControls(), 0u);
+  EXPECT_NE(::GetModuleHandleW(L"comctl32.dll"), nullptr);
+  USEROBJECTFLAGS flags{};
+  ASSERT_TRUE(::GetUserObjectInformationW(::GetProcessWindowStation(), UOI_FLAGS, &flags,
+                                          sizeof(flags), nullptr));
+  EXPECT_EQ(ui.IsWindowStationVisible(), std::optional<bool>((flags.dwFlags & WSF_VISIBLE) != 0));
 }
 
 }  // namespace

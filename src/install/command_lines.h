@@ -1,0 +1,52 @@
+// The two installer command lines, each composed left to right from a record of its
+// pieces, so the text reads in the order the code does.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korvana {
+
+// Whether installer arguments carry a log switch of the user's own: "/l" or "/L"
+// anywhere, as a plain case-sensitive substring.
+inline bool HasLogSwitch(const std::wstring& arguments) {
+  return arguments.find(L"/l") != std::wstring::npos || arguments.find(L"/L") != std::wstring::npos;
+}
+
+// The interface level the installers get unless the user's text names one of its own
+// ("/q" anywhere, case-sensitive): a basic interface where someone may be watching, none
+// where nobody can answer an installer's error box.
+inline const wchar_t* DefaultUiLevel(bool unattended) { return unattended ? L"/qn" : L"/qb"; }
+
+struct MsiexecLine {
+  std::wstring systemDirectory;  // where msiexec.exe is
+  std::wstring package;          // full path
+  std::wstring log;              // our verbose log; empty when the user brings a log switch
+  const wchar_t* uiLevel = L"/qb";
+  std::vector<const wchar_t*> properties;  // the decision's, each with its leading blank
+  std::wstring userText;                   // -SivetArgs as gathered
+  bool disableRm = false;
+  bool skipInstallValidate = false;
+};
+
+// "<system>\msiexec.exe" /i "<package>" [/Lv "<log>"] REBOOT=R [ <ui>]<properties><user's
+// text>[ MSIRESTARTMANAGERCONTROL=Disable][ SKIPINSTALLVALIDATE=1]. The user's "/q" drops
+// our level; the two switches go behind everything, the user's text included.
+std::wstring ComposeMsiexecLine(const MsiexecLine& line);
+
+struct CspSetupLine {
+  std::wstring setupProgram;  // the CSP's Setup.exe
+  std::wstring kcLevel;       // empty: the setup program chooses
+  std::wstring lang;
+  const wchar_t* uiLevel = L"/qb";
+  std::wstring log;       // our verbose log; empty when the user brings a log switch
+  std::wstring userText;  // -CSPArgs as gathered
+  bool silent = false;
+  bool reinstall = false;
+};
+
+// <setup> -root -restartkorvctrl -disablerm -skipinstallvalidate [-kc <kc> ][-lang <lang> ]
+// -args "[<ui> ][/Lv """<log>""" ]<user's text>" -noreboot[ -silent][ -reinstall].
+std::wstring ComposeCspSetupLine(const CspSetupLine& line);
+
+}  // namespace korvana
