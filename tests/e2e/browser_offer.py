@@ -373,10 +373,12 @@ class BrowserOffer:
     # ---- the stand-ins' records and settings
 
     def env(self, *, stub_exit: Optional[int] = None, stub_sleep_ms: Optional[int] = None,
-            patch_result: Optional[int] = None) -> dict[str, str]:
+            patch_result: Optional[int] = None, patch_hold: Optional[str] = None) -> dict[str, str]:
         """Environment edits for the program's run: the stand-ins' record files, and
         the exit code of the installer, its sleep, the patch entry's result when
-        given (defaults: exit 0, no sleep, result 1).  The program hands its own
+        given (defaults: exit 0, no sleep, result 1), and the patch library's hold file
+        (a Windows path: while that file exists, a thread of the program that ends
+        waits; see tests/tools/dll/korvpatch.c).  The program hands its own
         environment on to the installer and the library it loads."""
         env = {"KORVANA_STUB_RECORD": self.stub_record_win,
                "KORVANA_PATCH_RECORD": self.patch_record_win}
@@ -386,6 +388,8 @@ class BrowserOffer:
             env["KORVANA_STUB_SLEEP_MS"] = str(stub_sleep_ms)
         if patch_result is not None:
             env["KORVANA_PATCH_RESULT"] = str(patch_result)
+        if patch_hold is not None:
+            env["KORVANA_PATCH_HOLD"] = patch_hold
         return env
 
     def stub_runs(self) -> list[StubRun]:

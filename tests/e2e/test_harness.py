@@ -88,6 +88,10 @@ def test_box_texts_and_buttons_are_read_and_pressed(prefix):
         box = run.wait_box("Вопрос")
         assert (box.text, box.buttons, box.has_icon) == (text, [IDYES, IDNO], False)
         assert box.screenshot.is_file() and box.screenshot.stat().st_size > 0
+        # Where it lies: inside the 1024x768 screen, and not a point.
+        left, top, width, height = box.rect()
+        assert 0 <= left < left + width <= 1024 and 0 <= top < top + height <= 768
+        assert box.draw_active()
         box.press(IDNO)
         result = run.wait()
     assert (result.exit_code, result.stdout_lines) == (IDNO, ["до"])

@@ -72,7 +72,7 @@ def _resource_ids() -> dict[str, int]:
 RESOURCE_IDS = _resource_ids()
 
 # uidriver commands that change nothing on screen (see tests/tools/uidriver.c).
-READ_ONLY_UIDRIVER_COMMANDS = frozenset({"list", "find", "texts", "gone", "iconhash"})
+READ_ONLY_UIDRIVER_COMMANDS = frozenset({"list", "find", "texts", "gone", "iconhash", "rect"})
 
 
 class HarnessError(AssertionError):
@@ -267,6 +267,23 @@ class Box:
         """A hash of the box's icon pixels on screen, to compare with a reference box."""
         output = self.prefix.uidriver("iconhash", f"hwnd:{self.hwnd:x}", expect=0).stdout
         return output.split("\t")[3].strip()
+
+    def rect(self) -> tuple[int, int, int, int]:
+        """Where the window lies on the screen, frame and caption bar included:
+        (left, top, width, height) in pixels."""
+        output = self.prefix.uidriver("rect", f"hwnd:{self.hwnd:x}", expect=0).stdout
+        fields = output.split("\t")
+        if fields[0] != "rect" or len(fields) != 5:
+            raise HarnessError(f"uidriver rect output not understood (a stale build of tests/tools?): "
+                               f"{output!r}")
+        left, top, width, height = (int(f) for f in fields[1:])
+        return left, top, width, height
+
+    def draw_active(self) -> bool:
+        """Has the window draw its caption bar as the active window's, as Windows shows
+        the window in front (Wine without a window manager draws it inactive);
+        False when its thread did not answer in time."""
+        return self.prefix.uidriver("active", f"hwnd:{self.hwnd:x}").returncode == 0
 
     def wait_closed(self, timeout: float = DEFAULT_BOX_TIMEOUT) -> None:
         """Waits until the window has gone."""

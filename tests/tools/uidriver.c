@@ -17,6 +17,11 @@
  *   gone WINDOW          waits until no window matches WINDOW any more
  *   iconhash WINDOW      hashes the pixels on screen of the first icon control in
  *                        WINDOW (compare two boxes' icons; needs them unobscured)
+ *   rect WINDOW          prints where WINDOW lies on the screen, its frame included
+ *                        (to cut a screenshot down to the window)
+ *   active WINDOW        has WINDOW draw its caption bar as the active window's
+ *                        (WM_NCACTIVATE): Wine without a window manager leaves the
+ *                        window in front drawn as an inactive one
  *
  * WINDOW selects a top-level window that is visible (with -a also hidden ones):
  *   hex:HEX              the caption whose UTF-8 bytes are HEX (immune to the way
@@ -39,6 +44,7 @@
  *           style is the window style in hexadecimal; image is 1 or 0 for icon and
  *           bitmap statics (whether they hold a picture), "-" for anything else.
  *   iconhash <id> <width>x<height> <fnv-1a 64-bit hash in hexadecimal>
+ *   rect    <left> <top> <width> <height>   in screen pixels
  *
  * Exit codes: 0 done; 1 no such window in time (or, for gone, still there);
  * 2 usage; 3 no such control; 4 the control refused (disabled, hidden, no reply).
@@ -393,7 +399,7 @@ static int Usage(void)
     static const char text[] =
         "usage: uidriver [-w MS] [-c CLASS] [-p PID] [-a] "
         "list | find W | texts W | press W ID | command W ID | check W ID 0|1 | close W | "
-        "gone W | iconhash W\n";
+        "gone W | iconhash W | rect W | active W\n";
     DWORD written;
     WriteFile(error, text, sizeof text - 1, &written, NULL);
     return EXIT_USAGE;
@@ -444,6 +450,19 @@ int wmain(int argc, wchar_t** argv)
     if (wcscmp(command, L"close") == 0 && rest == 1)
         return PostMessageW(window, WM_CLOSE, 0, 0) ? EXIT_OK : EXIT_REFUSED;
     if (wcscmp(command, L"iconhash") == 0 && rest == 1) return IconHash(window);
+    if (wcscmp(command, L"rect") == 0 && rest == 1) {
+        RECT rect;
+        if (!GetWindowRect(window, &rect)) return EXIT_REFUSED;
+        Print(L"rect\t%ld\t%ld\t%ld\t%ld\n", (long)rect.left, (long)rect.top,
+              (long)(rect.right - rect.left), (long)(rect.bottom - rect.top));
+        return EXIT_OK;
+    }
+    if (wcscmp(command, L"active") == 0 && rest == 1) {
+        DWORD_PTR unused;
+        return SendMessageTimeoutW(window, WM_NCACTIVATE, TRUE, 0, SMTO_ABORTIFHUNG, 2000, &unused)
+                   ? EXIT_OK
+                   : EXIT_REFUSED;
+    }
 
     if (rest < 2) return Usage();
     unsigned id = (unsigned)wcstoul(argv[i + 1], NULL, 10);
