@@ -145,7 +145,7 @@ class Run {
     if (tmp.ok && !usable) {
       LogEvent(platform_, {L"TMP: not a full path without quotes: ", tmp.value});
       Show(text::kEnvironmentUnreadable, kErrorBox, text::kErrorCaption);
-      return win::ERROR_BAD_PATHNAME;
+      return exit_code::kBadLogFolder;
     }
     return 0;
   }

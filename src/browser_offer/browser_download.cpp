@@ -49,6 +49,18 @@ bool IsFullPath(const std::wstring& path) {
   return path.size() >= 2 && separator(path[0]) && separator(path[1]);
 }
 
+// Whether `path` has a ".." part, which could climb out of whatever folder it is
+// joined to.
+bool HasParentPart(const std::wstring& path) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && path[i] != L'\\' && path[i] != L'/') continue;
+    if (path.compare(start, i - start, L"..") == 0) return true;
+    start = i + 1;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool SignatureAccepted(const TrustVerdict& verdict, const std::wstring& pinnedPublisher) {
@@ -71,11 +83,19 @@ void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone) {
     return;
   wchar_t value[kPatchValueBytes / sizeof(wchar_t)] = {};
   std::uint32_t size = kPatchValueBytes;
-  if (platform.registry.QueryValue(schannel.get(), kPatchValue, value, &size) != 0) return;
-
-  // The buffer was zero-filled; a value that filled it without a null is cut at its
-  // last character rather than read past.
-  std::wstring library = UpToFirstNull(value, sizeof value / sizeof value[0] - 1);
+  std::uint32_t type = 0;
+  if (platform.registry.QueryValue(schannel.get(), kPatchValue, value, &size, &type) != 0) return;
+  // Only a text names a library; one that fills the buffer to its end may have been cut
+  // short, and a cut name could name another library.
+  if ((type != win::REG_SZ && type != win::REG_EXPAND_SZ) || size >= kPatchValueBytes) return;
+  std::wstring library = UpToFirstNull(value, size / sizeof(wchar_t));
+  if (type == win::REG_EXPAND_SZ) {
+    const TextRead expanded = platform.files.ExpandEnvironment(library);
+    if (!expanded.ok) return;
+    library = expanded.value;
+  }
+  // A ".." part could climb out of System32 (or of any folder a full path names).
+  if (library.empty() || HasParentPart(library)) return;
   if (platform.system.IsModuleLoaded(library)) return;
   // Anything but a full path is taken from System32 only, like every library this
   // program loads: never from the executable's folder or the current directory.

@@ -215,6 +215,8 @@ class FileSystem {
   virtual TextRead GetSystemDirectory() = 0;
   // GetEnvironmentVariableW: the size query, then the read into that size.
   virtual TextRead GetEnvironmentVariable(const std::wstring& name) = 0;
+  // ExpandEnvironmentStringsW: the size query, then the expansion into that size.
+  virtual TextRead ExpandEnvironment(const std::wstring& text) = 0;
   // GetCurrentDirectoryW, however long.
   virtual TextRead GetCurrentDirectory() = 0;
   // CreateFileW(path, access, share, no security, disposition, attributes, no
@@ -262,9 +264,9 @@ class Registry {
   virtual Status OpenSubKey(KeyToken parent, const std::wstring& subKey, std::uint32_t access,
                             KeyToken* key) = 0;
   // RegQueryValueExW into `buffer` of *size bytes, whatever the value's type; *size
-  // becomes the byte count the call reports.
+  // becomes the byte count the call reports, *type the value's type (REG_SZ, ...).
   virtual Status QueryValue(KeyToken key, const std::wstring& name, void* buffer,
-                            std::uint32_t* size) = 0;
+                            std::uint32_t* size, std::uint32_t* type) = 0;
   virtual void CloseKey(KeyToken key) = 0;
   // Deletes `name` below `parent` through `route`; ERROR_PROC_NOT_FOUND or
   // ERROR_MOD_NOT_FOUND when the export cannot be reached, else the call's status.

@@ -48,6 +48,8 @@ inline constexpr std::uint32_t ERROR_SUCCESS_REBOOT_REQUIRED = 3010;
 inline constexpr std::uint32_t ERROR_SUCCESS_RESTART_REQUIRED = 3011;
 
 // Registry access.
+inline constexpr std::uint32_t REG_SZ = 1;
+inline constexpr std::uint32_t REG_EXPAND_SZ = 2;
 inline constexpr std::uint32_t KEY_QUERY_VALUE = 0x00000001;
 inline constexpr std::uint32_t KEY_READ = 0x00020019;
 inline constexpr std::uint32_t KEY_WRITE = 0x00020006;

@@ -20,7 +20,7 @@ inline constexpr Status kInstallDeclined = 0;          // No to the first questi
 inline constexpr Status kConfigurationCancelled = 0;   // Cancel in the CSP's dialog
 inline constexpr Status kNotAdministrator = 1;
 inline constexpr Status kUpdateDeclined = 1;           // No to the update question
-inline constexpr Status kInstalledVersionUnreadable = 1;  // when the read set no error
+inline constexpr Status kInstalledVersionUnreadable = 1;  // its length could not be read
 inline constexpr Status kWindows2000BelowSp4 = 3;
 inline constexpr Status kWindowsXpBelowSp2 = 4;
 inline constexpr Status kWindows2003BelowSp1 = 5;
@@ -28,6 +28,7 @@ inline constexpr Status kRestartFailed = 7;            // a restart due was not 
 inline constexpr Status kUserDeclined = 1602;          // No to the reinstall question; the CSP's
 inline constexpr Status kAlreadyRunning = 1618;        // another run holds the run lock
 inline constexpr Status kNewerInstalled = 1638;        // a newer plug-in is installed (interactive)
+inline constexpr Status kBadLogFolder = 161;           // TMP or -logdir not a full path, or quoted
 inline constexpr Status kInvalidCommandLine = 1639;    // unattended: an argument it cannot read
 inline constexpr Status kRestartStarted = 1641;        // -restartcodes: this run started the restart
 inline constexpr Status kRestartDue = 3010;            // -restartcodes: a restart is due, not made
@@ -42,7 +43,9 @@ inline constexpr Status kRestartDue = 3010;            // -restartcodes: a resta
 //   1619, 1620 Windows Installer: the package cannot be opened, has no ProductCode
 //        or ProductVersion
 //   1627 Windows Installer: a function failed (Wine answers it for unusable packages)
-//   any error of the installed version's read, of -logdir's folder
+//   any error of the installed version's value read, of -logdir's folder's creation
+//   or of the own log's creation there (5, 3, ...)
+//   the browser offer never changes the code
 inline constexpr Status kFileNotFound = 2;
 inline constexpr Status kEnvironmentVariableNotFound = 203;
 inline constexpr Status kNoPackage = 232;

@@ -55,7 +55,7 @@ TEST(ContentDisposition, AcceptsOnlyTheAttachmentFormWithAQuotedName) {
       {L"", nullptr},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(std::wstring(c.value)));
+    SCOPED_TRACE(::testing::PrintToString(c.value));
     auto name = Scan(c.value);
     if (c.name == nullptr) {
       EXPECT_FALSE(name.has_value());
@@ -331,12 +331,26 @@ TEST(ApplySchannelPatch, LoadsTheNamedLibraryOncePerProcessAndUnloadsAFailedPatc
 }
 
 TEST(ApplySchannelPatch, AnythingButAFullPathComesFromSystem32) {
+  // With its null, the whole 520-byte buffer (wchar_t is 2 bytes on Windows, 4 here).
+  const std::wstring filling(520 / sizeof(wchar_t) - 1, L'x');
   const struct {
-    const wchar_t* value;
+    std::wstring value;
     bool systemFolder;
     std::vector<std::wstring> loaded;
+    std::uint32_t type = 1;  // REG_SZ
   } cases[] = {
       {L"C:\\patch\\korvpatch.dll", true, {L"C:\\patch\\korvpatch.dll"}},
+      // Only texts, expanded where they ask for it; nothing cut short, nothing climbing out.
+      {L"%SystemRoot%\\korvpatch.dll", true, {L"C:\\windows\\korvpatch.dll"}, 2},
+      {L"%SystemRoot%\\korvpatch.dll", true, {L"C:\\windows\\system32\\%SystemRoot%\\korvpatch.dll"}},
+      {L"C:\\patch\\korvpatch.dll", true, {}, 7},  // REG_MULTI_SZ
+      {L"C:\\patch\\korvpatch.dll", true, {}, 3},  // REG_BINARY
+      {filling.substr(1), true, {L"C:\\windows\\system32\\" + filling.substr(1)}},
+      {filling, true, {}},
+      {L"..\\korvpatch.dll", true, {}},
+      {L"sub\\..\\..\\korvpatch.dll", true, {}},
+      {L"C:\\windows\\system32\\..\\korvpatch.dll", true, {}},
+      {L"", true, {}},
       {L"\\\\server\\share\\korvpatch.dll", true, {L"\\\\server\\share\\korvpatch.dll"}},
       {L"korvpatch.dll", true, {L"C:\\windows\\system32\\korvpatch.dll"}},
       {L"patch\\korvpatch.dll", true, {L"C:\\windows\\system32\\patch\\korvpatch.dll"}},
@@ -350,6 +364,8 @@ TEST(ApplySchannelPatch, AnythingButAFullPathComesFromSystem32) {
     f.keys.insert(kPatchKey);
     f.keys.insert(sub);
     f.registryValues[sub + L"|Patch Dll"] = c.value;
+    f.registryValueTypes[sub + L"|Patch Dll"] = c.type;
+    f.environment[L"SystemRoot"] = L"C:\\windows";
     if (!c.systemFolder) f.systemDirectory.reset();
     bool done = false;
     ApplySchannelPatch(f.platform(), done);

@@ -576,6 +576,25 @@ bool FakePlatform::PostMessage(WindowToken window, std::uint32_t message, std::u
 }
 
 // ---- FileSystem: written files -------------------------------------------------------
+TextRead FakePlatform::ExpandEnvironment(const std::wstring& text) {
+  calls.push_back("ExpandEnvironmentStrings");
+  if (Fails()) return {false, L"", static_cast<Status>(fault_)};
+  // %NAME% from the environment; unknown names stay as they stand, as Windows leaves them.
+  std::wstring out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t end = text[i] == L'%' ? text.find(L'%', i + 1) : std::wstring::npos;
+    const auto known = end == std::wstring::npos ? environment.end()
+                                                  : environment.find(text.substr(i + 1, end - i - 1));
+    if (known == environment.end()) {
+      out += text[i];
+      continue;
+    }
+    out += known->second;
+    i = end;
+  }
+  return {true, out, 0};
+}
+
 TextRead FakePlatform::GetCurrentDirectory() {
   calls.push_back("GetCurrentDirectory");
   if (Fails()) return {false, L"", static_cast<Status>(fault_)};
@@ -662,13 +681,15 @@ Status FakePlatform::OpenSubKey(KeyToken parent, const std::wstring& subKey, std
 }
 
 Status FakePlatform::QueryValue(KeyToken key, const std::wstring& name, void* buffer,
-                                std::uint32_t* size) {
+                                std::uint32_t* size, std::uint32_t* type) {
   calls.push_back("RegQueryValueEx");
   if (Fails()) return static_cast<Status>(fault_);
   auto k = openKeyNames_.find(key);
   if (k == openKeyNames_.end()) return 6;
   auto v = registryValues.find(k->second + L"|" + name);
   if (v == registryValues.end()) return 2;
+  const auto kind = registryValueTypes.find(v->first);
+  *type = kind == registryValueTypes.end() ? 1 : kind->second;
   // Stored as REG_SZ is: the characters and a terminating null.
   std::uint32_t bytes = static_cast<std::uint32_t>((v->second.size() + 1) * sizeof(wchar_t));
   if (bytes > *size) {

@@ -266,8 +266,10 @@ class FakePlatform : public UserInterface,
   std::vector<std::uint8_t> randomBytes{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
   bool randomFails = false;
 
-  // Registry values, by "HKLM\Key\Sub" + "|" + value name.
+  // Registry values, by "HKLM\Key\Sub" + "|" + value name, and their types where
+  // not REG_SZ (1).
   std::map<std::wstring, std::wstring> registryValues;
+  std::map<std::wstring, std::uint32_t> registryValueTypes;
 
   // Services that exist; the manager itself can be made to fail.
   std::set<std::wstring> services;
@@ -363,6 +365,7 @@ class FakePlatform : public UserInterface,
   TextRead GetSystemDirectory() override;
   TextRead GetEnvironmentVariable(const std::wstring& name) override;
   TextRead GetCurrentDirectory() override;
+  TextRead ExpandEnvironment(const std::wstring& text) override;
   // ---- Registry ------------------------------------------------------------------
   Status OpenKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
                  KeyToken* key) override;
@@ -411,7 +414,7 @@ class FakePlatform : public UserInterface,
   Status OpenSubKey(KeyToken parent, const std::wstring& subKey, std::uint32_t access,
                     KeyToken* key) override;
   Status QueryValue(KeyToken key, const std::wstring& name, void* buffer,
-                    std::uint32_t* size) override;
+                    std::uint32_t* size, std::uint32_t* type) override;
   // ---- Services ------------------------------------------------------------------
   ServiceToken OpenManager(std::uint32_t access) override;
   ServiceToken OpenService(ServiceToken manager, const std::wstring& name,

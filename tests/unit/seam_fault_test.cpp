@@ -84,7 +84,7 @@ const FaultRow kFaults[] = {
     {"OpenSCManager|OpenService", 0, "none", "the browser counts as missing and is offered"},
     {"PostMessage", 0, "none", "a lost message leaves the dialog to the user, who may close it"},
     {"WaitForSingleObject", 0, "none", "a worker not ended is given up on; it holds its own share"},
-    {"RegQueryValueEx", 5, "none", "no patch"}, {"LoadLibrary", 0, "none", "no patch"},
+    {"RegQueryValueEx", 5, "none", "no patch"}, {"ExpandEnvironmentStrings", 0, "none", "no patch"}, {"LoadLibrary", 0, "none", "no patch"},
     {"GetProcAddress", 0, "none", "a patch library without its entry stays loaded"},
     {"InternetReadFile", 0, "none", "a truncated download is the signature check's to reject"},
 };
@@ -138,7 +138,10 @@ const Scenario kScenarios[] = {
      {"GetCurrentDirectory#1"}},  // the setup program is found beside the executable first
     // A log folder of the command line's that cannot be made or written ends the run.
     {"logs in a folder of the command line's", L"-silent -logdir C:\\logs\\setup", [](Machine&) {}},
-    {"browser download succeeds", L"", [](Machine& m) { m.fake.libraries[kPatchLibrary] = 1; }, 1},
+    {"browser download succeeds", L"", [](Machine& m) {
+       m.fake.libraries[kPatchLibrary] = 1;
+       m.fake.registryValueTypes[std::wstring(kPatchKey) + L"\\SCHANNEL|Patch Dll"] = 2;  // REG_EXPAND_SZ
+     }, 1},
     {"browser download fails, retried", L"", [](Machine& m) {
        m.fake.libraries[kPatchLibrary] = 0;  // a patch that fails is unloaded again
        m.fake.trustResults[std::wstring(kDownloadFolder) + L"\\Yandex.exe"] = -2146762496;

@@ -106,6 +106,19 @@ Status Win32FileSystem::CreateFolder(const std::wstring& path) {
   return ::CreateDirectoryW(path.c_str(), nullptr) ? 0 : ::GetLastError();
 }
 
+TextRead Win32FileSystem::ExpandEnvironment(const std::wstring& text) {
+  // Both calls count the terminating null; a text that grew between them is refused.
+  ::SetLastError(0);
+  const DWORD size = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+  if (size == 0) return {false, {}, ::GetLastError()};
+  std::wstring buffer(size, L'\0');
+  const DWORD written = ::ExpandEnvironmentStringsW(text.c_str(), &buffer[0], size);
+  if (written == 0) return {false, {}, ::GetLastError()};
+  if (written > size) return {false, {}, ERROR_INSUFFICIENT_BUFFER};
+  buffer.resize(written - 1);
+  return {true, std::move(buffer), 0};
+}
+
 TextRead Win32FileSystem::GetCurrentDirectory() {
   // The size (with the null) first, then the read; the folder may change between the
   // two, which the growing read absorbs.

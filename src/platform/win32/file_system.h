@@ -22,6 +22,7 @@ class Win32FileSystem final : public FileSystem {
   TextRead GetSystemDirectory() override;
   TextRead GetEnvironmentVariable(const std::wstring& name) override;
   TextRead GetCurrentDirectory() override;
+  TextRead ExpandEnvironment(const std::wstring& text) override;
   FileToken CreateFile(const std::wstring& path, std::uint32_t access, std::uint32_t share,
                        std::uint32_t disposition, std::uint32_t attributes) override;
   bool WriteFile(FileToken file, const void* data, std::uint32_t size) override;

@@ -44,11 +44,13 @@ Status Win32Registry::OpenSubKey(KeyToken parent, const std::wstring& subKey,
 }
 
 Status Win32Registry::QueryValue(KeyToken key, const std::wstring& name, void* buffer,
-                                 std::uint32_t* size) {
+                                 std::uint32_t* size, std::uint32_t* type) {
   DWORD bytes = *size;
-  const LONG status = ::RegQueryValueExW(FromToken<HKEY>(key), name.c_str(), nullptr, nullptr,
+  DWORD kind = REG_NONE;
+  const LONG status = ::RegQueryValueExW(FromToken<HKEY>(key), name.c_str(), nullptr, &kind,
                                          static_cast<BYTE*>(buffer), &bytes);
   *size = bytes;
+  *type = kind;
   return static_cast<Status>(status);
 }
 

@@ -108,18 +108,21 @@ TEST_F(Win32RegistryTest, OpensASubKeyAndReadsValuesOfAnyType) {
     Status status;
     std::uint32_t size;  // what the call reports
     const void* data;    // what it reads, when it succeeds
+    DWORD type;          // the type reported
   };
   const Case cases[] = {
-      {L"Version", sizeof(text), ERROR_SUCCESS, sizeof(text), text},
-      {L"Version", 64, ERROR_SUCCESS, sizeof(text), text},
-      {L"Version", 4, ERROR_MORE_DATA, sizeof(text), nullptr},  // the size it needs
-      {L"Count", 64, ERROR_SUCCESS, sizeof(number), &number},
-      {L"NoSuchValue", 64, ERROR_FILE_NOT_FOUND, 64, nullptr},
+      {L"Version", sizeof(text), ERROR_SUCCESS, sizeof(text), text, REG_SZ},
+      {L"Version", 64, ERROR_SUCCESS, sizeof(text), text, REG_SZ},
+      {L"Version", 4, ERROR_MORE_DATA, sizeof(text), nullptr, REG_SZ},  // the size it needs
+      {L"Count", 64, ERROR_SUCCESS, sizeof(number), &number, REG_DWORD},
+      {L"NoSuchValue", 64, ERROR_FILE_NOT_FOUND, 64, nullptr, REG_NONE},
   };
   for (const Case& c : cases) {
     BYTE buffer[64] = {};
     std::uint32_t size = c.capacity;
-    EXPECT_EQ(registry_.QueryValue(marker, c.name, buffer, &size), c.status) << c.name;
+    std::uint32_t type = 0xFFFF;
+    EXPECT_EQ(registry_.QueryValue(marker, c.name, buffer, &size, &type), c.status) << c.name;
+    EXPECT_EQ(type, c.type) << c.name;
     EXPECT_EQ(size, c.size) << c.name << " into " << c.capacity;
     if (c.data != nullptr) {
       EXPECT_EQ(std::memcmp(buffer, c.data, c.size), 0) << c.name;
