@@ -4,6 +4,8 @@ at all, with the run unchanged, where TMP cannot take one."""
 
 from __future__ import annotations
 
+import datetime
+
 import pytest
 
 from test_plugin_install import V12, V13, V13_FAILS_QUIETLY, V14, machine  # noqa: F401
@@ -54,6 +56,9 @@ def test_own_log_of_a_silent_run(machine, case, installed, package, exit_code, e
 @pytest.mark.parametrize("case,tmp,exit_code", [
     ("TMP unset", None, 203),
     ("TMP names no folder", "C:\\no\\such\\folder", None),
+    # Refused before anything starts: a quote would end the log path on msiexec's line.
+    ("TMP with a quote", 'C:\\t\\x" TRANSFORMS=C:\\t\\y.mst', 161),
+    ("TMP not a full path", "temp", 161),
 ])
 def test_no_own_log_where_tmp_takes_none(machine, case, tmp, exit_code):  # noqa: F811
     """Without a usable TMP the run goes on exactly as before, only without its log."""
@@ -61,6 +66,26 @@ def test_no_own_log_where_tmp_takes_none(machine, case, tmp, exit_code):  # noqa
     result = machine.run("-silent", env={"TMP": tmp})
     if exit_code is not None:
         assert result.exit_code == exit_code
+        assert machine.installed() == {} and "msiexec" not in result.launcher_stderr
     assert machine.own_logs() == []
-    if tmp is not None:
+    if exit_code is None:
         assert not machine.prefix.unix_path(tmp).exists()
+
+
+def test_planted_own_log_names_are_never_written(machine):  # noqa: F811
+    """Files planted under the names the next seconds' runs would take keep exactly their
+    content; the run's log is created new under the first free name."""
+    machine.put(V13)
+    start = datetime.datetime.now()
+    planted = {}
+    for second in range(-1, 20):
+        stamp = (start + datetime.timedelta(seconds=second)).strftime("%Y-%m-%d-%H-%M-%S")
+        path = machine.tmp / f"korvana-setup_{stamp}.log"
+        path.write_bytes(f"planted {stamp}\n".encode())
+        planted[path] = path.read_bytes()
+    result = machine.run("-silent")
+    assert result.exit_code == 0
+    assert all(path.read_bytes() == content for path, content in planted.items())
+    [own] = [log for log in machine.own_logs() if log not in planted]
+    assert own.name.endswith("_2.log")
+    assert own.read_text(encoding="utf-8").splitlines()[0].endswith("arguments: -silent")
