@@ -7,7 +7,10 @@
 #include "support/message_box.h"
 
 namespace korvana {
+namespace {
 
+// True only when the system is exactly version 5.`minor` with a service-pack major
+// number below `servicePack`. A failed query counts as false.
 bool IsBelowServicePack(SystemProbes& system, std::uint32_t minor, std::uint16_t servicePack) {
   VersionQuery query;
   query.majorVersion = 5;
@@ -19,6 +22,8 @@ bool IsBelowServicePack(SystemProbes& system, std::uint32_t minor, std::uint16_t
                       {win::VER_SERVICEPACKMAJOR, win::VER_LESS}};
   return system.VerifyVersion(query);
 }
+
+}  // namespace
 
 std::uint32_t CheckOperatingSystem(Platform& platform, bool silent) {
   struct Refusal {

@@ -69,6 +69,11 @@ bool SignatureAccepted(const TrustVerdict& verdict, const std::wstring& pinnedPu
   return pinnedPublisher.empty() || verdict.signer == pinnedPublisher;
 }
 
+bool& SchannelPatchOnceFlag() {
+  static bool done = false;
+  return done;
+}
+
 void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone) {
   if (schannelPatchDone) return;
   schannelPatchDone = true;  // once per process, whatever follows

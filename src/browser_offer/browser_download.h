@@ -24,6 +24,10 @@ std::wstring BrowserPublisher();
 // is 0) and, with a publisher pinned, the signer read is exactly that publisher.
 bool SignatureAccepted(const TrustVerdict& verdict, const std::wstring& pinnedPublisher);
 
+// The process's once-flag of the TLS patch; a worker given up on may still read it
+// after the dialog that started it is gone, so it lives as long as the process.
+bool& SchannelPatchOnceFlag();
+
 // Loads the SCHANNEL patch library named in the registry and calls its entry, at
 // most once per process: `schannelPatchDone` is set on the first call, whatever
 // follows. A full path is loaded as it stands; any other name from below System32.

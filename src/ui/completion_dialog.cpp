@@ -25,10 +25,6 @@ constexpr std::uint16_t kFailureCaptions[] = {0, text::kBrowserDownloadFailed,
                                               text::kBrowserVerifyFailed,
                                               text::kBrowserInstallFailed};
 
-// The process's once-flag of the TLS patch; a worker given up on may still read it
-// after the dialog is gone, so it lives as long as the process.
-bool schannelPatchDone = false;
-
 }  // namespace
 
 CompletionDialog::CompletionDialog(Platform& platform, bool cspMode, bool restartDue,
@@ -90,7 +86,7 @@ bool CompletionDialog::OnMessage(DialogControls& controls, std::uint32_t message
                       message == WM_BROWSER_FAILED;
   switch (message) {
     case win::WM_COMMAND:
-      switch (wParam & 0xFFFF) {
+      switch (CommandId(wParam)) {
         case win::IDOK: return OnOk(controls);
         case win::IDCANCEL: return OnCancel(controls);
         default: return false;
@@ -177,7 +173,7 @@ void CompletionDialog::ReleaseWorker() {
 }
 
 CompletionChoice ShowCompletionDialog(Platform& platform, bool cspMode, bool restartDue) {
-  CompletionDialog dialog(platform, cspMode, restartDue, schannelPatchDone, BrowserDownloadUrl());
+  CompletionDialog dialog(platform, cspMode, restartDue, SchannelPatchOnceFlag(), BrowserDownloadUrl());
   // A dialog that cannot be shown was not answered, as if the user had closed it.
   if (platform.ui.ShowDialog(kCompletionDialogId, Owner::None, dialog) == -1)
     return CompletionChoice::Unanswered;

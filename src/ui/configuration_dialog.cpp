@@ -43,7 +43,7 @@ bool ConfigurationDialog::OnMessage(DialogControls& controls, std::uint32_t mess
     return false;
   }
   if (message != win::WM_COMMAND) return false;
-  switch (static_cast<int>(wParam & 0xFFFF)) {
+  switch (CommandId(wParam)) {
     case kNextButton:
       StoreChoice(controls);
       LogEvent(platform_, {L"configuration: KC ", options_.kcLevel, L", Lang ", options_.lang});

@@ -7,6 +7,9 @@
 
 namespace korvana {
 
+// The control or menu id a WM_COMMAND carries in its wParam's low word.
+inline int CommandId(std::uintptr_t wParam) { return static_cast<int>(wParam & 0xFFFF); }
+
 // CSP-mode configuration (kConfigurationDialogId), modal, owned by the owner window:
 // appends the chosen KC level and language to `options` and says Chosen, or says
 // Cancelled and leaves them. A dialog that could not be shown counts as Chosen with

@@ -63,7 +63,7 @@ build_fuzz_targets() {
   [[ ${KORVANA_WERROR:-OFF} =~ ^(ON|on|1|TRUE|true|YES|yes)$ ]] && cxx+=(-Werror)
   # The fake first: it takes longest, and the rest compile beside it.
   local sources=(tests/unit/fake_platform.cpp src/packages/*.cpp src/install/*.cpp
-                 src/support/*.cpp src/app/command_line_options.cpp src/app/message_texts.cpp
+                 src/support/*.cpp src/app/command_line_options.cpp src/resources/compiled_catalog.cpp
                  src/browser_offer/content_disposition.cpp)
   local flags
   flags="$(clang++ --version | head -n 1): ${cxx[*]}"

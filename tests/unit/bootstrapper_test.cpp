@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "app/message_texts.h"
+#include "resources/compiled_catalog.h"
 #include "fake_platform.h"
 #include "resources/text_ids.h"
 

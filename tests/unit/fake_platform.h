@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/message_texts.h"
+#include "resources/compiled_catalog.h"
 #include "platform/platform.h"
 
 namespace korvana::testing {

@@ -7,7 +7,7 @@
 #include <set>
 #include <vector>
 
-#include "app/message_texts.h"
+#include "resources/compiled_catalog.h"
 #include "platform/win32/string_table.h"
 #include "win32/win32_test_support.h"
 

@@ -1,4 +1,4 @@
-#include "app/message_texts.h"
+#include "resources/compiled_catalog.h"
 
 namespace korvana {
 namespace {
