@@ -118,41 +118,39 @@ class Run {
   // far wait for the file, so a log in -logdir holds the run from its first line.
   Status OpenLogs(const LocalTime& start) {
     const std::wstring stamp = FormatTimeStamp(start);
+    std::wstring folder;
     std::wstring path;
     Status logDirFailed = 0;
     if (!options_.logDir.empty()) {
-      std::wstring folder;
       logDirFailed = FullLogFolder(platform_, options_.logDir, folder);
       if (logDirFailed == 0) logDirFailed = CreateFolderTree(platform_, folder);
       if (logDirFailed == 0) logDirFailed = CreateOwnLog(platform_, folder, stamp, path);
-      if (logDirFailed == 0) {
-        options_.logDir = folder;
-        LogEvent(platform_, {L"log folder: ", folder});
-        LogSession();
-        return 0;
-      }
     }
-    // TMP's log; without TMP, or where it cannot be written, there is none and the run
-    // goes on as ever, unless -logdir's folder failed, which that log then tells.
-    const TextRead tmp = platform_.files.GetEnvironmentVariable(L"TMP");
-    const bool usable = tmp.ok && IsUsableLogFolder(tmp.value);
-    if (!usable || CreateOwnLog(platform_, tmp.value, stamp, path) != 0) platform_.log.Abandon();
-    LogSession();
+    // TMP's log, unless -logdir's folder took it; without TMP, or where it cannot be
+    // written, there is none and the run goes on as ever, unless -logdir's folder
+    // failed, which that log then tells.
+    TextRead tmp;
+    if (options_.logDir.empty() || logDirFailed != 0) {
+      tmp = platform_.files.GetEnvironmentVariable(L"TMP");
+      if (!tmp.ok || !IsUsableLogFolder(tmp.value) ||
+          CreateOwnLog(platform_, tmp.value, stamp, path) != 0)
+        platform_.log.Abandon();
+    }
+    if (options_.unattended)
+      LogEvent(platform_, {L"no visible desktop: no box, /qn"});
     if (logDirFailed != 0) {
       LogEvent(platform_, {L"log folder ", options_.logDir, L": error ", ToDecimal(logDirFailed)});
       return logDirFailed;
     }
-    if (tmp.ok && !usable) {
-      LogEvent(platform_, {L"TMP: not a full path without quotes: ", tmp.value});
+    if (!options_.logDir.empty()) {
+      options_.logDir = folder;
+      LogEvent(platform_, {L"log folder: ", folder});
+    } else if (tmp.ok && !IsUsableLogFolder(tmp.value)) {
+      LogEvent(platform_, {L"TMP refused: ", tmp.value});
       Show(text::kEnvironmentUnreadable, kErrorBox, text::kErrorCaption);
       return exit_code::kBadLogFolder;
     }
     return 0;
-  }
-
-  void LogSession() {
-    if (options_.unattended)
-      LogEvent(platform_, {L"no visible desktop: no box or dialog is shown, msiexec gets /qn"});
   }
 
   // What the run understood of its command line.

@@ -2,8 +2,8 @@
 // pieces, so the text reads in the order the code does.
 #pragma once
 
+#include <cstddef>
 #include <string>
-#include <vector>
 
 namespace korvana {
 
@@ -18,12 +18,20 @@ inline bool HasLogSwitch(const std::wstring& arguments) {
 // where nobody can answer an installer's error box.
 inline const wchar_t* DefaultUiLevel(bool unattended) { return unattended ? L"/qn" : L"/qb"; }
 
+// The properties an installation decision puts on msiexec's line, each with its leading
+// blank, in the order they go there; at most two.
+struct InstallerProperties {
+  const wchar_t* items[2] = {};
+  std::size_t count = 0;
+  void Add(const wchar_t* property) { items[count++] = property; }
+};
+
 struct MsiexecLine {
   std::wstring systemDirectory;  // where msiexec.exe is
   std::wstring package;          // full path
   std::wstring log;              // our verbose log; empty when the user brings a log switch
   const wchar_t* uiLevel = L"/qb";
-  std::vector<const wchar_t*> properties;  // the decision's, each with its leading blank
+  InstallerProperties properties;  // the decision's
   std::wstring userText;                   // -SivetArgs as gathered
   bool disableRm = false;
   bool skipInstallValidate = false;

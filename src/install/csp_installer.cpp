@@ -29,20 +29,18 @@ struct CspSetup {
 };
 
 CspSetup FindCspSetup(Platform& platform) {
-  std::wstring places[2] = {FolderOf(platform.files.ModulePath()), {}};
   const TextRead current = platform.files.GetCurrentDirectory();
-  if (current.ok) places[1] = current.value;
   CspSetup found;
-  for (std::wstring& place : places) {
-    if (place.empty()) continue;
-    if (place.back() != L'\\') place += L'\\';
-    const std::wstring folder = place + kComponent;
-    if (platform.files.Exists(folder + L"\\Setup.exe")) {
-      found.program = folder + L"\\Setup.exe";
-      return found;
-    }
+  for (int place = 0; place < 2; ++place) {
+    std::wstring folder = place == 0 ? FolderOf(platform.files.ModulePath()) : current.value;
+    if (folder.empty() || (place == 1 && !current.ok)) continue;
+    if (folder.back() != L'\\') folder += L'\\';
+    folder.append(kComponent);
+    found.program = folder + L"\\Setup.exe";
+    if (platform.files.Exists(found.program)) return found;
     if (platform.files.Exists(folder)) found.folderFound = true;
   }
+  found.program.clear();
   return found;
 }
 
@@ -59,8 +57,8 @@ StepOutcome InstallCsp(Platform& platform, const SetupOptions& options) {
   if (setup.program.empty()) {
     // Without a "csp" folder there is no CSP to install and the plug-in goes on alone;
     // a "csp" folder without its setup program is a broken medium.
-    LogEvent(platform, {setup.folderFound ? L"csp: no Setup.exe in the csp folder"
-                                          : L"csp: no csp folder, the plug-in alone"});
+    LogEvent(platform, {setup.folderFound ? L"csp: no Setup.exe"
+                                          : L"csp: no csp folder"});
     if (!setup.folderFound) return StepOutcome::GoOn();
     return StepOutcome::Failed(win::ERROR_FILE_NOT_FOUND, text::kCspFailed);
   }

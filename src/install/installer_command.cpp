@@ -66,16 +66,15 @@ Status BuildLogPath(Platform& platform, const SetupOptions& options, const std::
       LogEvent(platform, {L"TMP: error ", ToDecimal(error)});
       return ShowError(platform, options.NoBoxes(), text::kEnvironmentUnreadable, error);
     }
-    if (!IsUsableLogFolder(tmp.value)) {
-      LogEvent(platform, {L"TMP: not a full path without quotes: ", tmp.value});
-      return ShowError(platform, options.NoBoxes(), text::kEnvironmentUnreadable,
-                       win::ERROR_BAD_PATHNAME);
-    }
+    // The run has refused such a TMP at its start, with its box; here it only must
+    // never reach a command line.
+    if (!IsUsableLogFolder(tmp.value)) return win::ERROR_BAD_PATHNAME;
     folder = tmp.value;
   }
   // The backslash goes in even when the folder already ends with one; Windows reads the
   // doubled separator as one.
-  logPath = folder + L"\\" + prefix + L"_" + MakeTimeStamp(platform) + L".log";
+  logPath = folder;
+  logPath.append(L"\\").append(prefix).append(L"_").append(MakeTimeStamp(platform)).append(L".log");
   return 0;
 }
 

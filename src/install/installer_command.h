@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "run/setup_options.h"
+#include "install/command_lines.h"
 #include "packages/package_locator.h"
 #include "platform/platform.h"
 
@@ -14,7 +15,7 @@ namespace korvana {
 // What the installation decision hands to msiexec: its properties, each with its
 // leading blank, in the order they go on the line, and the user's own text.
 struct PluginArguments {
-  std::vector<const wchar_t*> properties;
+  InstallerProperties properties;
   std::wstring userText;
 };
 

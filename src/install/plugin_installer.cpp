@@ -99,7 +99,7 @@ StepOutcome InstallPlugin(Platform& platform, PackageLocator& locator, const Set
   // Advertised, per-user-elsewhere and unknown products all count as not installed.
   if (platform.msi.QueryProductState(installedCode) != win::INSTALLSTATE_DEFAULT) {
     LogEvent(platform, {L"decision: fresh installation"});
-    arguments.properties.push_back(L" ADDNPSIVET=1");
+    arguments.properties.Add(L" ADDNPSIVET=1");
   } else {
     VersionOutcome outcome = VersionOutcome::Update;
     std::wstring installedVersion;
@@ -118,11 +118,11 @@ StepOutcome InstallPlugin(Platform& platform, PackageLocator& locator, const Set
     const bool sameProduct = installedCode == newCode;
     // A plug-in feature the user once left out is brought back.
     if (platform.msi.QueryFeatureState(installedCode, L"NPSIVET") == win::INSTALLSTATE_ABSENT) {
-      arguments.properties.push_back(sameProduct
+      arguments.properties.Add(sameProduct
                                          ? L" COMPADDLOCAL={316A4D11-D027-4C52-86B6-54D1FBC148E3}"
                                          : L" ADDLOCAL=ALL");
     }
-    if (sameProduct) arguments.properties.push_back(L" REINSTALL=ALL REINSTALLMODE=vomus");
+    if (sameProduct) arguments.properties.Add(L" REINSTALL=ALL REINSTALLMODE=vomus");
   }
 
   std::wstring logPath;

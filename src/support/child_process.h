@@ -4,20 +4,13 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "support/log_event.h"
-#include "support/text.h"
 
 namespace korvana {
 
 // RunAndWait, logged: the command line before, the exit code (or the error of a
 // failed start) after. `application`: the program's full path, so no search can put
 // another program in its place; empty for a command line whose first token is one.
-inline Status RunChild(Platform& platform, const std::wstring& commandLine,
-                       const std::wstring& application = {}) {
-  LogEvent(platform, {L"run: ", commandLine});
-  const Status result = platform.processes.RunAndWait(commandLine, application);
-  LogEvent(platform, {L"its exit code: ", ToDecimal(result)});
-  return result;
-}
+Status RunChild(Platform& platform, const std::wstring& commandLine,
+                const std::wstring& application = {});
 
 }  // namespace korvana

@@ -69,10 +69,12 @@ Status CreateOwnLog(Platform& platform, const std::wstring& folder, const std::w
                     std::wstring& path) {
   std::wstring base = folder;
   if (base.empty() || !IsSeparator(base.back())) base += L'\\';
-  base += L"korvana-setup_" + stamp;
+  base.append(L"korvana-setup_").append(stamp);
   Status created = win::ERROR_FILE_EXISTS;
   for (unsigned n = 1; n <= kOwnLogNames; ++n) {
-    path = base + (n == 1 ? std::wstring() : L"_" + ToDecimal(n)) + L".log";
+    path = base;
+    if (n > 1) path.append(L"_").append(ToDecimal(n));
+    path.append(L".log");
     created = platform.log.Create(path);
     if (created != win::ERROR_FILE_EXISTS && created != win::ERROR_ALREADY_EXISTS) break;
   }

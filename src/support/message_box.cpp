@@ -49,10 +49,10 @@ void ShowFailureBox(Platform& platform, bool silent, const StepOutcome& outcome,
                         ToDecimal(outcome.code)});
     return;
   }
-  std::wstring message =
-      platform.texts.LoadText(outcome.failureText) + L": " + ToDecimal(outcome.code) + L".\n";
+  std::wstring message = platform.texts.LoadText(outcome.failureText);
+  message.append(L": ").append(ToDecimal(outcome.code)).append(L".\n");
   if (!outcome.logPath.empty() && platform.files.Exists(outcome.logPath))
-    message += L"Install log: " + outcome.logPath;
+    message.append(L"Install log: ").append(outcome.logPath);
   ShowBox(platform, false, Owner::OwnerWindow, message, captionId, kErrorBox);
 }
 

@@ -12,7 +12,12 @@ namespace {
 
 const std::wstring kMarker = L"HKCU\\Software\\NeedBstrReboot";
 // A fresh installation's property, and the user's text.
-PluginArguments Fresh(const std::wstring& userText = L"") { return {{L" ADDNPSIVET=1"}, userText}; }
+PluginArguments Fresh(const std::wstring& userText = L"") {
+  PluginArguments arguments;
+  arguments.properties.Add(L" ADDNPSIVET=1");
+  arguments.userText = userText;
+  return arguments;
+}
 const PluginArguments kFreshArguments = Fresh();
 
 struct RunOutcome {
