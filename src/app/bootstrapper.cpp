@@ -235,19 +235,17 @@ class Run {
   Status Complete() {
     const bool restartDue = TakeRestartMarker(platform_);
     const bool offered = restartDue && !options_.noRestart;
-    if (restartDue && options_.noRestart)
-      LogEvent(platform_, {L"restart needed, not made (-norestart)"});
-    else
-      LogEvent(platform_, {restartDue ? L"restart needed" : L"no restart needed"});
+    const bool keptBack = offered && options_.unattended && !options_.silent;
+    LogEvent(platform_, {!restartDue           ? L"no restart needed"
+                         : !offered            ? L"restart needed, not made (-norestart)"
+                         : keptBack            ? L"restart needed, not made (no visible desktop)"
+                                               : L"restart needed"});
 
     bool wanted = false;
-    if (!options_.NoBoxes()) {
+    if (!options_.NoBoxes())
       wanted = ShowCompletionDialog(platform_, options_.cspMode, offered) == CompletionChoice::Restart;
-    } else if (options_.silent) {
-      wanted = offered;
-    } else if (offered) {
-      LogEvent(platform_, {L"restart needed, not made (no visible desktop)"});
-    }
+    else
+      wanted = offered && options_.silent;
     bool started = false;
     if (wanted) {
       started = RestartComputer(platform_.system, platform_.power);
