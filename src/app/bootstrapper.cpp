@@ -202,19 +202,20 @@ class Run {
   // (ERROR_INVALID_OWNER) and the run goes on without one: made with the token's
   // default owner instead, it would count for no other run.
   StepOutcome TakeRunLock() {
+    static constexpr wchar_t kLock[] = L"run lock: ";
     Status error = 0;
     std::wstring owner;
     const MutexClaim claim =
         platform_.processes.ClaimMutex(kRunMutex, kRunMutexSecurity, &owner, &error);
     if (claim == MutexClaim::Failed) {
-      LogEvent(platform_, {L"run lock: error ", ToDecimal(error)});
+      LogEvent(platform_, {kLock, L"error ", ToDecimal(error)});
       return StepOutcome::GoOn();
     }
     if (claim != MutexClaim::Created && owner != kAdministratorsSid && owner != kSystemSid) {
-      LogEvent(platform_, {L"run lock: owned by ", owner, L", ignored"});
+      LogEvent(platform_, {kLock, L"owned by ", owner, L", ignored"});
       return StepOutcome::GoOn();
     }
-    if (claim == MutexClaim::OwnedAbandoned) LogEvent(platform_, {L"run lock: abandoned, taken"});
+    if (claim == MutexClaim::OwnedAbandoned) LogEvent(platform_, {kLock, L"abandoned, taken"});
     if (claim != MutexClaim::HeldElsewhere) return StepOutcome::GoOn();
     LogEvent(platform_, {L"another run is in progress"});
     return StepOutcome::Failed(exit_code::kAlreadyRunning, text::kPluginFailed);

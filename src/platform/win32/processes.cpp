@@ -55,28 +55,27 @@ MutexClaim Win32Processes::ClaimMutex(const std::wstring& name, const std::wstri
   // Created by this call, it is this process's already. The handle is never closed:
   // the process holds the mutex for as long as it lives.
   if (created != ERROR_ALREADY_EXISTS) return MutexClaim::Created;
-  UniqueKernelHandle opened(mutex);
+  // Opened with MUTEX_ALL_ACCESS, READ_CONTROL among it: its owner can be read.
   PSID sid = nullptr;
   PSECURITY_DESCRIPTOR read = nullptr;
   *error = ::GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &sid, nullptr,
                              nullptr, nullptr, &read);
-  if (*error != ERROR_SUCCESS) return MutexClaim::Failed;
-  UniqueLocalMemory readOwner(read);
   wchar_t* text = nullptr;
-  if (sid != nullptr && ::ConvertSidToStringSidW(sid, &text)) {
-    owner->assign(text);
+  if (*error == ERROR_SUCCESS && sid != nullptr && ::ConvertSidToStringSidW(sid, &text)) {
+    *owner = text;
     ::LocalFree(text);
   }
-  switch (::WaitForSingleObject(mutex, 0)) {
-    case WAIT_OBJECT_0:
-      opened.release();
-      return MutexClaim::Owned;
-    case WAIT_ABANDONED:
-      opened.release();
-      return MutexClaim::OwnedAbandoned;
-    default:
-      return MutexClaim::HeldElsewhere;
+  ::LocalFree(read);
+  MutexClaim claim = MutexClaim::Failed;
+  if (*error == ERROR_SUCCESS) {
+    switch (::WaitForSingleObject(mutex, 0)) {
+      case WAIT_OBJECT_0: return MutexClaim::Owned;
+      case WAIT_ABANDONED: return MutexClaim::OwnedAbandoned;
+      default: claim = MutexClaim::HeldElsewhere;
+    }
   }
+  ::CloseHandle(mutex);
+  return claim;
 }
 
 }  // namespace korvana::win32
