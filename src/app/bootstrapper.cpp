@@ -28,6 +28,11 @@ namespace {
 
 // One run at a time on the whole machine, whichever session or account starts it.
 constexpr wchar_t kRunMutex[] = L"Global\\KorvanaSetupRun";
+// Owned by Administrators, open to administrators and SYSTEM alone; the owners a lock
+// made by a run can have.
+constexpr wchar_t kRunMutexSecurity[] = L"O:BAD:(A;;GA;;;BA)(A;;GA;;;SY)";
+constexpr wchar_t kAdministratorsSid[] = L"S-1-5-32-544";
+constexpr wchar_t kSystemSid[] = L"S-1-5-18";
 
 // The code of a run whose installation succeeded, by what became of the restart.
 // Deployment systems read a restart from Windows Installer's own codes, which
@@ -186,20 +191,30 @@ class Run {
   // second ends at once, before touching anything, with that very code. A run that
   // died leaves the lock abandoned, which counts as free. Where the lock cannot be
   // made at all, the run goes on without it, as it always has.
+  //
+  // Any account may make a global mutex of that name first and hold it, which would
+  // end every run with 1618 for ever. A run makes it owned by Administrators, which
+  // only an administrator or SYSTEM can, and open to those two alone. So one found
+  // with any other owner than Administrators or SYSTEM, or that cannot be opened, was
+  // not made by a run and is ignored. A token that cannot set that owner makes no lock
+  // (ERROR_INVALID_OWNER) and the run goes on without one: made with the token's
+  // default owner instead, it would count for no other run.
   StepOutcome TakeRunLock() {
+    static constexpr wchar_t kLock[] = L"run lock: ";
     Status error = 0;
-    switch (platform_.processes.ClaimMutex(kRunMutex, &error)) {
-      case MutexClaim::Owned:
-        return StepOutcome::GoOn();
-      case MutexClaim::OwnedAbandoned:
-        LogEvent(platform_, {L"run lock: abandoned, taken"});
-        return StepOutcome::GoOn();
-      case MutexClaim::Failed:
-        LogEvent(platform_, {L"run lock: error ", ToDecimal(error)});
-        return StepOutcome::GoOn();
-      case MutexClaim::HeldElsewhere:
-        break;
+    std::wstring owner;
+    const MutexClaim claim =
+        platform_.processes.ClaimMutex(kRunMutex, kRunMutexSecurity, &owner, &error);
+    if (claim == MutexClaim::Failed) {
+      LogEvent(platform_, {kLock, L"error ", ToDecimal(error)});
+      return StepOutcome::GoOn();
     }
+    if (claim != MutexClaim::Created && owner != kAdministratorsSid && owner != kSystemSid) {
+      LogEvent(platform_, {kLock, L"owned by ", owner, L", ignored"});
+      return StepOutcome::GoOn();
+    }
+    if (claim == MutexClaim::OwnedAbandoned) LogEvent(platform_, {kLock, L"abandoned, taken"});
+    if (claim != MutexClaim::HeldElsewhere) return StepOutcome::GoOn();
     LogEvent(platform_, {L"another run is in progress"});
     return StepOutcome::Failed(exit_code::kAlreadyRunning, text::kPluginFailed);
   }

@@ -17,7 +17,8 @@ from typing import Optional
 import pytest
 
 import msi_packages as msi
-from wine_harness import IDNO, IDOK, IDYES, OWN_LOG_PREFIX, RESOURCE_IDS, SetupFolder, WinePrefix
+from wine_harness import (IDNO, IDOK, IDYES, OWN_LOG_PREFIX, RESOURCE_IDS, TOOLS_DIR_WIN, SetupFolder,
+                          WinePrefix)
 
 PLUGIN_CAPTION = "Корвана ЭЦП Browser plug-in"
 UPDATE_CAPTION = "Обновление"
@@ -353,11 +354,16 @@ def packed(code: str) -> str:
             + "".join(pairs[i + 1] + pairs[i] for i in range(0, 16, 2)))
 
 
+RUN_LOCK = "Global\\KorvanaSetupRun"
+MSGBOX = f"{TOOLS_DIR_WIN}\\msgbox.exe"
+
+
 def test_one_run_at_a_time(machine):
     """A second run while the first waits at its first question ends with 1618 before
     any msiexec, leaving the installed product's source list and the new product's
-    cached source hash alone; the first then completes. A run killed while it held
-    the lock does not block the next."""
+    cached source hash alone; the first then completes. The lock the first holds is
+    owned by Administrators. A run killed while it held the lock does not block the
+    next."""
     machine.install(V12)
     machine.put(V13)
     sources = f"HKLM\\Software\\Classes\\Installer\\Products\\{packed(V12.product_code)}\\SourceList\\Net"
@@ -368,6 +374,8 @@ def test_one_run_at_a_time(machine):
     try:
         with machine.start() as first:
             first.wait_box(PLUGIN_CAPTION)
+            owner = machine.prefix.run(f"{MSGBOX} -noshow -mutexowner {RUN_LOCK}")
+            assert owner.stdout_lines == ["owner S-1-5-32-544"]
             # The second run's logs go to a TMP of its own.
             (machine.folder.unix / "second").mkdir()
             second = machine.run("-silent", env=machine.env(TMP=f"{machine.folder.win}\\second"))
@@ -390,6 +398,25 @@ def test_one_run_at_a_time(machine):
         assert machine.installed() == {V13.product_code: "2.0.13"}
     finally:
         source_hash.unlink(missing_ok=True)
+
+
+@pytest.mark.parametrize("security, logged", [
+    # Open to everybody: its owner, another account (Users), is read and not ours.
+    ("O:BUD:(A;;GA;;;WD)", "run lock: owned by S-1-5-32-545, ignored"),
+    # Open to SYSTEM alone (and, as owner, to its reading): no run can have made it.
+    ("O:BUD:(A;;GA;;;SY)", "run lock: error 5"),
+], ids=["open", "shut"])
+def test_one_run_at_a_time_ignores_a_lock_another_account_made(machine, security, logged):
+    """Any account can make the lock's mutex before every run and hold it: a run then
+    goes on without the lock, installs, and says so in its log."""
+    machine.put(V13)
+    with machine.prefix.start(f"{MSGBOX} -mutex {RUN_LOCK} {security} -caption squatter") as squatter:
+        box = squatter.wait_box("squatter")
+        machine.silent_install()
+        assert logged in machine.own_log_events()
+        assert machine.installed() == {V13.product_code: "2.0.13"}
+        box.press(IDOK)
+    assert squatter.wait().stdout_lines == ["mutex created"]
 
 
 def test_update_adds_a_missing_feature(machine):

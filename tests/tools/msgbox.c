@@ -16,11 +16,19 @@
  *                   process's station and thread's desktop, and the station's
  *                   UOI_FLAGS in decimal (WSF_VISIBLE is 1), or "? flags ?" for what
  *                   cannot be read
+ *   -mutex NAME SDDL  creates the mutex NAME, owned by the main thread until the
+ *                   process ends, with the security descriptor SDDL (as a squatter
+ *                   of another account would make it; any owner is accepted under
+ *                   Wine); writes "mutex created", "mutex existed" or "mutex error <N>"
+ *   -mutexowner NAME  writes the owner of the mutex NAME as "owner <SID>", "owner
+ *                   none", or "owner error <N>" when it cannot be opened or read
  *   -noshow         shows no box at the end
  *   -exit N         the exit code (default: the button that closed the last box)
  * Without any -show, one box is shown at the end.
  */
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <stdlib.h>
 #include <wchar.h>
 
@@ -70,6 +78,55 @@ static void PrintStation(void)
     PrintLine(line);
 }
 
+static void PrintNumbered(const wchar_t* what, DWORD number)
+{
+    wchar_t line[64];
+    _snwprintf(line, 64, L"%ls %lu", what, (unsigned long)number);
+    line[63] = L'\0';
+    PrintLine(line);
+}
+
+static void MakeMutex(const wchar_t* name, const wchar_t* sddl)
+{
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, NULL, FALSE};
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                              &attributes.lpSecurityDescriptor, NULL)) {
+        PrintNumbered(L"mutex error", GetLastError());
+        return;
+    }
+    HANDLE mutex = CreateMutexW(&attributes, TRUE, name);  /* held until the process ends */
+    DWORD error = GetLastError();
+    LocalFree(attributes.lpSecurityDescriptor);
+    if (!mutex) PrintNumbered(L"mutex error", error);
+    else PrintLine(error == ERROR_ALREADY_EXISTS ? L"mutex existed" : L"mutex created");
+}
+
+static void PrintMutexOwner(const wchar_t* name)
+{
+    HANDLE mutex = OpenMutexW(READ_CONTROL, FALSE, name);
+    if (!mutex) {
+        PrintNumbered(L"owner error", GetLastError());
+        return;
+    }
+    PSID owner = NULL;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    DWORD error = GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                  NULL, NULL, NULL, &descriptor);
+    wchar_t* text = NULL;
+    if (error) PrintNumbered(L"owner error", error);
+    else if (!owner) PrintLine(L"owner none");
+    else if (!ConvertSidToStringSidW(owner, &text)) PrintNumbered(L"owner error", GetLastError());
+    else {
+        wchar_t line[200];
+        _snwprintf(line, 200, L"owner %ls", text);
+        line[199] = L'\0';
+        PrintLine(line);
+        LocalFree(text);
+    }
+    LocalFree(descriptor);
+    CloseHandle(mutex);
+}
+
 int wmain(int argc, wchar_t** argv)
 {
     const wchar_t* caption = L"msgbox";
@@ -113,6 +170,11 @@ int wmain(int argc, wchar_t** argv)
                     _snwprintf(line, 4096, L"%ls=%ls", value, length < 3800 ? variable : L"<long>");
                 line[4095] = L'\0';
                 PrintLine(line);
+            }
+            else if (wcscmp(arg, L"-mutexowner") == 0) PrintMutexOwner(value);
+            else if (wcscmp(arg, L"-mutex") == 0) {
+                if (i + 1 >= argc) return 2;
+                MakeMutex(value, argv[++i]);
             }
             else if (wcscmp(arg, L"-exit") == 0) { exitCode = (long)wcstoul(value, NULL, 10); hasExit = 1; }
             else return 2;

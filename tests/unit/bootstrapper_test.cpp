@@ -168,33 +168,52 @@ TEST(RunBootstrapper, TheOwnerWindowComesFirstAndTheInstallerUiIsSwitchedOffBefo
   const auto lock = std::find(m.calls.begin(), m.calls.end(), "CreateMutex");
   EXPECT_LT(std::find(m.calls.begin(), m.calls.end(), "VerifyVersionInfo"), lock);
   EXPECT_LT(lock, firstMsi);
-  EXPECT_EQ(m.claimedMutexes, std::vector<std::wstring>{L"Global\\KorvanaSetupRun"});
+  // Owned by Administrators and open to administrators and SYSTEM alone.
+  EXPECT_EQ(m.claimedMutexes,
+            std::vector<std::wstring>{L"Global\\KorvanaSetupRun O:BAD:(A;;GA;;;BA)(A;;GA;;;SY)"});
 }
 
 // A run whose lock another run holds ends before it touches anything, with 1618 and,
 // when interactive, the plug-in's failure box without a log; an abandoned lock, or
-// one that cannot be made, lets the run go on.
+// one that cannot be made, lets the run go on. A lock counts only when its owner is
+// Administrators or SYSTEM, as only a run (or the system) can make it: one that any
+// other account made, held or not, is ignored.
 TEST(RunBootstrapper, OneRunAtATime) {
+  const std::wstring admins = L"S-1-5-32-544", users = L"S-1-5-32-545",
+                     user = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+  const std::wstring another = L"another run is in progress";
   const struct {
     const char* name;
     MutexClaim claim;
+    std::wstring owner;  // of a lock that existed
     std::vector<std::wstring> args;
     std::uint32_t exitCode;
-    std::vector<std::wstring> boxes;  // text, caption
+    std::vector<std::wstring> boxes;  // failure boxes: text, caption
+    std::wstring logged;              // the lock's line in the own log, if any
   } cases[] = {
-      {"free", MutexClaim::Owned, {L"-silent"}, 0, {}},
-      {"abandoned", MutexClaim::OwnedAbandoned, {L"-silent"}, 0, {}},
-      {"cannot be made", MutexClaim::Failed, {L"-silent"}, 0, {}},
-      {"held, silent", MutexClaim::HeldElsewhere, {L"-silent"}, 1618, {}},
-      {"held", MutexClaim::HeldElsewhere, {}, 1618, {kFailure + L": 1618.\n", L"Корвана ЭЦП Browser plug-in"}},
-      {"held, CSP mode", MutexClaim::HeldElsewhere, {L"-csp"}, 1618, {kFailure + L": 1618.\n", L"Установка Корвана"}},
+      {"made", MutexClaim::Created, L"", {L"-silent"}, 0, {}, L""},
+      {"free", MutexClaim::Owned, admins, {L"-silent"}, 0, {}, L""},
+      {"abandoned", MutexClaim::OwnedAbandoned, admins, {L"-silent"}, 0, {}, L"run lock: abandoned, taken"},
+      {"cannot be made", MutexClaim::Failed, L"", {L"-silent"}, 0, {}, L"run lock: error 5"},
+      {"held, silent", MutexClaim::HeldElsewhere, admins, {L"-silent"}, 1618, {}, another},
+      {"held", MutexClaim::HeldElsewhere, admins, {}, 1618, {kFailure + L": 1618.\n", L"Корвана ЭЦП Browser plug-in"}, another},
+      {"held, CSP mode", MutexClaim::HeldElsewhere, admins, {L"-csp"}, 1618, {kFailure + L": 1618.\n", L"Установка Корвана"}, another},
+      {"held, made as SYSTEM", MutexClaim::HeldElsewhere, L"S-1-5-18", {L"-silent"}, 1618, {}, another},
+      // Made by other accounts.
+      {"held, owned by Users", MutexClaim::HeldElsewhere, users, {L"-silent"}, 0, {}, L"run lock: owned by " + users + L", ignored"},
+      {"held, owned by a user", MutexClaim::HeldElsewhere, user, {}, 0, {}, L"run lock: owned by " + user + L", ignored"},
+      {"held, owner alike", MutexClaim::HeldElsewhere, admins + L"0", {L"-silent"}, 0, {}, L"run lock: owned by S-1-5-32-5440, ignored"},
+      {"held, no owner", MutexClaim::HeldElsewhere, L"", {L"-silent"}, 0, {}, L"run lock: owned by , ignored"},
+      {"free, owned by Users", MutexClaim::Owned, users, {L"-silent"}, 0, {}, L"run lock: owned by " + users + L", ignored"},
+      {"abandoned, owned by a user", MutexClaim::OwnedAbandoned, user, {L"-silent"}, 0, {}, L"run lock: owned by " + user + L", ignored"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Machine m;
     m.mutexClaim = c.claim;
+    m.mutexOwner = c.owner;
     EXPECT_EQ(m.Run(c.args), c.exitCode);
-    const bool held = c.claim == MutexClaim::HeldElsewhere;
+    const bool held = c.exitCode == 1618;
     EXPECT_EQ(m.Ran(L"msiexec.exe"), !held);
     if (held) {
       EXPECT_TRUE(m.commandLines.empty());
@@ -202,8 +221,13 @@ TEST(RunBootstrapper, OneRunAtATime) {
       EXPECT_EQ(m.logLines.back(), L"exit code 1618");
     }
     std::vector<std::wstring> boxes;
-    for (const auto& b : m.boxes) boxes.insert(boxes.end(), {b.text, b.caption});
+    for (const auto& b : m.boxes)
+      if (b.text.rfind(kFailure, 0) == 0) boxes.insert(boxes.end(), {b.text, b.caption});
     EXPECT_EQ(boxes, c.boxes);
+    std::vector<std::wstring> lockLines;
+    for (const auto& line : m.logLines)
+      if (line.rfind(L"run lock: ", 0) == 0 || line == another) lockLines.push_back(line);
+    EXPECT_EQ(lockLines, c.logged.empty() ? std::vector<std::wstring>{} : std::vector<std::wstring>{c.logged});
   }
 }
 

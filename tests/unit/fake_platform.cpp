@@ -464,14 +464,16 @@ Status FakePlatform::SourceListSetInfo(const std::wstring& product, std::uint32_
 }
 
 // ---- Processes -------------------------------------------------------------------
-MutexClaim FakePlatform::ClaimMutex(const std::wstring& name, Status* error) {
+MutexClaim FakePlatform::ClaimMutex(const std::wstring& name, const std::wstring& sddl,
+                                    std::wstring* owner, Status* error) {
   calls.push_back("CreateMutex");
   if (Fails()) {
     *error = static_cast<Status>(fault_);
     return MutexClaim::Failed;
   }
-  claimedMutexes.push_back(name);
+  claimedMutexes.push_back(name + L" " + sddl);
   if (mutexClaim == MutexClaim::Failed) *error = 5;  // ERROR_ACCESS_DENIED
+  if (mutexClaim != MutexClaim::Created && mutexClaim != MutexClaim::Failed) *owner = mutexOwner;
   return mutexClaim;
 }
 

@@ -306,8 +306,10 @@ class FakePlatform : public UserInterface,
   std::vector<std::uint32_t> readSizes;
 
   // Signature checks: the result by path (default 0, trusted), each path checked.
-  // The run lock: how claiming it goes, and every name claimed.
-  MutexClaim mutexClaim = MutexClaim::Owned;
+  // The run lock: how claiming it goes, the owner of one that existed, and every
+  // name claimed with the security asked for ("<name> <SDDL>").
+  MutexClaim mutexClaim = MutexClaim::Created;
+  std::wstring mutexOwner = L"S-1-5-32-544";
   std::vector<std::wstring> claimedMutexes;
   std::map<std::wstring, std::int32_t> trustResults;
   std::wstring signer = L"Korvana Test Publisher";  // of every file checked
@@ -391,7 +393,8 @@ class FakePlatform : public UserInterface,
                            const std::wstring& value) override;
   // ---- Processes -----------------------------------------------------------------
   Status RunAndWait(const std::wstring& commandLine, const std::wstring& application) override;
-  MutexClaim ClaimMutex(const std::wstring& name, Status* error) override;
+  MutexClaim ClaimMutex(const std::wstring& name, const std::wstring& sddl, std::wstring* owner,
+                        Status* error) override;
   // ---- PowerControl --------------------------------------------------------------
   std::optional<Status> EnableShutdownPrivilege() override;
   bool ExitWindows(std::uint32_t flags, std::uint32_t reason) override;

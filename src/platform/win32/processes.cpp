@@ -2,6 +2,10 @@
 
 #include <vector>
 
+// advapi32, imported like the registry calls: a known DLL, always from System32.
+#include <aclapi.h>
+#include <sddl.h>
+
 #include "platform/win32/unique_handle.h"
 
 namespace korvana::win32 {
@@ -32,22 +36,46 @@ Status Win32Processes::RunAndWait(const std::wstring& commandLine, const std::ws
 }
 
 
-MutexClaim Win32Processes::ClaimMutex(const std::wstring& name, Status* error) {
-  HANDLE mutex = ::CreateMutexW(nullptr, TRUE, name.c_str());
-  if (mutex == nullptr) {
+MutexClaim Win32Processes::ClaimMutex(const std::wstring& name, const std::wstring& sddl,
+                                      std::wstring* owner, Status* error) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
     *error = ::GetLastError();
+    return MutexClaim::Failed;
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  HANDLE mutex = ::CreateMutexW(&attributes, TRUE, name.c_str());
+  const DWORD created = ::GetLastError();
+  ::LocalFree(descriptor);
+  if (mutex == nullptr) {
+    *error = created;
     return MutexClaim::Failed;
   }
   // Created by this call, it is this process's already. The handle is never closed:
   // the process holds the mutex for as long as it lives.
-  if (::GetLastError() != ERROR_ALREADY_EXISTS) return MutexClaim::Owned;
-  switch (::WaitForSingleObject(mutex, 0)) {
-    case WAIT_OBJECT_0: return MutexClaim::Owned;
-    case WAIT_ABANDONED: return MutexClaim::OwnedAbandoned;
-    default:
-      ::CloseHandle(mutex);
-      return MutexClaim::HeldElsewhere;
+  if (created != ERROR_ALREADY_EXISTS) return MutexClaim::Created;
+  // Opened with MUTEX_ALL_ACCESS, READ_CONTROL among it: its owner can be read.
+  PSID sid = nullptr;
+  PSECURITY_DESCRIPTOR read = nullptr;
+  *error = ::GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &sid, nullptr,
+                             nullptr, nullptr, &read);
+  wchar_t* text = nullptr;
+  if (*error == ERROR_SUCCESS && sid != nullptr && ::ConvertSidToStringSidW(sid, &text)) {
+    *owner = text;
+    ::LocalFree(text);
   }
+  ::LocalFree(read);
+  MutexClaim claim = MutexClaim::Failed;
+  if (*error == ERROR_SUCCESS) {
+    switch (::WaitForSingleObject(mutex, 0)) {
+      case WAIT_OBJECT_0: return MutexClaim::Owned;
+      case WAIT_ABANDONED: return MutexClaim::OwnedAbandoned;
+      default: claim = MutexClaim::HeldElsewhere;
+    }
+  }
+  ::CloseHandle(mutex);
+  return claim;
 }
 
 }  // namespace korvana::win32
