@@ -142,7 +142,7 @@ class Run {
         platform_.log.Abandon();
     }
     if (options_.unattended)
-      LogEvent(platform_, {L"no visible desktop: no box, /qn"});
+      LogEvent(platform_, {L"no visible desktop"});
     if (logDirFailed != 0) {
       LogEvent(platform_, {L"log folder ", options_.logDir, L": error ", ToDecimal(logDirFailed)});
       return logDirFailed;
@@ -253,7 +253,7 @@ class Run {
     const bool keptBack = offered && options_.unattended && !options_.silent;
     LogEvent(platform_, {!restartDue           ? L"no restart needed"
                          : !offered            ? L"restart needed, not made (-norestart)"
-                         : keptBack            ? L"restart needed, not made (no visible desktop)"
+                         : keptBack            ? L"restart needed, not made (unattended)"
                                                : L"restart needed"});
 
     bool wanted = false;

@@ -18,7 +18,7 @@ std::wstring MarkerKey() { return std::wstring(kMarkerParent) + L"\\" + kMarkerN
 }  // namespace
 
 void CreateRestartMarker(Platform& platform) {
-  LogEvent(platform, {L"restart asked for: marker created"});
+  LogEvent(platform, {L"restart asked for"});
   RegistryKey marker(platform.registry);
   platform.registry.CreateKey(RegistryRoot::CurrentUser, MarkerKey(), kWriteAccess, marker.Receive());
 }

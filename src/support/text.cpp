@@ -16,9 +16,13 @@ std::wstring ZeroPadded(int value, std::size_t width) {
 // Formatted here rather than by the runtime's wcsftime so that both builds give the
 // same text: a four-digit year, then two digits each, joined by hyphens.
 std::wstring FormatTimeStamp(const LocalTime& time) {
-  return ZeroPadded(time.year, 4) + L"-" + ZeroPadded(time.month, 2) + L"-" +
-         ZeroPadded(time.day, 2) + L"-" + ZeroPadded(time.hour, 2) + L"-" +
-         ZeroPadded(time.minute, 2) + L"-" + ZeroPadded(time.second, 2);
+  const int fields[] = {time.year, time.month, time.day, time.hour, time.minute, time.second};
+  std::wstring stamp;
+  for (int field : fields) {
+    if (!stamp.empty()) stamp += L'-';
+    stamp.append(ZeroPadded(field, stamp.empty() ? 4 : 2));
+  }
+  return stamp;
 }
 
 std::wstring FormatText(const std::wstring& format, std::initializer_list<std::wstring> args) {

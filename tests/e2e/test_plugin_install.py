@@ -582,7 +582,7 @@ def test_unattended_session(machine, args, package, expected, installs):
     assert (result.exit_code, result.timed_out) == (expected, False)
     events = machine.own_log_events()
     assert [e for e in events if e.startswith("no visible desktop")] == [
-        "no visible desktop: no box, /qn"]
+        "no visible desktop"]
     assert "wineboot" not in result.launcher_stderr and not machine.marker_exists()
     assert ("msiexec.exe" in result.launcher_stderr) == (installs or package is V13_FAILS)
     if installs:
