@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/win_constants.h"
+#include "resources/dialog_ids.h"
 #include "resources/text_ids.h"
 #include "support/log_event.h"
 #include "support/text.h"

@@ -1,6 +1,7 @@
 #include "ui/configuration_dialog.h"
 
 #include "platform/win_constants.h"
+#include "resources/dialog_ids.h"
 #include "resources/text_ids.h"
 #include "support/log_event.h"
 #include "support/text.h"

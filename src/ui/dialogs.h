@@ -1,9 +1,10 @@
 // The two modal dialogs of a run.
 #pragma once
 
-#include "run/setup_options.h"
 #include "platform/platform.h"
 #include "platform/win_constants.h"
+#include "resources/dialog_ids.h"
+#include "run/setup_options.h"
 
 namespace korvana {
 

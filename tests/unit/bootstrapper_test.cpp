@@ -7,6 +7,7 @@
 
 #include "resources/compiled_catalog.h"
 #include "fake_platform.h"
+#include "resources/dialog_ids.h"
 #include "resources/text_ids.h"
 
 namespace korvana {

@@ -11,6 +11,7 @@
 #include "browser_offer/content_disposition.h"
 #include "browser_offer/download_folder.h"
 #include "fake_platform.h"
+#include "resources/dialog_ids.h"
 #include "resources/text_ids.h"
 #include "ui/completion_dialog.h"
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fake_platform.h"
+#include "resources/dialog_ids.h"
 #include "resources/text_ids.h"
 
 namespace korvana::testing {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "resources/dialog_ids.h"
 #include "resources/text_ids.h"
 
 namespace korvana::testing {
