@@ -18,7 +18,7 @@ enum class CommandLineRequest { Run, Help, Unreadable };
 // split leaves the defaults.
 CommandLineRequest ParseCommandLine(Platform& platform, SetupOptions& options);
 
-// The help text: nine pieces, and five more for CSP mode.
+// The help text; in CSP mode its CSP options follow.
 std::wstring HelpText(bool cspMode);
 
 // Shows the help, silent or not; never where nobody can see it (`options.unattended`).
