@@ -51,12 +51,6 @@ bool IsFullPath(const std::wstring& path) {
 
 }  // namespace
 
-bool SignatureAccepted(const TrustVerdict& verdict, const std::wstring& pinnedPublisher) {
-  if (verdict.result != 0) return false;
-  // A signer that could not be read (empty) never matches a pinned publisher.
-  return pinnedPublisher.empty() || verdict.signer == pinnedPublisher;
-}
-
 void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone) {
   if (schannelPatchDone) return;
   schannelPatchDone = true;  // once per process, whatever follows
