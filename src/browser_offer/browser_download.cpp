@@ -63,12 +63,6 @@ bool HasParentPart(const std::wstring& path) {
 
 }  // namespace
 
-bool SignatureAccepted(const TrustVerdict& verdict, const std::wstring& pinnedPublisher) {
-  if (verdict.result != 0) return false;
-  // A signer that could not be read (empty) never matches a pinned publisher.
-  return pinnedPublisher.empty() || verdict.signer == pinnedPublisher;
-}
-
 bool& SchannelPatchOnceFlag() {
   static bool done = false;
   return done;

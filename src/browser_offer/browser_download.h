@@ -6,23 +6,14 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "support/build_settings.h"  // BrowserDownloadUrl, BrowserPublisher
+#include "support/signed_file.h"     // SignatureAccepted
 
 namespace korvana {
 
 // Set by the completion dialog when the user cancels; the download checks it between
 // network reads and file writes and gives up at once.
 using StopRequest = std::atomic<bool>;
-
-// https://<download host>/download/yandex-browser; the host is a build setting.
-std::wstring BrowserDownloadUrl();
-
-// The publisher the downloaded installer must be signed by (its signer's simple
-// display name), a build setting; empty when any publisher Windows trusts will do.
-std::wstring BrowserPublisher();
-
-// Whether a checked installer may run: Windows trusts its signature (`verdict.result`
-// is 0) and, with a publisher pinned, the signer read is exactly that publisher.
-bool SignatureAccepted(const TrustVerdict& verdict, const std::wstring& pinnedPublisher);
 
 // The process's once-flag of the TLS patch; a worker given up on may still read it
 // after the dialog that started it is gone, so it lives as long as the process.

@@ -66,7 +66,7 @@ bool BrowserInstallWorker::Install(DownloadFolder& folder) {
   const TrustVerdict trust = platform_.trust.VerifyFile(path);
   LogEvent(platform_, {L"signature of ", path, L": ", ToHex(static_cast<std::uint32_t>(trust.result)),
                        L", signer: ", trust.signer});
-  if (!SignatureAccepted(trust, publisher_)) return false;
+  if (!SignatureAccepted(trust, publisher_.c_str())) return false;
 
   Post(WM_BROWSER_STEP);  // installation
   if (stop_) return false;

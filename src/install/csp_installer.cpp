@@ -6,6 +6,7 @@
 #include "resources/text_ids.h"
 #include "support/child_process.h"
 #include "support/log_event.h"
+#include "support/signed_file.h"
 
 namespace korvana {
 namespace {
@@ -52,16 +53,21 @@ bool IsCspSuccess(Status result) {
 
 }  // namespace
 
-StepOutcome InstallCsp(Platform& platform, const SetupOptions& options) {
+StepOutcome InstallCsp(Platform& platform, const SetupOptions& options, const wchar_t* publisher) {
   const CspSetup setup = FindCspSetup(platform);
+  // The program started is the file checked: held until it has ended.
+  FileHandle held(platform.files);
+  Status refused = win::ERROR_FILE_NOT_FOUND;
   if (setup.program.empty()) {
     // Without a "csp" folder there is no CSP to install and the plug-in goes on alone;
     // a "csp" folder without its setup program is a broken medium.
     LogEvent(platform, {setup.folderFound ? L"csp: no Setup.exe"
                                           : L"csp: no csp folder"});
     if (!setup.folderFound) return StepOutcome::GoOn();
-    return StepOutcome::Failed(win::ERROR_FILE_NOT_FOUND, text::kCspFailed);
+  } else {
+    refused = HoldSignedFile(platform, setup.program, publisher, held);
   }
+  if (refused != 0) return StepOutcome::Failed(refused, text::kCspFailed);
   CspSetupLine line;
   line.setupProgram = L"\"" + setup.program + L"\"";
   line.kcLevel = options.kcLevel;

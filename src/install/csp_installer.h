@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "run/exit_codes.h"
 #include "run/setup_options.h"
+#include "support/build_settings.h"
 
 namespace korvana {
 
@@ -13,7 +14,11 @@ namespace korvana {
 // a verbose log unless they bring their own), and waits for it. GoOn when the plug-in
 // follows (the program ended with 0, 3, 4 or 1602, or neither place has a "csp"
 // folder); else the failure code (2 for a "csp" folder without Setup.exe) with the
-// CSP's failure box.
-StepOutcome InstallCsp(Platform& platform, const SetupOptions& options);
+// CSP's failure box. `publisher`: the signer the setup program must carry (the build's
+// setting); empty, it is not checked. With one, the program is held from its check
+// until it has ended (HoldSignedFile), and a program refused is not started: the run
+// ends with the check's result and the CSP's failure box.
+StepOutcome InstallCsp(Platform& platform, const SetupOptions& options,
+                       const wchar_t* publisher = PackagePublisher());
 
 }  // namespace korvana

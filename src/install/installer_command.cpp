@@ -8,6 +8,7 @@
 #include "support/message_box.h"
 #include "support/log_folder.h"
 #include "support/restart.h"
+#include "support/signed_file.h"
 #include "support/text.h"
 
 namespace korvana {
@@ -88,7 +89,8 @@ void DeleteSourceHash(Platform& platform, const std::wstring& productCode) {
 
 Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const SetupOptions& options,
                           std::wstring& logPath, const std::wstring& installedProductCode,
-                          const std::wstring& packagePattern, const PluginArguments& arguments) {
+                          const std::wstring& packagePattern, const PluginArguments& arguments,
+                          const wchar_t* publisher) {
   const bool silent = options.NoBoxes();
   // One pattern, no fallback: the installer runs only a package named for this
   // architecture.
@@ -96,6 +98,9 @@ Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const Set
   const Status found = locator.FindPackage(packagePattern, line.package);
   if (found != 0) return ShowError(platform, silent, text::kPackageNotFound, found);
   const std::wstring packageFileName = FileNameOf(line.package);
+  // The package msiexec gets is the file checked: held until msiexec has ended.
+  FileHandle held(platform.files);
+  if (const Status refused = HoldSignedFile(platform, line.package, publisher, held)) return refused;
 
   // A log option of the user's own wins; then TMP is not even read.
   if (!HasLogSwitch(arguments.userText)) {

@@ -23,9 +23,13 @@ struct PluginArguments {
 // msiexec command line, and turns a restart request (1641, 3010, 3011) into 0 plus the
 // restart marker. Reads the interface level, the log folder, disableRm and
 // skipInstallValidate from `options`; its boxes are kept back when `options.NoBoxes()`.
+// With a `publisher` pinned, the package found must carry that publisher's signature
+// and is held from its check until msiexec has ended (HoldSignedFile); a package
+// refused is not installed, and the check's result is returned, with no box of its own.
 Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const SetupOptions& options,
                           std::wstring& logPath, const std::wstring& installedProductCode,
-                          const std::wstring& packagePattern, const PluginArguments& arguments);
+                          const std::wstring& packagePattern, const PluginArguments& arguments,
+                          const wchar_t* publisher);
 
 // Deletes <Windows>\Installer\SourceHash<productCode>; the outcome is not looked at.
 void DeleteSourceHash(Platform& platform, const std::wstring& productCode);

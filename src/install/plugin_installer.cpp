@@ -73,7 +73,8 @@ StepOutcome Ended(Status status, const std::wstring& logPath) {
 
 }  // namespace
 
-StepOutcome InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOptions& options) {
+StepOutcome InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOptions& options,
+                          const wchar_t* publisher) {
   const bool silent = options.NoBoxes();
   PluginArguments arguments;
   arguments.userText = options.sivetArgs;
@@ -127,7 +128,8 @@ StepOutcome InstallPlugin(Platform& platform, PackageLocator& locator, const Set
 
   std::wstring logPath;
   const Status installed =
-      RunPluginInstaller(platform, locator, options, logPath, installedCode, packagePattern, arguments);
+      RunPluginInstaller(platform, locator, options, logPath, installedCode, packagePattern, arguments,
+                         publisher);
   if (installed == win::ERROR_SUCCESS) {
     // What is on the machine now, as Windows Installer knows it, for the administrator
     // who reads the log afterwards; the package itself is not opened again.

@@ -8,6 +8,7 @@
 #include "packages/package_locator.h"
 #include "platform/platform.h"
 #include "run/exit_codes.h"
+#include "support/build_settings.h"
 
 namespace korvana {
 
@@ -16,7 +17,10 @@ namespace korvana {
 // user declined the reinstall, 1 when the user declined the update, 1638 when a newer
 // version is installed (interactive), otherwise the failing step's status or
 // msiexec's exit code, with the plug-in's failure box where the user has not been
-// told already. Boxes are kept back when `options.NoBoxes()`.
-StepOutcome InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOptions& options);
+// told already. Boxes are kept back when `options.NoBoxes()`. `publisher`: the signer
+// the package must carry (the build's setting); empty, the package is not checked. A
+// package refused ends the run with the check's result and the failure box.
+StepOutcome InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOptions& options,
+                          const wchar_t* publisher = PackagePublisher());
 
 }  // namespace korvana

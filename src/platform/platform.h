@@ -220,9 +220,11 @@ class FileSystem {
   // GetCurrentDirectoryW, however long.
   virtual TextRead GetCurrentDirectory() = 0;
   // CreateFileW(path, access, share, no security, disposition, attributes, no
-  // template); 0 when it fails (Win32's INVALID_HANDLE_VALUE).
+  // template); 0 when it fails (Win32's INVALID_HANDLE_VALUE), and then, when `error`
+  // is given, *error is GetLastError.
   virtual FileToken CreateFile(const std::wstring& path, std::uint32_t access, std::uint32_t share,
-                               std::uint32_t disposition, std::uint32_t attributes) = 0;
+                               std::uint32_t disposition, std::uint32_t attributes,
+                               Status* error = nullptr) = 0;
   // WriteFile of all `size` bytes; false when the call fails or writes fewer.
   virtual bool WriteFile(FileToken file, const void* data, std::uint32_t size) = 0;
   virtual void CloseFile(FileToken file) = 0;  // CloseHandle

@@ -341,6 +341,37 @@ def _change_properties(package: Path, properties) -> None:
                 raise RuntimeError(f"msibuild {query[:80]!r} failed:\n{completed.stdout}{completed.stderr}")
 
 
+# --------------------------------------------------------------------------- changed after signing
+
+# The start of an Authenticode signature (PKCS #7 signedData's content type, DER), and
+# of a cabinet. Each begins its stream, and so a 64-byte mini sector of the compound
+# file or a whole sector: the few bytes after it lie in the same stream.
+_SIGNED_DATA_OID = bytes.fromhex("06092A864886F70D010702")
+_CABINET = b"MSCF"
+
+
+def _flip(path: Path, marker: bytes, offset: int) -> Path:
+    data = bytearray(path.read_bytes())
+    at = data.find(marker)
+    if at < 0:
+        raise ValueError(f"{path} holds no {marker!r}")
+    data[at + offset] ^= 0xFF
+    path.write_bytes(bytes(data))
+    return path
+
+
+def change_cabinet(path: Path) -> Path:
+    """Changes, in place, a byte that the package signature's digest covers: the first
+    reserved field of the embedded cabinet's header (which no extraction reads)."""
+    return _flip(Path(path), _CABINET, 4)
+
+
+def change_signature(path: Path) -> Path:
+    """Changes, in place, a byte of a signed package's signature itself, a few bytes
+    into its signedData."""
+    return _flip(Path(path), _SIGNED_DATA_OID, len(_SIGNED_DATA_OID) + 8)
+
+
 def demo_packages(version: str = DEMO_VERSION) -> list[PackageSpec]:
     """The demo's plug-in packages: one per architecture, both installing cleanly."""
     return [plugin_package(version, "x64"), plugin_package(version, "win32")]

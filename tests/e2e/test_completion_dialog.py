@@ -5,7 +5,6 @@ installer that records how it was started."""
 
 from __future__ import annotations
 
-import shutil
 import time
 
 import pytest
@@ -20,7 +19,7 @@ from test_plugin_install import (  # noqa: F401 - machine is a fixture
     answer_install_question,
     machine,
 )
-from wine_harness import IDCANCEL, IDOK, RESOURCE_IDS, HarnessError, SetupFolder, build_dir
+from wine_harness import IDCANCEL, IDOK, RESOURCE_IDS, HarnessError
 
 # The dialog's text; its check boxes are test_plugin_install's.
 MESSAGE = RESOURCE_IDS["IDC_COMPLETION_MESSAGE"]
@@ -42,9 +41,10 @@ SESSION_KEY = "HKCU\\SOFTWARE\\Yandex\\YandexBrowser\\Session"
 SERVICE = "YandexBrowserService"
 
 
-def open_dialog(machine, offer=None, package=V13, env=None, **options):  # noqa: F811
-    """Installs `package` interactively up to the completion dialog: (run, dialog)."""
-    machine.put(package)
+def open_dialog(machine, offer=None, package=V13, env=None, signed_by=None, **options):  # noqa: F811
+    """Installs `package` (signed by `signed_by`, a publisher of the test PKI, when
+    given) interactively up to the completion dialog: (run, dialog)."""
+    machine.put(package, signed_by=signed_by)
     run = machine.start(env=machine.env(**(offer.env(**(env or {})) if offer else {})), **options)
     answer_install_question(run)
     return run, run.wait_box(COMPLETION_CAPTION)
@@ -159,9 +159,10 @@ def test_a_pinned_build_runs_only_its_publishers_installer(machine, browser_offe
     without a pinned publisher runs it; one pinned to the test publisher refuses it as
     it refuses an unsigned file, and then runs the test publisher's."""
     if pinned:
-        shutil.copy2(build_dir() / "korvana-setup-pinned.exe", machine.folder.unix / SetupFolder.EXE)
+        machine.pin()  # the package then must be the test publisher's too
     browser_offer.serve("other-publisher")
-    run, dialog = open_dialog(machine, browser_offer, env={"stub_exit": 0})
+    run, dialog = open_dialog(machine, browser_offer, env={"stub_exit": 0},
+                              signed_by="publisher" if pinned else None)
     dialog.press(IDOK)
     if pinned:
         wait_label(dialog, CHECK_FAILED)

@@ -5,17 +5,22 @@ configuration dialog chooses the CSP's KC level and language."""
 
 from __future__ import annotations
 
+from typing import Optional
+
 import pytest
 
-from browser_offer import STUB, read_stub_runs
+from browser_offer import STUB, TRUST_E_BAD_DIGEST, read_stub_runs, tamper
 from test_completion_dialog import MESSAGE
 from test_plugin_install import (  # noqa: F401 - machine is a fixture
     BROWSER_BOX,
     COMPLETION_CAPTION,
     RESTART_BOX,
     STAMP,
+    TRUST_E_NOSIGNATURE,
+    TRUST_E_SUBJECT_NOT_TRUSTED,
     V13,
     V13_RESTART,
+    check_line,
     machine,
 )
 from wine_harness import IDCANCEL, IDOK, RESOURCE_IDS, build_dir
@@ -42,13 +47,21 @@ class Csp:
         self.machine = machine
         self.record_win = f"{machine.folder.win}\\csp-runs.txt"
 
-    def put(self, program: bool = True, where: str = "") -> None:
+    def put(self, program: bool = True, where: str = "", signed_by: Optional[str] = None,
+            tampered: bool = False) -> None:
         """Makes the folder "csp" beside the bootstrapper (or in its subfolder `where`),
-        with Setup.exe in it unless ``program`` is false."""
+        with Setup.exe in it unless ``program`` is false: signed by ``signed_by`` (a
+        publisher of the test PKI) when given, and then one byte of its code changed
+        when ``tampered``."""
         csp = f"{where}/csp" if where else "csp"
         (self.machine.folder.unix / csp).mkdir(parents=True, exist_ok=True)
-        if program:
+        if program and signed_by is None:
             self.machine.folder.add_file(build_dir() / STUB, name="Setup.exe", subfolder=csp)
+        elif program:
+            signed = self.machine.sign(build_dir() / STUB, self.machine.folder.unix / csp / "Setup.exe",
+                                       signed_by)
+            if tampered:
+                tamper(signed)
 
     def fixed(self, where: str = "") -> str:
         """The line's start: the setup program's full path, quoted, and the fixed options."""
@@ -127,6 +140,35 @@ def test_silent_csp_exit_codes(machine, csp, exit_code, setup, expected, plugin)
         where = "medium" if setup == "only in the current directory" else ""
         assert csp.command_lines()[0].startswith(csp.fixed(where))
     assert (machine.version(V13) == "2.0.13") == plugin
+
+
+@pytest.mark.parametrize("signed_by,tampered,expected", [
+    ("publisher", False, 0),
+    (None, False, TRUST_E_NOSIGNATURE),
+    ("other_publisher", False, TRUST_E_SUBJECT_NOT_TRUSTED),
+    ("publisher", True, TRUST_E_BAD_DIGEST),  # a program's digest, Wine does check
+])
+def test_a_pinned_build_starts_only_its_publishers_setup_program(machine, csp, signed_by, tampered,  # noqa: F811
+                                                                 expected):
+    machine.pin()
+    csp.put(signed_by=signed_by, tampered=tampered)
+    machine.put(V13, signed_by="publisher")
+    result = machine.run("-csp -silent", env=csp.env())
+    assert result.exit_code == expected
+    setup = f"{machine.folder.win}\\csp\\Setup.exe"
+    checks = machine.package_checks()
+    if expected:
+        assert (csp.runs(), machine.version(V13)) == ([], None)
+        [check] = checks
+        # The signer Wine reads from a file whose digest is wrong is not looked at.
+        assert check.startswith(check_line(setup, expected, signed_by if not tampered else None))
+        return
+    [run] = csp.runs()
+    # Held from its check until it had ended: it could neither be renamed nor written over.
+    assert run.tampering == "rename refused, overwrite refused"
+    assert checks == [check_line(setup, 0, "publisher"),
+                      check_line(f"{machine.folder.win}\\sivetcom-x64.msi", 0, "publisher")]
+    assert machine.version(V13) == "2.0.13"
 
 
 def test_unattended_csp_shows_no_dialog_and_no_installer_interface(machine, csp):  # noqa: F811

@@ -11,14 +11,27 @@ folder of its own (with a blank in its name, so that the log path must be quoted
 from __future__ import annotations
 
 import re
+import shutil
+import subprocess
 from pathlib import Path
 from typing import Optional
 
 import pytest
 
+import browser_offer as offer
 import msi_packages as msi
-from wine_harness import (IDNO, IDOK, IDYES, OWN_LOG_PREFIX, RESOURCE_IDS, TOOLS_DIR_WIN, SetupFolder,
-                          WinePrefix)
+import pki as pki_module
+from wine_harness import (
+    IDNO,
+    IDOK,
+    IDYES,
+    OWN_LOG_PREFIX,
+    RESOURCE_IDS,
+    TOOLS_DIR_WIN,
+    SetupFolder,
+    WinePrefix,
+    build_dir,
+)
 
 PLUGIN_CAPTION = "Корвана ЭЦП Browser plug-in"
 UPDATE_CAPTION = "Обновление"
@@ -57,6 +70,14 @@ INVALID_COMMAND_LINE = 1639
 RESTART_STARTED = 1641
 RESTART_DUE = 3010
 PRODUCT_VERSION = 1638
+TRUST_E_SUBJECT_NOT_TRUSTED = 0x800B0004  # a trusted signature, by another publisher
+TRUST_E_NOSIGNATURE = offer.TRUST_E_NOSIGNATURE
+
+# The test PKI's publishers (pki.py), by the name of their Pki field, as their
+# certificates name them; korvana-setup-pinned.exe is pinned to the first.
+PUBLISHERS = {"publisher": "Korvana Test Publisher", "other_publisher": "Korvana Other Publisher"}
+PINNED_EXE = "korvana-setup-pinned.exe"
+_trusting: set[Path] = set()  # prefixes whose Root store holds the test CA
 
 # The packages of these tests.  Versions that share a product line get product codes of
 # their own, derived from the version (and the variant where two builds of one version
@@ -87,10 +108,31 @@ class Machine:
 
     # ---- packages and products
 
-    def put(self, pkg: msi.PackageSpec, subfolder: str = "", name: Optional[str] = None) -> Path:
-        """Puts a package beside the bootstrapper (or into a subfolder of its folder)."""
-        return self.folder.add_file(msi.build_package(pkg), name=name or pkg.file_name,
-                                    subfolder=subfolder)
+    def put(self, pkg: msi.PackageSpec, subfolder: str = "", name: Optional[str] = None,
+            signed_by: Optional[str] = None) -> Path:
+        """Puts a package beside the bootstrapper (or into a subfolder of its folder),
+        signed by ``signed_by`` (a key of PUBLISHERS) when given."""
+        if signed_by is None:
+            return self.folder.add_file(msi.build_package(pkg), name=name or pkg.file_name,
+                                        subfolder=subfolder)
+        folder = self.folder.unix / subfolder if subfolder else self.folder.unix
+        return self.sign(msi.build_package(pkg), folder / (name or pkg.file_name), signed_by)
+
+    def sign(self, source: Path, target: Path, signed_by: str) -> Path:
+        """Signs ``source`` into ``target`` as that publisher of the test PKI (SHA-256,
+        the CA's certificate carried along); the prefix trusts the test CA from then on."""
+        pki = pki_module.ensure_pki()
+        if self.prefix.path not in _trusting:
+            offer.trust_ca(self.prefix, pki)
+            _trusting.add(self.prefix.path)
+        target.parent.mkdir(parents=True, exist_ok=True)
+        return offer.sign(source, target, pki, getattr(pki, signed_by))
+
+    def pin(self) -> None:
+        """Puts the pinned build in the place of korvana-setup.exe: the browser
+        installer, the plug-in's package and the CSP's setup program must then carry the
+        test publisher's signature."""
+        shutil.copy2(build_dir() / PINNED_EXE, self.folder.unix / SetupFolder.EXE)
 
     def install(self, pkg: msi.PackageSpec, properties: str = "") -> None:
         """Installs a package with plain msiexec, from outside the setup folder."""
@@ -182,6 +224,10 @@ class Machine:
             assert match, f"not a timed line: {line!r}"
             events.append(match.group(1))
         return events
+
+    def package_checks(self) -> list[str]:
+        """The own log's signature checks of packages and setup programs, in order."""
+        return [e for e in self.own_log_events() if e.startswith("package check: ")]
 
     def the_log(self, result, package: str) -> tuple[str, dict[str, str]]:
         """The one log this run named: its Windows path and its properties.
@@ -705,6 +751,71 @@ def test_folders_with_cyrillic_names_and_blanks(prefix, make_setup_folder):
     # comes out as question marks, so the log's text is not compared here.)
     machine.silent_install()
     assert machine.installed() == {V13.product_code: "2.0.13"}
+
+
+# --------------------------------------------------------------------------- a pinned publisher
+
+
+def check_line(path_win: str, code: int, signed_by: Optional[str]) -> str:
+    """The own log's line of a signature check that came to `code`."""
+    return f"package check: {path_win}: 0x{code:08X}, signer {PUBLISHERS.get(signed_by, '')}"
+
+
+@pytest.mark.parametrize("pinned,signed_by,expected", [
+    (True, "publisher", 0),
+    (True, None, TRUST_E_NOSIGNATURE),
+    (True, "other_publisher", TRUST_E_SUBJECT_NOT_TRUSTED),
+    (False, None, 0),  # the build as shipped by default checks nothing
+])
+def test_a_pinned_build_installs_only_its_publishers_package(machine, pinned, signed_by, expected):
+    if pinned:
+        machine.pin()
+    machine.put(V13, signed_by=signed_by)
+    result = machine.run("-silent")
+    assert result.exit_code == expected
+    package = f"{machine.folder.win}\\sivetcom-x64.msi"
+    assert machine.package_checks() == ([check_line(package, expected, signed_by)] if pinned else [])
+    if expected == 0:
+        assert machine.installed() == {V13.product_code: "2.0.13"}
+        machine.the_log(result, "sivetcom-x64.msi")
+    else:
+        # Refused before anything else of the installation: no log named, no msiexec.
+        assert (result.stdout, machine.logs(), machine.installed()) == ("", [], {})
+        assert machine.own_log_events()[-2:] == [f"box not shown (silent): text 106: {expected}",
+                                                 f"exit code {expected}"]
+
+
+def test_a_refused_package_ends_in_the_plugins_failure_box(machine):
+    machine.pin()
+    machine.put(V13, signed_by="other_publisher")
+    with machine.start() as run:
+        answer_install_question(run)
+        box = run.wait_box(PLUGIN_CAPTION)
+        machine.prefix.screenshot("package refused")
+        assert (box.text, box.buttons, box.has_icon) == (
+            f"{INSTALL_FAILED}: {TRUST_E_SUBJECT_NOT_TRUSTED}.\n", [IDOK], True)
+        box.press(IDOK)
+        assert run.wait().exit_code == TRUST_E_SUBJECT_NOT_TRUSTED
+    assert (machine.installed(), machine.logs()) == ({}, [])
+
+
+def test_what_wine_checks_of_a_packages_signature(machine):
+    """Wine's WinVerifyTrust on a signed package checks the signature itself (its
+    certificates and signed bytes) and the signer's chain, but not the digest of the
+    package's contents: a package changed after signing still verifies, though
+    osslsigncode (as Windows, with TRUST_E_BAD_DIGEST) refuses it. So no test here
+    claims that the program refuses a changed package; it would, where Windows reports
+    one, as it refuses any result but 0."""
+    signed = machine.put(V13, signed_by="publisher")
+    changed = msi.change_cabinet(shutil.copy2(signed, signed.with_name("changed.msi")))
+    broken = msi.change_signature(shutil.copy2(signed, signed.with_name("broken.msi")))
+    names = [f"{machine.folder.win}\\{path.name}" for path in (signed, changed, broken)]
+    verdicts = offer.trust_verdicts(machine.prefix, names)
+    assert verdicts[:2] == [offer.TRUST_OK, offer.TRUST_OK] and verdicts[2] != offer.TRUST_OK
+    ca = pki_module.ensure_pki().ca.cert
+    outcomes = [subprocess.run(["osslsigncode", "verify", "-CAfile", str(ca), "-in", str(path)],
+                               capture_output=True).returncode for path in (signed, changed)]
+    assert outcomes[0] == 0 and outcomes[1] != 0
 
 
 # --------------------------------------------------------------------------- architecture

@@ -150,6 +150,8 @@ REFUSALS = [
     # A host the build refuses (CMake's own check, after the sources were copied).
     (["--unsigned", "--download-host", "evil/host"], 1, "KORVANA_DOWNLOAD_HOST must be a host name"),
     (["--unsigned", "--publisher", 'Evil "Quote"'], 1, "KORVANA_BROWSER_PUBLISHER must not hold"),
+    (["--unsigned", "--package-publisher", "Evil; Semicolon"], 1, "KORVANA_PACKAGE_PUBLISHER must not hold"),
+    (["--unsigned", "--package-publisher"], 2, "--package-publisher needs a value"),
 ]
 
 
@@ -191,6 +193,18 @@ def test_release_writes_signed_and_unsigned_with_sums(releases, form):
     assert report["verify"].startswith("Signature verification: ok")
     assert re.search(rf"^  download host: {re.escape(DEFAULT_HOST)}$", made.stdout, re.M)
     assert re.search(r"^  browser publisher: any trusted publisher$", made.stdout, re.M)
+    assert re.search(r"^  package publisher: none \(packages and Setup.exe are not checked\)$",
+                     made.stdout, re.M)
+
+
+def test_release_pins_the_package_publisher(tmp_path):
+    """--package-publisher reaches the build and the report; the name is in the program."""
+    publisher = "Korvana Test Publisher"
+    completed = release("--unsigned", "--package-publisher", publisher, out=tmp_path)
+    assert completed.returncode == 0, completed.stdout + completed.stderr
+    assert re.search(rf"^  package publisher: {publisher}$", completed.stdout, re.M)
+    assert re.search(r"^  browser publisher: any trusted publisher$", completed.stdout, re.M)
+    assert publisher.encode("utf-16-le") in (tmp_path / UNSIGNED).read_bytes()
 
 
 # The file, the roots osslsigncode trusts, and whether verification must pass.

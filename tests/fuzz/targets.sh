@@ -49,8 +49,10 @@ _fuzz_stale() {
 # then links each target against it; the linker takes from the archive only what a
 # target uses. Whole folders where the targets reach into most of them (so a new
 # helper there is picked up), single files from app/ and browser_offer/, whose other files need
-# settings only the CMake build knows. Libstdc++'s own checks are on, so an index
-# past a string's end fails at once instead of reading the buffer behind it. The
+# settings only the CMake build knows. The build settings (support/build_settings.cpp)
+# get the CMake build's defaults: the installers ask for the packages' publisher, and
+# with none pinned check nothing, as the default build. Libstdc++'s own checks are on,
+# so an index past a string's end fails at once instead of reading the buffer behind it. The
 # warnings are the CMake build's, as clang sees them; KORVANA_WERROR=ON in the
 # environment (scripts/test-all) makes them errors, as the CMake option does there.
 # Only what changed since the last build in OUT is made again (the compiler's
@@ -59,7 +61,8 @@ _fuzz_stale() {
 build_fuzz_targets() {
   local out=$1
   local cxx=(clang++ -std=c++17 -g -O1 -fno-sanitize-recover=undefined -D_GLIBCXX_ASSERTIONS
-             -Wall -Wextra -Isrc -Itests/unit)
+             -Wall -Wextra -Isrc -Itests/unit '-DKORVANA_DOWNLOAD_HOST=L"download.korvana.example"'
+             '-DKORVANA_BROWSER_PUBLISHER=L""' '-DKORVANA_PACKAGE_PUBLISHER=L""')
   [[ ${KORVANA_WERROR:-OFF} =~ ^(ON|on|1|TRUE|true|YES|yes)$ ]] && cxx+=(-Werror)
   # The fake first: it takes longest, and the rest compile beside it.
   local sources=(tests/unit/fake_platform.cpp src/packages/*.cpp src/install/*.cpp

@@ -25,11 +25,12 @@ struct Csp {
   Csp() { fake.AddFile(kSetup); }
   // Runs the step as the run does: its failure box, under the CSP mode's caption, and its
   // code; 0 when the plug-in follows.
+  const wchar_t* publisher = L"";  // pinned: the setup program is checked
   Status Run(const std::wstring& cspArgs = L"", bool silent = false, bool reinstall = false) {
     options.cspArgs = cspArgs;
     options.silent = silent;
     options.reinstall = reinstall;
-    const StepOutcome outcome = InstallCsp(fake.platform(), options);
+    const StepOutcome outcome = InstallCsp(fake.platform(), options, publisher);
     ShowFailureBox(fake.platform(), silent, outcome, text::kCspCaption);
     return outcome.ended ? outcome.code : 0;
   }
@@ -87,6 +88,8 @@ TEST(InstallCsp, ExitCodesThatLetThePlugInFollowAndTheFailureBox) {
     // Where the setup program is: beside the executable, in the current directory
     // (or only on PATH, which is never searched), or only a "csp" folder there.
     enum Where { kBeside, kCurrent, kNowhere, kFolderOnly } where = kBeside;
+    // With the publisher pinned: what the check of the program finds.
+    enum Pin { kUnpinned, kAccepted, kOtherSigner, kUnsigned, kHoldFails } pin = kUnpinned;
   };
   using W = Case;
   const Case cases[] = {
@@ -103,27 +106,53 @@ TEST(InstallCsp, ExitCodesThatLetThePlugInFollowAndTheFailureBox) {
       {0, false, false, 0, nullptr, W::kNowhere},  // the plug-in alone, nothing run
       {0, false, false, 2, L"В процессе установки Корвана CSP возникла ошибка: 2.\n", W::kFolderOnly},
       {0, true, false, 2, nullptr, W::kFolderOnly},
+      // Pinned: the program found is held, checked, and started only when its signer is
+      // the pin, its result then as before; a refusal is the check's result.
+      {3010, false, true, 3010,
+       L"В процессе установки Корвана CSP возникла ошибка: 3010.\nInstall log: C:\\temp\\csp_2026-12-07-04-36-54.log",
+       W::kBeside, W::kAccepted},
+      {0, false, true, 0, nullptr, W::kCurrent, W::kAccepted},
+      {0, false, false, 0x800B0004, L"В процессе установки Корвана CSP возникла ошибка: 2148204548.\n",
+       W::kBeside, W::kOtherSigner},  // TRUST_E_SUBJECT_NOT_TRUSTED
+      {0, true, false, 0x800B0100, nullptr, W::kCurrent, W::kUnsigned},  // TRUST_E_NOSIGNATURE
+      {0, false, false, 32, L"В процессе установки Корвана CSP возникла ошибка: 32.\n", W::kBeside,
+       W::kHoldFails},  // ERROR_SHARING_VIOLATION
+      {0, false, false, 0, nullptr, W::kNowhere, W::kAccepted},  // nothing to check
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.exit << " where " << c.where);
+    SCOPED_TRACE(::testing::Message() << c.exit << " where " << c.where << " pin " << c.pin);
     Csp csp;
     csp.fake.entries.clear();
     csp.fake.currentDirectory = L"D:\\media";
     const std::wstring setup = c.where == c.kCurrent ? L"D:\\media\\csp\\Setup.exe" : kSetup;
     if (c.where == c.kBeside || c.where == c.kCurrent) csp.fake.AddFile(setup);
     if (c.where == c.kFolderOnly) csp.fake.AddFolder(L"D:\\media\\csp");
+    if (c.pin != c.kUnpinned) csp.publisher = L"Korvana Test Publisher";
+    if (c.pin == c.kOtherSigner) csp.fake.signer = L"Korvana Other Publisher";
+    if (c.pin == c.kUnsigned) csp.fake.trustResults[setup] = static_cast<std::int32_t>(0x800B0100);
+    if (c.pin == c.kHoldFails) csp.fake.lockedFiles.insert(setup);
+    int heldDuringRun = -1;
     csp.fake.onRun = [&](const std::wstring&) {
+      heldDuringRun = csp.fake.OpenCount("file");
       if (c.logWritten) csp.fake.AddFile(kCspLog);
       return c.exit;
     };
     EXPECT_EQ(csp.Run(L"", c.silent), c.result);
-    const bool ran = c.where == c.kBeside || c.where == c.kCurrent;
+    const bool found = c.where == c.kBeside || c.where == c.kCurrent;
+    const bool ran = found && (c.pin == c.kUnpinned || c.pin == c.kAccepted);
     ASSERT_EQ(csp.fake.commandLines.size(), ran ? 1u : 0u);
     if (ran) {
       // Started by its full path, as the program and quoted as the line's first token.
       EXPECT_EQ(csp.fake.applications[0], setup);
       EXPECT_EQ(csp.fake.commandLines[0].rfind(L"\"" + setup + L"\" -root ", 0), 0u);
+      // Held while it ran when pinned; not even opened otherwise.
+      EXPECT_EQ(heldDuringRun, c.pin == c.kAccepted ? 1 : 0);
     }
+    // Checked when pinned and found (and held), the very file started.
+    const bool checked = found && c.pin != c.kUnpinned && c.pin != c.kHoldFails;
+    EXPECT_EQ(csp.fake.verifiedPaths, checked ? std::vector<std::wstring>{setup} : std::vector<std::wstring>{});
+    EXPECT_EQ(csp.fake.Count("CreateFile"), found && c.pin != c.kUnpinned ? 1 : 0);
+    EXPECT_EQ(csp.fake.OpenCount("file"), 0);
     if (c.box == nullptr) {
       EXPECT_TRUE(csp.fake.boxes.empty());
       continue;

@@ -607,13 +607,21 @@ TextRead FakePlatform::GetCurrentDirectory() {
 
 FileToken FakePlatform::CreateFile(const std::wstring& path, std::uint32_t access,
                                    std::uint32_t share, std::uint32_t disposition,
-                                   std::uint32_t attributes) {
+                                   std::uint32_t attributes, Status* error) {
   calls.push_back("CreateFile");
-  if (Fails()) return {};
+  const auto failed = [error](std::int64_t code) {
+    if (error != nullptr) *error = static_cast<Status>(code);
+    return FileToken{};
+  };
+  if (Fails()) return failed(fault_);
   createdFiles.push_back({path, access, share, disposition, attributes});
-  if (failingCreates.count(path)) return {};
-  if (disposition == 3 && lockedFiles.count(path)) return {};  // ERROR_SHARING_VIOLATION
-  if (disposition == 1 && fileContents.count(path)) return {};  // CREATE_NEW: ERROR_FILE_EXISTS
+  if (failingCreates.count(path)) return failed(5);  // ERROR_ACCESS_DENIED
+  if (disposition == 3 && lockedFiles.count(path)) return failed(32);  // ERROR_SHARING_VIOLATION
+  if (disposition == 1 && fileContents.count(path)) return failed(80);  // ERROR_FILE_EXISTS
+  const bool listed = std::any_of(entries.begin(), entries.end(), [&](const FolderEntry& e) {
+    return !e.directory && Lower(e.name) == Lower(path);
+  });
+  if (disposition == 3 && !fileContents.count(path) && !listed) return failed(2);  // ERROR_FILE_NOT_FOUND
   if (disposition == 2) fileContents[path].clear();  // CREATE_ALWAYS
   if (disposition == 1) fileContents[path];           // CREATE_NEW: the file exists, empty
   const FileToken file = OpenHandle<FileToken>("file");

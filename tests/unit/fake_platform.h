@@ -244,7 +244,9 @@ class FakePlatform : public UserInterface,
   // Files the program creates and writes: full contents by path as given.
   std::optional<std::wstring> currentDirectory = std::wstring(L"C:\\setup");
   std::set<std::wstring> failingCreates;  // files and folders whose create fails with 5
-  std::set<std::wstring> lockedFiles;  // opening these as they are (OPEN_EXISTING) fails
+  // Opening these as they are (OPEN_EXISTING) fails with ERROR_SHARING_VIOLATION; opening
+  // a file that is neither listed nor written, with ERROR_FILE_NOT_FOUND.
+  std::set<std::wstring> lockedFiles;
   int writesBeforeFailure = -1;  // -1: writes never fail
   struct CreatedFile {
     std::wstring path;
@@ -407,7 +409,8 @@ class FakePlatform : public UserInterface,
                    std::intptr_t lParam) override;
   // ---- FileSystem: written files -------------------------------------------------
   FileToken CreateFile(const std::wstring& path, std::uint32_t access, std::uint32_t share,
-                       std::uint32_t disposition, std::uint32_t attributes) override;
+                       std::uint32_t disposition, std::uint32_t attributes,
+                       Status* error = nullptr) override;
   bool WriteFile(FileToken file, const void* data, std::uint32_t size) override;
   void CloseFile(FileToken file) override;
   Status CreateSecuredFolder(const std::wstring& path, const std::wstring& sddl) override;

@@ -32,7 +32,7 @@ RunOutcome RunInstaller(InstallScenario& s, const PluginArguments& arguments = k
   RunOutcome run{0, L""};
   options.silent = silent;
   run.result = RunPluginInstaller(s.fake.platform(), s.locator, options, run.logPath,
-                                  installedCode, pattern, arguments);
+                                  installedCode, pattern, arguments, /*publisher=*/L"");
   return run;
 }
 
@@ -184,7 +184,7 @@ TEST(RunPluginInstaller, FailuresShowTheirMessageUnlessSilentAndRunNothing) {
       SetupOptions options;
       options.silent = silent;
       run.result = RunPluginInstaller(s.fake.platform(), s.locator, options, run.logPath,
-                                      kOtherCode, L"sivetcom*x64*", kFreshArguments);
+                                      kOtherCode, L"sivetcom*x64*", kFreshArguments, /*publisher=*/L"");
       EXPECT_EQ(run.result, row.expected);
       if (silent) {
         EXPECT_TRUE(s.fake.boxes.empty());

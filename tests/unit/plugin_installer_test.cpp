@@ -1,5 +1,6 @@
 #include "install/plugin_installer.h"
 
+#include <algorithm>
 #include <optional>
 
 #include <gtest/gtest.h>
@@ -20,12 +21,21 @@ struct Outcome {
 };
 
 Outcome Install(InstallScenario& s, bool silent = false, bool reinstall = false,
-                const std::wstring& userText = L"", SetupOptions options = {}) {
+                const std::wstring& userText = L"", SetupOptions options = {},
+                const wchar_t* publisher = L"") {
   options.silent = silent;
   options.reinstall = reinstall;
   options.sivetArgs = userText;
-  const StepOutcome step = InstallPlugin(s.fake.platform(), s.locator, options);
+  const StepOutcome step = InstallPlugin(s.fake.platform(), s.locator, options, publisher);
   return {step.ended ? step.code : 0, step.logPath, step.failureText};
+}
+
+const std::wstring kPublisher = L"Korvana Test Publisher";  // the fake's signer
+// The run's log line of the package's check.
+std::wstring CheckLine(const FakePlatform& fake) {
+  for (const std::wstring& line : fake.logLines)
+    if (line.rfind(L"package check: ", 0) == 0) return line;
+  return L"<none>";
 }
 
 // The argument text msiexec got after the fixed log and REBOOT=R pieces.
@@ -173,6 +183,8 @@ TEST(InstallPlugin, FailuresBeforeTheRunKeepTheirStatus) {
     void (*setUp)(InstallScenario&);
     std::optional<std::uint16_t> ownMessage;  // the box of this step, if any
     Status expected;
+    const wchar_t* publisher = L"";  // pinned: the package is checked
+    const wchar_t* check = L"<none>";  // the check's log line
   };
   const Row rows[] = {
       {"no package at all", [](InstallScenario&) {}, text::kProductCodeUnreadable, 232},
@@ -213,14 +225,48 @@ TEST(InstallPlugin, FailuresBeforeTheRunKeepTheirStatus) {
          s.fake.environment.erase(L"TMP");
        },
        text::kEnvironmentUnreadable, 203},
+      // A pinned publisher: the package msiexec would get is refused for its signature.
+      {"package signed by another publisher",
+       [](InstallScenario& s) {
+         s.AddPackage();
+         s.fake.signer = L"Korvana Other Publisher";
+       },
+       std::nullopt, 0x800B0004, kPublisher.c_str(),  // TRUST_E_SUBJECT_NOT_TRUSTED
+       L"package check: C:\\setup\\sivetcom-x64-rus.msi: 0x800B0004, signer Korvana Other Publisher"},
+      {"signer differing from the pin in case only",
+       [](InstallScenario& s) {
+         s.AddPackage();
+         s.fake.signer = L"korvana test publisher";
+       },
+       std::nullopt, 0x800B0004, kPublisher.c_str(),
+       L"package check: C:\\setup\\sivetcom-x64-rus.msi: 0x800B0004, signer korvana test publisher"},
+      {"unsigned package",
+       [](InstallScenario& s) {
+         s.AddPackage();
+         s.fake.trustResults[kPackagePath] = static_cast<std::int32_t>(0x800B0100);
+         s.fake.signer = L"";
+       },
+       std::nullopt, 0x800B0100, kPublisher.c_str(),  // TRUST_E_NOSIGNATURE
+       L"package check: C:\\setup\\sivetcom-x64-rus.msi: 0x800B0100, signer "},
+      {"package that cannot be held",
+       [](InstallScenario& s) {
+         s.AddPackage();
+         s.fake.lockedFiles.insert(kPackagePath);
+       },
+       std::nullopt, 32, kPublisher.c_str(),  // ERROR_SHARING_VIOLATION
+       L"package check: C:\\setup\\sivetcom-x64-rus.msi: 0x00000020, not held"},
   };
   for (const auto& row : rows) {
     for (bool silent : {false, true}) {
       SCOPED_TRACE(std::string(row.name) + (silent ? ", silent" : ""));
       InstallScenario s;
       row.setUp(s);
-      Outcome out = Install(s, silent);
+      Outcome out = Install(s, silent, false, L"", {}, row.publisher);
       EXPECT_EQ(out.result, row.expected);
+      // The run's failure box for the plug-in, whichever step failed.
+      EXPECT_EQ(out.failureBox, text::kPluginFailed);
+      EXPECT_EQ(CheckLine(s.fake), row.check);
+      EXPECT_EQ(s.fake.OpenCount("file"), 0);
       EXPECT_TRUE(s.fake.commandLines.empty());
       if (silent) {
         EXPECT_TRUE(s.fake.boxes.empty());
@@ -241,6 +287,48 @@ TEST(InstallPlugin, RunsThePackageOfThisProcessArchitecture) {
   EXPECT_EQ(Install(s).result, 0u);
   ASSERT_EQ(s.fake.commandLines.size(), 1u);
   EXPECT_NE(s.fake.commandLines[0].find(L"/i \"C:\\setup\\sivetcom-win32.msi\""), std::wstring::npos);
+}
+
+TEST(InstallPlugin, APinnedPackageIsHeldFromItsCheckUntilMsiexecHasEnded) {
+  for (const std::wstring& publisher : {kPublisher, std::wstring()}) {
+    SCOPED_TRACE(publisher.empty() ? "no pin" : "pinned");
+    InstallScenario s;
+    // Both match "*.msi" for the identity; the installer's pattern takes the x64 one.
+    s.AddPackage(kNewCode, L"2.0.14", L"C:\\setup\\sivetcom-win32.msi");
+    s.AddPackage(kNewCode, L"2.0.14", L"C:\\setup\\sivetcom-x64.msi");
+    int heldDuringRun = -1;
+    s.fake.onRun = [&s, &heldDuringRun](const std::wstring&) {
+      heldDuringRun = s.fake.OpenCount("file");
+      return Status{0};
+    };
+    EXPECT_EQ(Install(s, false, false, L"", {}, publisher.c_str()).result, 0u);
+    ASSERT_EQ(s.fake.commandLines.size(), 1u);
+    EXPECT_NE(s.fake.commandLines[0].find(L"/i \"C:\\setup\\sivetcom-x64.msi\""), std::wstring::npos);
+    if (publisher.empty()) {  // as before the setting existed: nothing opened or checked
+      EXPECT_EQ(s.fake.Count("CreateFile") + s.fake.Count("WinVerifyTrust"), 0);
+      EXPECT_EQ(CheckLine(s.fake), L"<none>");
+      continue;
+    }
+    // Opened to read, others may only read; checked; msiexec run; closed after it.
+    ASSERT_EQ(s.fake.createdFiles.size(), 1u);
+    const auto& hold = s.fake.createdFiles[0];
+    EXPECT_EQ(hold.path, L"C:\\setup\\sivetcom-x64.msi");
+    EXPECT_EQ(std::vector<std::uint32_t>({hold.access, hold.share, hold.disposition}),
+              std::vector<std::uint32_t>({0x80000000, 1, 3}));
+    EXPECT_EQ(s.fake.verifiedPaths, std::vector<std::wstring>{hold.path});
+    const auto& calls = s.fake.calls;
+    const auto at = [&calls](const char* name) {
+      return std::find(calls.begin(), calls.end(), name) - calls.begin();
+    };
+    EXPECT_LT(at("CreateFile"), at("WinVerifyTrust"));
+    EXPECT_LT(at("WinVerifyTrust"), at("RunAndWait"));
+    const auto closed = calls.rend() - std::find(calls.rbegin(), calls.rend(), "CloseFile") - 1;
+    EXPECT_GT(closed, at("RunAndWait"));
+    EXPECT_EQ(heldDuringRun, 1);
+    EXPECT_EQ(s.fake.OpenCount("file"), 0);
+    EXPECT_EQ(CheckLine(s.fake),
+              L"package check: C:\\setup\\sivetcom-x64.msi: 0x00000000, signer Korvana Test Publisher");
+  }
 }
 
 TEST(InstallPlugin, XpAlsoDropsTheInstalledProductsSourceHash) {

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "app/bootstrapper.h"
+#include "install/csp_installer.h"
+#include "install/plugin_installer.h"
 #include "install_scenario.h"
 #include "ui/completion_dialog.h"
 
@@ -119,7 +121,16 @@ struct Scenario {
   std::function<void(Machine&)> arrange;
   int browserAttempts = 0;  // instead: the completion dialog alone, OK pressed this often
   std::vector<std::string> ignored = {};  // "call#occurrence" whose failure this run ignores
+  // Instead: this step alone, with the command-line tail's options and the packages'
+  // publisher pinned (a build setting, which the whole run takes from the build).
+  StepOutcome (*pinnedStep)(Machine&, const SetupOptions&) = nullptr;
 };
+
+constexpr wchar_t kPinned[] = L"Korvana Test Publisher";  // the fake's signer
+StepOutcome PinnedPlugin(Machine& m, const SetupOptions& o) {
+  return InstallPlugin(m.fake.platform(), m.locator, o, kPinned);
+}
+StepOutcome PinnedCsp(Machine& m, const SetupOptions& o) { return InstallCsp(m.fake.platform(), o, kPinned); }
 
 const Scenario kScenarios[] = {
     {"fresh install, silent", L"-silent", [](Machine&) {}},
@@ -146,6 +157,15 @@ const Scenario kScenarios[] = {
        m.fake.libraries[kPatchLibrary] = 0;  // a patch that fails is unloaded again
        m.fake.trustResults[std::wstring(kDownloadFolder) + L"\\Yandex.exe"] = -2146762496;
      }, 2},
+    // The step alone has no log line naming the architecture: its first question makes
+    // the installer's pattern, and the second a search's, which falls back.
+    {"package pinned to its publisher", L"", [](Machine&) {}, 0, {"IsWow64Process#2"}, PinnedPlugin},
+    {"package pinned, update", L"-silent",
+     [](Machine& m) { m.AddInstalled(kOtherCode, L"2.0.13", kFeatureAbsent); }, 0,
+     {"IsWow64Process#2"}, PinnedPlugin},
+    // The executable's folder is the current directory: either finds the program.
+    {"CSP's setup program pinned to its publisher", L"-silent", [](Machine&) {}, 0,
+     {"GetModuleFileName#1", "GetCurrentDirectory#1"}, PinnedCsp},
 };
 
 // The completion dialog offering the browser (none here), with the TLS patch set up:
@@ -172,6 +192,12 @@ std::uint32_t OfferBrowser(FakePlatform& f, int attempts) {
 
 std::uint32_t RunScenario(const Scenario& s, Machine& m) {
   if (s.browserAttempts) return OfferBrowser(m.fake, s.browserAttempts);
+  if (s.pinnedStep) {
+    SetupOptions options;
+    options.silent = std::wstring(s.tail) == L"-silent";
+    const StepOutcome step = s.pinnedStep(m, options);
+    return step.ended ? step.code : 0;
+  }
   m.fake.processCommandLine = std::wstring(L"korvana-setup.exe ") + s.tail;
   return RunBootstrapper(m.fake.platform(), s.tail);
 }

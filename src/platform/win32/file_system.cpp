@@ -132,11 +132,14 @@ TextRead Win32FileSystem::GetCurrentDirectory() {
 
 FileToken Win32FileSystem::CreateFile(const std::wstring& path, std::uint32_t access,
                                       std::uint32_t share, std::uint32_t disposition,
-                                      std::uint32_t attributes) {
+                                      std::uint32_t attributes, Status* error) {
   HANDLE file = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, attributes,
                               nullptr);
   // CreateFileW's "no file" is INVALID_HANDLE_VALUE; the seam's is 0.
-  if (file == INVALID_HANDLE_VALUE) return FileToken{};
+  if (file == INVALID_HANDLE_VALUE) {
+    if (error != nullptr) *error = ::GetLastError();
+    return FileToken{};
+  }
   return ToToken<FileToken>(file);
 }
 

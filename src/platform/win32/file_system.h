@@ -24,7 +24,8 @@ class Win32FileSystem final : public FileSystem {
   TextRead GetCurrentDirectory() override;
   TextRead ExpandEnvironment(const std::wstring& text) override;
   FileToken CreateFile(const std::wstring& path, std::uint32_t access, std::uint32_t share,
-                       std::uint32_t disposition, std::uint32_t attributes) override;
+                       std::uint32_t disposition, std::uint32_t attributes,
+                       Status* error = nullptr) override;
   bool WriteFile(FileToken file, const void* data, std::uint32_t size) override;
   void CloseFile(FileToken file) override;
   Status CreateSecuredFolder(const std::wstring& path, const std::wstring& sddl) override;

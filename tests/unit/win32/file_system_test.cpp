@@ -121,11 +121,37 @@ TEST(Win32FileWrites, CreateWriteClose) {
   EXPECT_EQ(size.QuadPart, 2 + static_cast<LONGLONG>(body.size()));
   files.CloseFile(reader);
 
-  // Failures are 0, never INVALID_HANDLE_VALUE.
+  // Failures are 0, never INVALID_HANDLE_VALUE, with their error where it is asked for.
   EXPECT_EQ(files.CreateFile(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL), FileToken{});
   EXPECT_EQ(files.CreateFile(folder.Child(L"missing\\x.exe"), GENERIC_WRITE, 0, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL),
             FileToken{});
+  const struct {
+    std::wstring path;
+    std::uint32_t access, share, disposition;
+    Status error;
+  } failures[] = {
+      {path, GENERIC_WRITE, 0, CREATE_NEW, ERROR_FILE_EXISTS},
+      {folder.Child(L"absent.msi"), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, ERROR_FILE_NOT_FOUND},
+      {folder.Child(L"missing\\x.exe"), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
+  };
+  for (const auto& failure : failures) {
+    Status error = 0;
+    EXPECT_EQ(files.CreateFile(failure.path, failure.access, failure.share, failure.disposition,
+                               FILE_ATTRIBUTE_NORMAL, &error),
+              FileToken{});
+    EXPECT_EQ(error, failure.error) << ::testing::PrintToString(failure.path);
+  }
+  // A file held with read sharing only: a writer is refused, with its error.
+  const FileToken held =
+      files.CreateFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  ASSERT_TRUE(IsOpen(held));
+  Status error = 0;
+  EXPECT_EQ(files.CreateFile(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, &error),
+            FileToken{});
+  EXPECT_EQ(error, static_cast<Status>(ERROR_SHARING_VIOLATION));
+  files.CloseFile(held);
 }
 
 // The download folder's descriptor as Windows reads it (Wine keeps no DACL on a folder,

@@ -1,13 +1,15 @@
-// The browser offer's build settings: where the installer is downloaded from, and
-// whose signature it must carry. Alone in this file, so that a build can link the
-// same program with other settings by compiling just this file again.
-#include "browser_offer/browser_download.h"
+// The build's settings. Alone in this file, so that a build can link the same program
+// with other settings by compiling just this file again.
+#include "support/build_settings.h"
 
 #ifndef KORVANA_DOWNLOAD_HOST
 #error "KORVANA_DOWNLOAD_HOST is a build setting (CMake cache variable of the same name)"
 #endif
 #ifndef KORVANA_BROWSER_PUBLISHER
 #error "KORVANA_BROWSER_PUBLISHER is a build setting (CMake cache variable of the same name)"
+#endif
+#ifndef KORVANA_PACKAGE_PUBLISHER
+#error "KORVANA_PACKAGE_PUBLISHER is a build setting (CMake cache variable of the same name)"
 #endif
 
 namespace korvana {
@@ -17,5 +19,7 @@ std::wstring BrowserDownloadUrl() {
 }
 
 std::wstring BrowserPublisher() { return KORVANA_BROWSER_PUBLISHER; }
+
+const wchar_t* PackagePublisher() { return KORVANA_PACKAGE_PUBLISHER; }
 
 }  // namespace korvana
