@@ -251,10 +251,10 @@ class Run {
     const bool restartDue = TakeRestartMarker(platform_);
     const bool offered = restartDue && !options_.noRestart;
     const bool keptBack = offered && options_.unattended && !options_.silent;
-    LogEvent(platform_, {!restartDue           ? L"no restart needed"
-                         : !offered            ? L"restart needed, not made (-norestart)"
-                         : keptBack            ? L"restart needed, not made (unattended)"
-                                               : L"restart needed"});
+    LogEvent(platform_, {restartDue ? L"restart needed" : L"no restart needed",
+                         !offered && restartDue ? L", not made (-norestart)"
+                         : keptBack             ? L", not made (unattended)"
+                                                : L""});
 
     bool wanted = false;
     if (!options_.NoBoxes())

@@ -10,7 +10,7 @@ std::wstring ComposeMsiexecLine(const MsiexecLine& line) {
   if (!line.log.empty()) text.append(L"/Lv \"").append(line.log).append(L"\"");
   // Windows Installer defers any restart to us: REBOOT=R, then the interface level.
   text.append(L" REBOOT=R ");
-  if (!Contains(line.userText, L"/q")) text.append(L" ").append(line.uiLevel);
+  if (line.userText.find(L"/q") == std::wstring_view::npos) text.append(L" ").append(line.uiLevel);
   for (std::size_t i = 0; i < line.properties.count; ++i) text.append(line.properties.items[i]);
   text.append(line.userText);
   if (line.disableRm) text += L" MSIRESTARTMANAGERCONTROL=Disable";
@@ -19,14 +19,14 @@ std::wstring ComposeMsiexecLine(const MsiexecLine& line) {
 }
 
 std::wstring ComposeCspSetupLine(const CspSetupLine& line) {
-  std::wstring text = line.setupProgram;
-  text.append(L" -root -restartkorvctrl -disablerm -skipinstallvalidate ");
+  std::wstring text = L"\"";
+  text.append(line.setupProgram).append(L"\" -root -restartkorvctrl -disablerm -skipinstallvalidate ");
   if (!line.kcLevel.empty()) text.append(L"-kc ").append(line.kcLevel).append(L" ");
   if (!line.lang.empty()) text.append(L"-lang ").append(line.lang).append(L" ");
   text.append(L"-args \"");
   // Only the user's own text can name a level; our log path (TMP's, -logdir's) is not
   // looked at, so a folder with "/q" in its name keeps the default level.
-  if (!Contains(line.userText, L"/q")) text.append(line.uiLevel).append(L" ");
+  if (line.userText.find(L"/q") == std::wstring_view::npos) text.append(line.uiLevel).append(L" ");
   // Three quotes on each side: the setup program hands the text on inside a quoted
   // argument of its own, and its installer then sees one quoted path.
   if (!line.log.empty()) text.append(L"/Lv \"\"\"").append(line.log).append(L"\"\"\" ");

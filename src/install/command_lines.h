@@ -4,13 +4,15 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace korvana {
 
 // Whether installer arguments carry a log switch of the user's own: "/l" or "/L"
 // anywhere, as a plain case-sensitive substring.
-inline bool HasLogSwitch(const std::wstring& arguments) {
-  return arguments.find(L"/l") != std::wstring::npos || arguments.find(L"/L") != std::wstring::npos;
+inline bool HasLogSwitch(std::wstring_view arguments) {
+  return arguments.find(L"/l") != std::wstring_view::npos ||
+         arguments.find(L"/L") != std::wstring_view::npos;
 }
 
 // The interface level the installers get unless the user's text names one of its own
@@ -26,13 +28,14 @@ struct InstallerProperties {
   void Add(const wchar_t* property) { items[count++] = property; }
 };
 
+// The pieces are views of texts the caller keeps for as long as the line is composed.
 struct MsiexecLine {
-  std::wstring systemDirectory;  // where msiexec.exe is
-  std::wstring package;          // full path
-  std::wstring log;              // our verbose log; empty when the user brings a log switch
+  std::wstring_view systemDirectory;  // where msiexec.exe is
+  std::wstring package;               // full path
+  std::wstring_view log;              // our verbose log; empty when the user brings a log switch
   const wchar_t* uiLevel = L"/qb";
-  InstallerProperties properties;  // the decision's
-  std::wstring userText;                   // -SivetArgs as gathered
+  InstallerProperties properties;     // the decision's
+  std::wstring_view userText;         // -SivetArgs as gathered
   bool disableRm = false;
   bool skipInstallValidate = false;
 };
@@ -43,17 +46,17 @@ struct MsiexecLine {
 std::wstring ComposeMsiexecLine(const MsiexecLine& line);
 
 struct CspSetupLine {
-  std::wstring setupProgram;  // the CSP's Setup.exe
-  std::wstring kcLevel;       // empty: the setup program chooses
-  std::wstring lang;
+  std::wstring_view setupProgram;  // the CSP's Setup.exe, a full path (quoted on the line)
+  std::wstring_view kcLevel;       // empty: the setup program chooses
+  std::wstring_view lang;
   const wchar_t* uiLevel = L"/qb";
-  std::wstring log;       // our verbose log; empty when the user brings a log switch
-  std::wstring userText;  // -CSPArgs as gathered
+  std::wstring log;             // our verbose log; empty when the user brings a log switch
+  std::wstring_view userText;   // -CSPArgs as gathered
   bool silent = false;
   bool reinstall = false;
 };
 
-// <setup> -root -restartkorvctrl -disablerm -skipinstallvalidate [-kc <kc> ][-lang <lang> ]
+// "<setup>" -root -restartkorvctrl -disablerm -skipinstallvalidate [-kc <kc> ][-lang <lang> ]
 // -args "[<ui> ][/Lv """<log>""" ]<user's text>" -noreboot[ -silent][ -reinstall].
 std::wstring ComposeCspSetupLine(const CspSetupLine& line);
 

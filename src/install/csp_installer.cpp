@@ -69,7 +69,7 @@ StepOutcome InstallCsp(Platform& platform, const SetupOptions& options, const wc
   }
   if (refused != 0) return StepOutcome::Failed(refused, text::kCspFailed);
   CspSetupLine line;
-  line.setupProgram = L"\"" + setup.program + L"\"";
+  line.setupProgram = setup.program;
   line.kcLevel = options.kcLevel;
   line.lang = options.lang;
   line.uiLevel = DefaultUiLevel(options.unattended);
