@@ -45,6 +45,8 @@ inline constexpr Status kRestartDue = 3010;            // -restartcodes: a resta
 //   1627 Windows Installer: a function failed (Wine answers it for unusable packages)
 //   any error of the installed version's value read, of -logdir's folder's creation
 //   or of the own log's creation there (5, 3, ...)
+//   0x800B0100, 0x800B0004 and WinVerifyTrust's other results: a build that pins the
+//   packages' publisher refused the plug-in's package or the CSP's Setup.exe
 //   the browser offer never changes the code
 inline constexpr Status kFileNotFound = 2;
 inline constexpr Status kEnvironmentVariableNotFound = 203;
