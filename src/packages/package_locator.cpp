@@ -2,6 +2,7 @@
 
 #include "platform/win_constants.h"
 #include "support/log_event.h"
+#include "support/text.h"
 
 namespace korvana {
 namespace {
@@ -87,11 +88,8 @@ std::wstring PackageLocator::Arm64Pattern() {
   return std::wstring();
 }
 
-// Russian (Russia) exactly; other Russian sublanguages get English packages.
 std::wstring PackageLocator::LanguagePattern() {
-  return platform_.system.GetUserDefaultUILanguage() == win::LANGID_RUSSIAN_RUSSIA
-             ? kRussianWord
-             : kEnglishWord;
+  return IsRussianRussia(platform_.system.GetUserDefaultUILanguage()) ? kRussianWord : kEnglishWord;
 }
 
 Status PackageLocator::IdentitySearch(std::wstring& path) {

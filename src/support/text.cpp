@@ -1,8 +1,11 @@
 #include "support/text.h"
 
 #include "platform/platform.h"
+#include "platform/win_constants.h"
 
 namespace korvana {
+
+bool IsRussianRussia(std::uint16_t uiLanguage) { return uiLanguage == win::LANGID_RUSSIAN_RUSSIA; }
 
 std::wstring ZeroPadded(int value, std::size_t width) {
   const bool negative = value < 0;

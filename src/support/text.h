@@ -28,6 +28,10 @@ std::wstring ToHex(std::uint32_t value);
 // a text reads the same on both builds, whatever their runtime's locale says.
 inline bool IsScanSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 
+// Whether the user's interface is Russian (Russia) exactly, which alone chooses the
+// Russian package and the CSP's Russian default; other Russian sublanguages get English.
+bool IsRussianRussia(std::uint16_t uiLanguage);
+
 // Exact, case-sensitive substring test.
 inline bool Contains(const std::wstring& text, const wchar_t* piece) {
   return text.find(piece) != std::wstring::npos;

@@ -27,10 +27,8 @@ bool ConfigurationDialog::OnInitDialog(DialogControls& controls) {
   // Its own icon, not a shared one: released when the window goes.
   icon_ = controls.LoadOwnIcon(kIconId, kIconPixels);
   controls.SetIcons(icon_);
-  // Russian only for Russian (Russia) exactly; every other interface gets English.
-  controls.Check(platform_.system.GetUserDefaultUILanguage() == win::LANGID_RUSSIAN_RUSSIA
-                     ? kRussianButton
-                     : kEnglishButton,
+  controls.Check(IsRussianRussia(platform_.system.GetUserDefaultUILanguage()) ? kRussianButton
+                                                                             : kEnglishButton,
                  true);
   controls.Check(kKc1Button, true);
   return true;
