@@ -61,7 +61,7 @@ _fuzz_stale() {
 build_fuzz_targets() {
   local out=$1
   local cxx=(clang++ -std=c++17 -g -O1 -fno-sanitize-recover=undefined -D_GLIBCXX_ASSERTIONS
-             -Wall -Wextra -Isrc -Itests/unit "-ffile-prefix-map=$PWD/=")
+             -Wall -Wextra -Isrc -Itests/unit "-ffile-prefix-map=$PWD=.")
   [[ ${KORVANA_WERROR:-OFF} =~ ^(ON|on|1|TRUE|true|YES|yes)$ ]] && cxx+=(-Werror)
   local cc=(cmake/compiler-cache "${cxx[@]}")
   # The fake first: it takes longest, and the rest compile beside it.
