@@ -32,6 +32,7 @@ uidriver.exe, or on process ends.
 
 from __future__ import annotations
 
+import hashlib
 import itertools
 import os
 import re
@@ -307,6 +308,113 @@ class Artefacts:
         return self.folder / f"{next(self._counter):02d}-{_safe_name(label)}.png"
 
 
+# ---- booted prefixes kept for the next boots
+
+# Bump when WinePrefix._boot_afresh changes what a boot writes: the copies made by the
+# old steps are then left unused (and go after PREFIX_COPY_UNUSED_DAYS).
+PREFIX_BOOT_STEPS = 1
+PREFIX_COPY_UNUSED_DAYS = 7
+
+
+def booted_prefix_copy(arch: str) -> Optional[Path]:
+    """Where this machine keeps a copy of a freshly booted ``arch`` prefix (it may not
+    exist yet), or None where none is kept.
+
+    $KORVANA_PREFIX_CACHE names the folder (default: ~/.cache/korvana/wine-prefixes,
+    under $XDG_CACHE_HOME when set); 0 or off keeps none, so every prefix boots.  The
+    copies are filed under Wine's version and its wineserver's file (a new package
+    installs a new one) and PREFIX_BOOT_STEPS; Wine itself brings a prefix up to date
+    when its files are newer than the prefix, as after any upgrade.
+    """
+    setting = os.environ.get("KORVANA_PREFIX_CACHE", "")
+    if setting.lower() in ("0", "off", "no", "false"):
+        return None
+    if setting:
+        base = Path(setting)
+    else:
+        cache_home = os.environ.get("XDG_CACHE_HOME") or (Path.home() / ".cache")
+        base = Path(cache_home) / "korvana" / "wine-prefixes"
+    server = shutil.which("wineserver")
+    if server is None:
+        return None
+    try:
+        version = subprocess.run(["wine", "--version"], capture_output=True, text=True,
+                                 timeout=60).stdout.strip()
+        binary = Path(server).resolve()
+        stat = binary.stat()
+    except (OSError, subprocess.SubprocessError):
+        return None
+    key = f"{version}|{binary}|{stat.st_size}|{stat.st_mtime_ns}|{PREFIX_BOOT_STEPS}"
+    return base / hashlib.sha256(key.encode("utf-8")).hexdigest()[:16] / arch
+
+
+def _copy_prefix(source: Path, target: Path) -> bool:
+    """Copies a kept prefix to ``target`` (which must not exist); False, and nothing
+    left behind, when there is none or the copy failed."""
+    if not source.is_dir():
+        return False
+    completed = subprocess.run(["cp", "-a", "--reflink=auto", str(source), str(target)],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+    if completed.returncode != 0:
+        shutil.rmtree(target, ignore_errors=True)
+        return False
+    try:
+        os.utime(source.parent)  # in use: not to be cleared away as unused
+    except OSError:
+        pass
+    return True
+
+
+def _keep_prefix(source: Path, kept: Path) -> None:
+    """Keeps a copy of a freshly booted prefix (its server ended) at ``kept`` for the
+    next boots, and clears away copies unused for PREFIX_COPY_UNUSED_DAYS.  Another
+    process may be doing the same: the copy appears whole or not at all, and the first
+    one stays.  Failing costs only the next boots' time."""
+    base = kept.parent.parent
+    try:
+        kept.parent.mkdir(parents=True, exist_ok=True)
+        limit = time.time() - PREFIX_COPY_UNUSED_DAYS * 86400
+        for other in base.iterdir():
+            if other != kept.parent and other.is_dir() and other.stat().st_mtime < limit:
+                shutil.rmtree(other, ignore_errors=True)
+        # Half-made copies of a process that was killed while copying.
+        for other in kept.parent.glob(".*"):
+            if other.stat().st_mtime < time.time() - 86400:
+                shutil.rmtree(other, ignore_errors=True)
+        if kept.exists():
+            return
+        partial = Path(tempfile.mkdtemp(prefix=f".{kept.name}-", dir=kept.parent)) / "prefix"
+        try:
+            completed = subprocess.run(["cp", "-a", "--reflink=auto", str(source), str(partial)],
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                       timeout=600)
+            if completed.returncode == 0:
+                os.rename(partial, kept)
+        except OSError:
+            pass  # another process kept its copy first
+        finally:
+            shutil.rmtree(partial.parent, ignore_errors=True)
+    except (OSError, subprocess.SubprocessError):
+        pass
+
+
+def keep_booted_prefixes(arches: Sequence[str]) -> None:
+    """Boots a prefix of each architecture that this machine keeps no copy of yet, and
+    keeps it (scripts/test-all runs this while the builds run: wineboot spends most of
+    its time waiting)."""
+    for arch in arches:
+        kept = booted_prefix_copy(arch)
+        if kept is None or kept.is_dir():
+            continue
+        prefix = WinePrefix(Path(tempfile.mkdtemp(prefix=f"korvana-e2e-{arch}-")), arch)
+        try:
+            prefix._start_xvfb()
+            prefix._boot_afresh()
+            _keep_prefix(prefix.path, kept)
+        finally:
+            prefix.close()
+
+
 class WinePrefix:
     """A fresh Wine prefix on its own Xvfb display, with one wineserver kept alive.
 
@@ -373,8 +481,21 @@ class WinePrefix:
         self.env["DISPLAY"] = self.display
 
     def _boot(self) -> None:
+        # A copy of the prefix that an earlier boot on this machine left, with this Wine
+        # and these steps (see booted_prefix_copy): the same files, in a few seconds
+        # instead of the 15-20 that wineboot takes.
+        kept = booted_prefix_copy(self.arch)
+        if kept is None or not _copy_prefix(kept, self.path):
+            self._boot_afresh()
+            if kept is not None:
+                _keep_prefix(self.path, kept)
         # One server for the whole session: every wine command then attaches to it
         # instead of starting (and shutting down) its own.
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True, timeout=60)
+        self._server_started = True
+
+    def _boot_afresh(self) -> None:
+        """wineboot in an empty folder; ends with the server gone and the files written."""
         self.path.mkdir()
         subprocess.run(["wineserver", "-p"], env=self.env, check=True, timeout=60)
         self._server_started = True
@@ -382,12 +503,14 @@ class WinePrefix:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         # A virtual desktop: Wine then draws title bars itself, so screenshots show
         # captions even without a window manager.  wineboot has already started the
-        # desktop without it, so the prefix's processes are restarted.
+        # desktop without it, so the prefix's processes are ended (a new server then
+        # starts them with it).
         self.reg_add("HKCU\\Software\\Wine\\Explorer", "Desktop", "Default")
         self.reg_add("HKCU\\Software\\Wine\\Explorer\\Desktops", "Default", "1024x768")
-        for args in (["-k"], ["-w"], ["-p"]):
+        for args in (["-k"], ["-w"]):
             subprocess.run(["wineserver", *args], env=self.env, timeout=60,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self._server_started = False
 
     def _install_tools(self, source: Path) -> None:
         missing = [tool for tool in TOOLS if not (source / tool).is_file()]
@@ -893,3 +1016,17 @@ class SetupFolder:
         """Starts the bootstrapper for a dialogue (see WinePrefix.start)."""
         return self.prefix.start(self.command_line(args), env=env, cwd=cwd or self.win, timeout=timeout,
                                  unix_env=unix_env, unattended=unattended)
+
+
+if __name__ == "__main__":
+    import argparse
+    import signal
+    import sys
+
+    parser = argparse.ArgumentParser(description="Boots and keeps a prefix of each given "
+                                     "architecture that this machine keeps no copy of yet.")
+    parser.add_argument("arch", nargs="+", choices=("win64", "win32"))
+    arguments = parser.parse_args()
+    # Ended by a signal, the prefix and its Xvfb still go (close() in a finally).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    keep_booted_prefixes(arguments.arch)

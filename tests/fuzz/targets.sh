@@ -57,13 +57,17 @@ _fuzz_stale() {
 # environment (scripts/test-all) makes them errors, as the CMake option does there.
 # Only what changed since the last build in OUT is made again (the compiler's
 # dependency files say what each object read); other flags or another compiler start
-# afresh.
+# afresh. Compiles go through cmake/compiler-cache (ccache, when installed: what an
+# earlier build on this machine compiled, in any checkout, is taken from its cache);
+# no object carries the checkout's path, so one from another checkout is the same.
 build_fuzz_targets() {
   local out=$1
   local cxx=(clang++ -std=c++17 -g -O1 -fno-sanitize-recover=undefined -D_GLIBCXX_ASSERTIONS
-             -Wall -Wextra -Isrc -Itests/unit '-DKORVANA_DOWNLOAD_HOST=L"download.korvana.example"'
+             -Wall -Wextra -Isrc -Itests/unit "-ffile-prefix-map=$PWD=."
+             '-DKORVANA_DOWNLOAD_HOST=L"download.korvana.example"'
              '-DKORVANA_BROWSER_PUBLISHER=L""' '-DKORVANA_PACKAGE_PUBLISHER=L""')
   [[ ${KORVANA_WERROR:-OFF} =~ ^(ON|on|1|TRUE|true|YES|yes)$ ]] && cxx+=(-Werror)
+  local cc=(cmake/compiler-cache "${cxx[@]}")
   # The fake first: it takes longest, and the rest compile beside it.
   local sources=(tests/unit/fake_platform.cpp src/packages/*.cpp src/install/*.cpp
                  src/support/*.cpp src/app/command_line_options.cpp src/resources/compiled_catalog.cpp
@@ -87,7 +91,7 @@ build_fuzz_targets() {
     coverage=fuzzer-no-link,
     [[ $source == tests/* ]] && coverage=
     rm -f "$object"
-    _fuzz_start "${cxx[@]}" -fsanitize="${coverage}address,undefined" -MMD -MF "$object.d" \
+    _fuzz_start "${cc[@]}" -fsanitize="${coverage}address,undefined" -MMD -MF "$object.d" \
       -c "$source" -o "$object"
   done
   _fuzz_wait_all
@@ -100,15 +104,24 @@ build_fuzz_targets() {
     ar rcs "$out/libfuzzlogic.a" "${objects[@]}"
   fi
 
+  # Each target: its own source compiled (as -fsanitize=fuzzer would, less the link),
+  # then linked with libFuzzer and the archive.
   local target
   for target in "${FUZZ_TARGETS[@]}"; do
-    if _fuzz_stale "$out/$target" "$out/obj/$target.d" || [[ $out/libfuzzlogic.a -nt $out/$target ]]; then
+    if _fuzz_stale "$out/$target" "$out/obj/$target.o.d" || [[ $out/libfuzzlogic.a -nt $out/$target ]]; then
       rm -f "$out/$target"
-      _fuzz_start "${cxx[@]}" -fsanitize=fuzzer,address,undefined -MMD -MF "$out/obj/$target.d" \
-        "tests/fuzz/$target.cpp" "$out/libfuzzlogic.a" -o "$out/$target"
+      _fuzz_start _fuzz_build_target "$out" "$target"
     fi
   done
   _fuzz_wait_all
+}
+
+_fuzz_build_target() {
+  local out=$1 target=$2
+  "${cc[@]}" -fsanitize=fuzzer-no-link,address,undefined -MMD -MF "$out/obj/$target.o.d" \
+    -c "tests/fuzz/$target.cpp" -o "$out/obj/$target.o"
+  "${cxx[@]}" -fsanitize=fuzzer,address,undefined "$out/obj/$target.o" "$out/libfuzzlogic.a" \
+    -o "$out/$target"
 }
 
 # seed_corpus TARGET DIR: adds TARGET's seeds to the corpus in DIR (made when missing),
