@@ -46,7 +46,7 @@ Status ShowError(Platform& platform, bool silent, std::uint16_t textId, Status s
 
 }  // namespace
 
-std::wstring MakeTimeStamp(Platform& platform) {
+std::wstring MakeAndPrintTimeStamp(Platform& platform) {
   const std::wstring stamp = FormatTimeStamp(platform.clock.Now());
   // Seen only when whoever started us redirected standard output; a lost line is fine.
   platform.clock.WriteLine(stamp);
@@ -75,7 +75,7 @@ Status BuildLogPath(Platform& platform, const SetupOptions& options, const std::
   // The backslash goes in even when the folder already ends with one; Windows reads the
   // doubled separator as one.
   logPath = folder;
-  logPath.append(L"\\").append(prefix).append(L"_").append(MakeTimeStamp(platform)).append(L".log");
+  logPath.append(L"\\").append(prefix).append(L"_").append(MakeAndPrintTimeStamp(platform)).append(L".log");
   return 0;
 }
 

@@ -35,7 +35,7 @@ Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const Set
 void DeleteSourceHash(Platform& platform, const std::wstring& productCode);
 
 // Local time as "%Y-%m-%d-%H-%M-%S", also written as one line to standard output.
-std::wstring MakeTimeStamp(Platform& platform);
+std::wstring MakeAndPrintTimeStamp(Platform& platform);
 
 // Names an installer log: the log folder (-logdir's, else TMP), a backslash, `prefix`,
 // "_", the time stamp and ".log". When TMP cannot be read: text::kEnvironmentUnreadable

@@ -18,8 +18,8 @@ constexpr std::size_t kProductCodeBuffer = 39;
 
 // Opens `path` without touching the machine's installation state. The handle goes
 // to `package` only when the open succeeded, so a failed open is never closed.
-Status OpenPackage(WindowsInstaller& msi, const std::wstring& path, PackageHandles& package) {
-  MsiHandle opened{};
+Status OpenPackage(WindowsInstaller& msi, const std::wstring& path, PackageHandle& package) {
+  MsiToken opened{};
   Status status = msi.OpenPackageEx(path, win::MSIOPENPACKAGEFLAGS_IGNOREMACHINESTATE, &opened);
   if (status != win::ERROR_SUCCESS) return status;
   *package.Receive() = opened;
@@ -32,7 +32,7 @@ void ShowPackageError(Platform& platform, bool silent, std::uint16_t textId) {
 
 }  // namespace
 
-Status ReadPackageProperty(WindowsInstaller& msi, MsiHandle package, const std::wstring& name,
+Status ReadPackageProperty(WindowsInstaller& msi, MsiToken package, const std::wstring& name,
                            std::wstring& value) {
   // First call: no room at all, to learn the value's length.
   wchar_t none[1] = {L'\0'};
@@ -68,7 +68,7 @@ Status ReadPackageCode(Platform& platform, PackageLocator& locator, CodeRequest 
   if (status != win::ERROR_SUCCESS) return status;
 
   WindowsInstaller& msi = platform.msi;
-  PackageHandles package(msi);
+  PackageHandle package(msi);
   status = OpenPackage(msi, path, package);
   LogRead(platform, path, status, L"opened");
   if (status != win::ERROR_SUCCESS) return status;
@@ -103,7 +103,7 @@ Status ReadNewPackageInfo(Platform& platform, PackageLocator& locator, const std
   }
 
   WindowsInstaller& msi = platform.msi;
-  PackageHandles package(msi);
+  PackageHandle package(msi);
   status = OpenPackage(msi, path, package);
   LogRead(platform, path, status, L"opened");
   if (status != win::ERROR_SUCCESS) {

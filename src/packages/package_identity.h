@@ -10,11 +10,11 @@
 namespace korvana {
 
 // Owns one package handle and closes it exactly once; a handle of 0 is not closed.
-using PackageHandles = ScopedToken<WindowsInstaller, MsiHandle, &WindowsInstaller::CloseHandle>;
+using PackageHandle = ScopedToken<WindowsInstaller, MsiToken, &WindowsInstaller::CloseHandle>;
 
 // The two-call read of one property. `value` changes only when the read reaches
 // its second call.
-Status ReadPackageProperty(WindowsInstaller& msi, MsiHandle package, const std::wstring& name,
+Status ReadPackageProperty(WindowsInstaller& msi, MsiToken package, const std::wstring& name,
                            std::wstring& value);
 
 enum class CodeRequest { OwnProductCode, RelatedProductCode };

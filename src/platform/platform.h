@@ -25,7 +25,7 @@ enum class WindowToken : std::uintptr_t {};    // a window handle
 enum class IconToken : std::uintptr_t {};      // an icon handle
 enum class FileToken : std::uintptr_t {};      // an open file
 enum class KeyToken : std::uintptr_t {};       // an open registry key
-enum class MsiHandle : std::uint32_t {};       // a Windows Installer handle
+enum class MsiToken : std::uint32_t {};       // a Windows Installer handle
 enum class ServiceToken : std::uintptr_t {};   // an SC_HANDLE
 enum class ThreadToken : std::uintptr_t {};    // a thread handle
 enum class InternetToken : std::uintptr_t {};  // an HINTERNET
@@ -281,11 +281,11 @@ class WindowsInstaller {
  public:
   virtual ~WindowsInstaller() = default;
   virtual void SetInternalUI(std::uint32_t level) = 0;  // no window
-  virtual Status OpenPackageEx(const std::wstring& path, std::uint32_t options, MsiHandle* handle) = 0;
+  virtual Status OpenPackageEx(const std::wstring& path, std::uint32_t options, MsiToken* handle) = 0;
   // `buffer` may be null only when *size is 0.
-  virtual Status GetProperty(MsiHandle handle, const std::wstring& name, wchar_t* buffer,
+  virtual Status GetProperty(MsiToken handle, const std::wstring& name, wchar_t* buffer,
                              std::uint32_t* size) = 0;
-  virtual void CloseHandle(MsiHandle handle) = 0;
+  virtual void CloseHandle(MsiToken handle) = 0;
   // `buffer` holds 39 characters.
   virtual Status EnumRelatedProducts(const std::wstring& upgradeCode, std::uint32_t index,
                                      wchar_t* buffer) = 0;

@@ -342,20 +342,20 @@ void FakePlatform::SetInternalUI(std::uint32_t level) {
   internalUiLevels.push_back(level);
 }
 
-Status FakePlatform::OpenPackageEx(const std::wstring& path, std::uint32_t options, MsiHandle* handle) {
+Status FakePlatform::OpenPackageEx(const std::wstring& path, std::uint32_t options, MsiToken* handle) {
   calls.push_back("MsiOpenPackageEx");
   if (Fails()) return static_cast<Status>(fault_);
   if (options != 1) return 87;
   auto it = packages.find(path);
   if (it == packages.end()) return 1619;  // ERROR_INSTALL_PACKAGE_OPEN_FAILED
   if (it->second.openStatus != 0) return it->second.openStatus;
-  *handle = static_cast<MsiHandle>(nextHandle_++);
+  *handle = static_cast<MsiToken>(nextHandle_++);
   openPackages_[*handle] = path;
   ++openMsiHandles;
   return 0;
 }
 
-Status FakePlatform::GetProperty(MsiHandle handle, const std::wstring& name, wchar_t* buffer,
+Status FakePlatform::GetProperty(MsiToken handle, const std::wstring& name, wchar_t* buffer,
                                  std::uint32_t* size) {
   calls.push_back("MsiGetProperty");
   if (Fails()) return static_cast<Status>(fault_);
@@ -376,7 +376,7 @@ Status FakePlatform::GetProperty(MsiHandle handle, const std::wstring& name, wch
   return 0;
 }
 
-void FakePlatform::CloseHandle(MsiHandle handle) {
+void FakePlatform::CloseHandle(MsiToken handle) {
   calls.push_back("MsiCloseHandle");
   closedHandles.push_back(handle);
   ++closedMsiHandles;

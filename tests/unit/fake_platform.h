@@ -194,7 +194,7 @@ class FakePlatform : public UserInterface,
   std::vector<FakeProduct> products;             // in enumeration order
   int openMsiHandles = 0;
   int closedMsiHandles = 0;
-  std::vector<MsiHandle> closedHandles;
+  std::vector<MsiToken> closedHandles;
   Status productInfoLengthStatus = 0;  // non-zero: the length query fails
   Status productInfoValueStatus = 0;   // non-zero: the value query fails
   struct SourceListCall {
@@ -379,10 +379,10 @@ class FakePlatform : public UserInterface,
   Status DeleteSubKey(KeyToken parent, const std::wstring& name, DeleteKeyRoute route) override;
   // ---- WindowsInstaller ----------------------------------------------------------
   void SetInternalUI(std::uint32_t level) override;
-  Status OpenPackageEx(const std::wstring& path, std::uint32_t options, MsiHandle* handle) override;
-  Status GetProperty(MsiHandle handle, const std::wstring& name, wchar_t* buffer,
+  Status OpenPackageEx(const std::wstring& path, std::uint32_t options, MsiToken* handle) override;
+  Status GetProperty(MsiToken handle, const std::wstring& name, wchar_t* buffer,
                      std::uint32_t* size) override;
-  void CloseHandle(MsiHandle handle) override;
+  void CloseHandle(MsiToken handle) override;
   Status EnumRelatedProducts(const std::wstring& upgradeCode, std::uint32_t index,
                              wchar_t* buffer) override;
   Status GetProductInfo(const std::wstring& product, const std::wstring& property,
@@ -475,7 +475,7 @@ class FakePlatform : public UserInterface,
   int reads_ = 0;
   std::map<KeyToken, std::wstring> openKeyNames_;
   std::uintptr_t nextKey_ = 0x100;
-  std::map<MsiHandle, std::wstring> openPackages_;
+  std::map<MsiToken, std::wstring> openPackages_;
   std::uint32_t nextHandle_ = 0x2000;
   CompiledCatalog catalog_;
   Platform platform_;

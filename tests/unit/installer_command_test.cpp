@@ -41,9 +41,9 @@ std::size_t CallIndex(const FakePlatform& fake, const std::string& name) {
       std::find(fake.calls.begin(), fake.calls.end(), name) - fake.calls.begin());
 }
 
-// ---- MakeTimeStamp and DeleteSourceHash ---------------------------------------------
+// ---- MakeAndPrintTimeStamp and DeleteSourceHash ---------------------------------------------
 
-TEST(MakeTimeStamp, PadsEveryFieldAndWritesTheLine) {
+TEST(MakeAndPrintTimeStamp, PadsEveryFieldAndWritesTheLine) {
   struct Row {
     LocalTime time;
     std::wstring expected;
@@ -56,7 +56,7 @@ TEST(MakeTimeStamp, PadsEveryFieldAndWritesTheLine) {
   for (const auto& row : rows) {
     InstallScenario s;
     s.fake.now = row.time;
-    EXPECT_EQ(MakeTimeStamp(s.fake.platform()), row.expected);
+    EXPECT_EQ(MakeAndPrintTimeStamp(s.fake.platform()), row.expected);
     EXPECT_EQ(s.fake.stdoutLines, std::vector<std::wstring>{row.expected});
   }
 }

@@ -39,7 +39,7 @@ void ExpectHandlesBalanced(const PackageFake& fake, bool opened) {
   EXPECT_EQ(fake.openMsiHandles, opened ? 1 : 0);
   EXPECT_EQ(fake.closedMsiHandles, fake.openMsiHandles);
   if (opened) {
-    EXPECT_EQ(fake.closedHandles, std::vector<MsiHandle>{MsiHandle{0x2000}});
+    EXPECT_EQ(fake.closedHandles, std::vector<MsiToken>{MsiToken{0x2000}});
     EXPECT_EQ(fake.calls.back(), "MsiCloseHandle");
   }
 }
@@ -57,7 +57,7 @@ class ScriptedProperty : public PackageFake {
   std::deque<Reply> replies;
   std::vector<std::uint32_t> sizesGiven;
 
-  Status GetProperty(MsiHandle, const std::wstring&, wchar_t* buffer,
+  Status GetProperty(MsiToken, const std::wstring&, wchar_t* buffer,
                      std::uint32_t* size) override {
     sizesGiven.push_back(*size);
     Reply reply = replies.front();
@@ -99,7 +99,7 @@ TEST(ReadPackageProperty, TwoCallReadAndWhatEachOutcomeLeaves) {
     ScriptedProperty fake;
     fake.replies.assign(c.replies.begin(), c.replies.end());
     std::wstring value = c.initial;
-    EXPECT_EQ(ReadPackageProperty(fake, MsiHandle{0x2000}, L"ProductName", value), c.status);
+    EXPECT_EQ(ReadPackageProperty(fake, MsiToken{0x2000}, L"ProductName", value), c.status);
     EXPECT_EQ(value, c.value);
     EXPECT_EQ(fake.sizesGiven, c.sizes);
   }
@@ -108,7 +108,7 @@ TEST(ReadPackageProperty, TwoCallReadAndWhatEachOutcomeLeaves) {
 TEST(ReadPackageProperty, ReadsDefinedAndUndefinedPropertiesOfARealPackage) {
   PackageFake fake;
   fake.packages[kPackage] = {{{L"ProductName", L"Korvana Plugin"}}, 0};
-  MsiHandle handle{};
+  MsiToken handle{};
   ASSERT_EQ(fake.OpenPackageEx(kPackage, 1, &handle), 0u);
   std::wstring name;
   EXPECT_EQ(ReadPackageProperty(fake, handle, L"ProductName", name), 0u);

@@ -18,7 +18,7 @@ class PackageFake : public FakePlatform {
   // Property name -> status that every read of it returns (at its first call).
   std::map<std::wstring, Status> failingProperties;
 
-  Status GetProperty(MsiHandle handle, const std::wstring& name, wchar_t* buffer,
+  Status GetProperty(MsiToken handle, const std::wstring& name, wchar_t* buffer,
                      std::uint32_t* size) override {
     auto it = failingProperties.find(name);
     if (it != failingProperties.end()) {

@@ -236,7 +236,7 @@ TEST(SeamFaults, EveryCallThatCanFailIsSurvived) {
       EXPECT_EQ(f.calls[k], calls[k]);  // the same run up to the fault
       EXPECT_EQ(f.openKeys, 0);
       EXPECT_EQ(f.closedMsiHandles, f.openMsiHandles);
-      EXPECT_EQ(std::set<MsiHandle>(f.closedHandles.begin(), f.closedHandles.end()).size(), f.closedHandles.size());
+      EXPECT_EQ(std::set<MsiToken>(f.closedHandles.begin(), f.closedHandles.end()).size(), f.closedHandles.size());
       EXPECT_TRUE(f.handleFaults.empty()) << f.handleFaults.front();
       for (const auto& open : f.openHandles) EXPECT_EQ(open.second, "library");  // kept on purpose
       // Files are written only into a download folder made in this run, below the

@@ -44,23 +44,23 @@ void Win32WindowsInstaller::SetInternalUI(std::uint32_t level) {
 }
 
 Status Win32WindowsInstaller::OpenPackageEx(const std::wstring& path, std::uint32_t options,
-                                            MsiHandle* handle) {
+                                            MsiToken* handle) {
   auto openPackageEx = Resolve<MsiOpenPackageExWFunction>("MsiOpenPackageExW");
   if (openPackageEx == nullptr) return MissingStatus();
   MSIHANDLE_ opened = 0;
   const UINT status = openPackageEx(path.c_str(), options, &opened);
-  *handle = static_cast<MsiHandle>(opened);
+  *handle = static_cast<MsiToken>(opened);
   return status;
 }
 
-Status Win32WindowsInstaller::GetProperty(MsiHandle handle, const std::wstring& name,
+Status Win32WindowsInstaller::GetProperty(MsiToken handle, const std::wstring& name,
                                           wchar_t* buffer, std::uint32_t* size) {
   auto getProperty = Resolve<MsiGetPropertyWFunction>("MsiGetPropertyW");
   if (getProperty == nullptr) return MissingStatus();
   return getProperty(static_cast<MSIHANDLE_>(handle), name.c_str(), buffer, AsDword(size));
 }
 
-void Win32WindowsInstaller::CloseHandle(MsiHandle handle) {
+void Win32WindowsInstaller::CloseHandle(MsiToken handle) {
   if (auto closeHandle = Resolve<MsiCloseHandleFunction>("MsiCloseHandle"))
     closeHandle(static_cast<MSIHANDLE_>(handle));
 }

@@ -20,10 +20,10 @@ class Win32WindowsInstaller final : public WindowsInstaller {
 
   void SetInternalUI(std::uint32_t level) override;
   Status OpenPackageEx(const std::wstring& path, std::uint32_t options,
-                       MsiHandle* handle) override;
-  Status GetProperty(MsiHandle handle, const std::wstring& name, wchar_t* buffer,
+                       MsiToken* handle) override;
+  Status GetProperty(MsiToken handle, const std::wstring& name, wchar_t* buffer,
                      std::uint32_t* size) override;
-  void CloseHandle(MsiHandle handle) override;
+  void CloseHandle(MsiToken handle) override;
   Status EnumRelatedProducts(const std::wstring& upgradeCode, std::uint32_t index,
                              wchar_t* buffer) override;
   Status GetProductInfo(const std::wstring& product, const std::wstring& property,

@@ -13,12 +13,12 @@ const wchar_t kUnknownCode[] = L"{6B1D8E34-0F4C-4B61-9D7A-3C2E1F0A9B58}";
 // Every operation through an installer whose library lacks what it needs.
 void ExpectEveryOperationFails(WindowsInstaller& msi, Status expected) {
   msi.SetInternalUI(2);
-  msi.CloseHandle(MsiHandle{1});
-  MsiHandle handle{7};
+  msi.CloseHandle(MsiToken{1});
+  MsiToken handle{7};
   EXPECT_EQ(msi.OpenPackageEx(L"C:\\x.msi", 1, &handle), expected);
   wchar_t buffer[39] = L"";
   std::uint32_t size = 39;
-  EXPECT_EQ(msi.GetProperty(MsiHandle{1}, L"ProductCode", buffer, &size), expected);
+  EXPECT_EQ(msi.GetProperty(MsiToken{1}, L"ProductCode", buffer, &size), expected);
   EXPECT_EQ(msi.EnumRelatedProducts(kUnknownCode, 0, buffer), expected);
   EXPECT_EQ(msi.GetProductInfo(kUnknownCode, L"VersionString", nullptr, &size), expected);
   EXPECT_EQ(msi.QueryProductState(kUnknownCode), -1);
@@ -56,9 +56,9 @@ TEST(Win32WindowsInstaller, AnswersForUnknownProductsAndPackages) {
   std::uint32_t size = 0;
   EXPECT_EQ(msi.GetProductInfo(kUnknownCode, L"VersionString", nullptr, &size),
             1605u);  // ERROR_UNKNOWN_PRODUCT
-  MsiHandle handle{};
+  MsiToken handle{};
   EXPECT_NE(msi.OpenPackageEx(L"C:\\korvana-no-such-package.msi", 1, &handle), 0u);
-  EXPECT_EQ(handle, MsiHandle{});
+  EXPECT_EQ(handle, MsiToken{});
 }
 
 }  // namespace
