@@ -5,8 +5,10 @@ The pieces, from the bottom up:
 ``WinePrefix``
     One Xvfb display, one fresh prefix (64-bit by default, or 32-bit), one persistent
     wineserver, and our Windows-side tools (launcher.exe, uidriver.exe, regtool.exe)
-    copied into it.  Offers ``wine()`` for plain commands, path conversion
-    (``win_path()`` / ``unix_path()``), registry helpers (``reg_query()``,
+    copied into it.  The prefix is a copy of a freshly booted one that the machine
+    keeps (``booted_prefix_copy``; the first boot makes it), or boots.  Offers
+    ``wine()`` for plain commands, path conversion (``win_path()`` /
+    ``unix_path()``), registry helpers (``reg_query()``,
     ``reg_key_exists()``, ``reg_read()`` for several keys at once, ``reg_add()``,
     ``reg_delete()``), ``screenshot()`` and ``windows()``.
 
