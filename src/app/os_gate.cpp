@@ -7,23 +7,6 @@
 #include "support/message_box.h"
 
 namespace korvana {
-namespace {
-
-// True only when the system is exactly version 5.`minor` with a service-pack major
-// number below `servicePack`. A failed query counts as false.
-bool IsBelowServicePack(SystemProbes& system, std::uint32_t minor, std::uint16_t servicePack) {
-  VersionQuery query;
-  query.majorVersion = 5;
-  query.minorVersion = minor;
-  query.servicePackMajor = servicePack;
-  query.typeMask = win::VER_MINORVERSION | win::VER_MAJORVERSION | win::VER_SERVICEPACKMAJOR;
-  query.conditions = {{win::VER_MAJORVERSION, win::VER_EQUAL},
-                      {win::VER_MINORVERSION, win::VER_EQUAL},
-                      {win::VER_SERVICEPACKMAJOR, win::VER_LESS}};
-  return system.VerifyVersion(query);
-}
-
-}  // namespace
 
 std::uint32_t CheckOperatingSystem(Platform& platform, bool silent) {
   struct Refusal {
@@ -37,9 +20,10 @@ std::uint32_t CheckOperatingSystem(Platform& platform, bool silent) {
       {1, 2, text::kNeedsWindowsXpSp2, exit_code::kWindowsXpBelowSp2},
       {2, 1, text::kNeedsWindows2003Sp1, exit_code::kWindows2003BelowSp1},
   };
-  // The gate speaks for the plug-in in every mode, CSP mode included.
+  // The gate speaks for the plug-in in every mode, CSP mode included. A system that
+  // cannot be asked is let through.
   for (const Refusal& refusal : kRefusals) {
-    if (IsBelowServicePack(platform.system, refusal.minor, refusal.servicePack)) {
+    if (platform.system.IsBelowServicePack(5, refusal.minor, refusal.servicePack)) {
       LogEvent(platform, {L"service pack too old"});
       ShowTextBox(platform, silent, Owner::OwnerWindow, refusal.textId, text::kPluginCaption, kErrorBox);
       return refusal.exitCode;

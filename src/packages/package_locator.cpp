@@ -61,31 +61,14 @@ Status PackageLocator::FindPackage(const std::wstring& pattern, std::wstring& pa
   return win::ERROR_NO_DATA;
 }
 
+// A system that cannot tell counts as 32-bit.
 std::wstring PackageLocator::ArchitecturePattern() {
-  if (isWow64ProcessEntry_.state == IsWow64ProcessEntry::State::Unresolved) {
-    ProcLookup lookup = platform_.system.FindKernel32Export("IsWow64Process");
-    // Without kernel32's handle nothing is known yet: the next call looks again.
-    if (lookup.result == ProcLookup::NoModule) return kWin32Word;
-    if (lookup.result == ProcLookup::Found) {
-      isWow64ProcessEntry_.state = IsWow64ProcessEntry::State::Present;
-      isWow64ProcessEntry_.entry = lookup.entry;
-    } else {
-      isWow64ProcessEntry_.state = IsWow64ProcessEntry::State::Absent;
-    }
-  }
-  if (isWow64ProcessEntry_.state == IsWow64ProcessEntry::State::Absent) return kWin32Word;
-
-  std::optional<bool> wow64 = platform_.system.CallIsWow64Process(isWow64ProcessEntry_.entry);
-  return (wow64 && *wow64) ? kX64Word : kWin32Word;
+  return platform_.system.IsWow64().value_or(false) ? kX64Word : kWin32Word;
 }
 
 std::wstring PackageLocator::Arm64Pattern() {
-  // Looked up on every call: this probe keeps no cache.
-  ProcLookup lookup = platform_.system.FindKernel32Export("IsWow64Process2");
-  if (lookup.result != ProcLookup::Found) return std::wstring();
-  std::optional<std::uint16_t> nativeMachine = platform_.system.CallIsWow64Process2(lookup.entry);
-  if (nativeMachine && *nativeMachine == win::IMAGE_FILE_MACHINE_ARM64) return kArm64Word;
-  return std::wstring();
+  const std::optional<std::uint16_t> nativeMachine = platform_.system.NativeMachine();
+  return nativeMachine == win::IMAGE_FILE_MACHINE_ARM64 ? kArm64Word : L"";
 }
 
 std::wstring PackageLocator::LanguagePattern() {

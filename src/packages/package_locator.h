@@ -2,23 +2,12 @@
 // pattern words (architecture, ARM64, UI language) that its searches use.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
 
 namespace korvana {
 
-// The IsWow64Process entry point, looked up once per process. "Unresolved" is
-// distinct from "absent": a failed kernel32 lookup leaves it unresolved so that the
-// next use tries again.
-struct IsWow64ProcessEntry {
-  enum class State { Unresolved, Absent, Present };
-  State state = State::Unresolved;
-  std::uintptr_t entry = 0;
-};
-
-// One per process; it owns the cached IsWow64Process entry point.
 class PackageLocator {
  public:
   explicit PackageLocator(Platform& platform) : platform_(platform) {}
@@ -37,11 +26,8 @@ class PackageLocator {
   // The five-step plan over ARM64, architecture and language words and `suffix`.
   Status VersionSearch(const std::wstring& suffix, std::wstring& path);
 
-  const IsWow64ProcessEntry& isWow64ProcessEntry() const { return isWow64ProcessEntry_; }
-
  private:
   Platform& platform_;
-  IsWow64ProcessEntry isWow64ProcessEntry_;
 };
 
 }  // namespace korvana

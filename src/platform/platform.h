@@ -125,48 +125,27 @@ class MessageCatalog {
 // ---------------------------------------------------------------------------------
 // Questions about the running system.
 
-// One VerifyVersionInfoW query: an OSVERSIONINFOEXW holding only these three
-// numbers (every other field zero), a type mask, and the conditions that
-// VerSetConditionMask folds into the condition mask, in the order given.
-struct VersionCondition {
-  std::uint32_t typeBit;    // VER_MAJORVERSION, VER_MINORVERSION, ...
-  std::uint8_t condition;   // VER_EQUAL, VER_LESS, ...
-};
-struct VersionQuery {
-  std::uint32_t majorVersion = 0;
-  std::uint32_t minorVersion = 0;
-  std::uint16_t servicePackMajor = 0;
-  std::uint32_t typeMask = 0;
-  std::vector<VersionCondition> conditions;
-};
-
 struct NtVersion {
   std::uint32_t major = 0;
   std::uint32_t minor = 0;
-};
-
-// An exported function looked up in a loaded module.
-struct ProcLookup {
-  enum Result { NoModule, NoExport, Found } result = NoModule;
-  std::uintptr_t entry = 0;  // the entry point when Found
 };
 
 class SystemProbes {
  public:
   virtual ~SystemProbes() = default;
   virtual bool IsUserAnAdmin() = 0;  // shell32 ordinal 680
-  // VerifyVersionInfoW; any failure (a system that does not match included) is false.
-  virtual bool VerifyVersion(const VersionQuery& query) = 0;
+  // Whether the system is exactly `major`.`minor` with a service-pack major number
+  // below `servicePack` (VerifyVersionInfoW); a failed call is false.
+  virtual bool IsBelowServicePack(std::uint32_t major, std::uint32_t minor,
+                                  std::uint16_t servicePack) = 0;
   // RtlGetNtVersionNumbers: the true major and minor version.
   virtual NtVersion GetNtVersion() = 0;
-  // GetModuleHandleW(L"kernel32") then GetProcAddress(name).
-  virtual ProcLookup FindKernel32Export(const char* name) = 0;
-  // Calls IsWow64Process(GetCurrentProcess()) through `entry`: nullopt when the call
-  // fails, else the reported flag.
-  virtual std::optional<bool> CallIsWow64Process(std::uintptr_t entry) = 0;
-  // Calls IsWow64Process2(GetCurrentProcess()) through `entry`: nullopt when the call
-  // fails, else the native machine it reports.
-  virtual std::optional<std::uint16_t> CallIsWow64Process2(std::uintptr_t entry) = 0;
+  // Whether this is a 32-bit process on 64-bit Windows: IsWow64Process, its entry looked
+  // up in kernel32 once for the process. nullopt without the export or when the call fails.
+  virtual std::optional<bool> IsWow64() = 0;
+  // The machine's own architecture (IMAGE_FILE_MACHINE_...): IsWow64Process2, looked up
+  // in kernel32 at every call. nullopt without the export or when the call fails.
+  virtual std::optional<std::uint16_t> NativeMachine() = 0;
   virtual std::uint16_t GetUserDefaultUILanguage() = 0;
   // GetModuleHandleW(name) != NULL; loads nothing.
   virtual bool IsModuleLoaded(const std::wstring& name) = 0;

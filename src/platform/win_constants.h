@@ -55,13 +55,6 @@ inline constexpr std::uint32_t KEY_READ = 0x00020019;
 inline constexpr std::uint32_t KEY_WRITE = 0x00020006;
 inline constexpr std::uint32_t KEY_WOW64_32KEY = 0x00000200;
 
-// VerifyVersionInfoW.
-inline constexpr std::uint32_t VER_MINORVERSION = 0x0000001;
-inline constexpr std::uint32_t VER_MAJORVERSION = 0x0000002;
-inline constexpr std::uint32_t VER_SERVICEPACKMAJOR = 0x0000020;
-inline constexpr std::uint8_t VER_EQUAL = 1;
-inline constexpr std::uint8_t VER_LESS = 4;
-
 // ExitWindowsEx.
 inline constexpr std::uint32_t EWX_REBOOT = 0x00000002;
 inline constexpr std::uint32_t EWX_RESTARTAPPS = 0x00000040;

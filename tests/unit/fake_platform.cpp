@@ -84,32 +84,12 @@ bool FakePlatform::IsUserAnAdmin() {
   return admin;
 }
 
-bool FakePlatform::VerifyVersion(const VersionQuery& query) {
+bool FakePlatform::IsBelowServicePack(std::uint32_t major, std::uint32_t minor,
+                                      std::uint16_t servicePack) {
   calls.push_back("VerifyVersionInfo");
   if (Fails()) return false;
-  versionQueries.push_back(query);
-  if (verifyVersionFails) return false;
-  for (const auto& c : query.conditions) {
-    if ((query.typeMask & c.typeBit) == 0) continue;
-    std::int64_t actual = 0, wanted = 0;
-    switch (c.typeBit) {
-      case 0x2: actual = osMajor; wanted = query.majorVersion; break;
-      case 0x1: actual = osMinor; wanted = query.minorVersion; break;
-      case 0x20: actual = osServicePack; wanted = query.servicePackMajor; break;
-      default: return false;
-    }
-    bool ok = false;
-    switch (c.condition) {
-      case 1: ok = actual == wanted; break;
-      case 2: ok = actual > wanted; break;
-      case 3: ok = actual >= wanted; break;
-      case 4: ok = actual < wanted; break;
-      case 5: ok = actual <= wanted; break;
-      default: ok = false;
-    }
-    if (!ok) return false;
-  }
-  return true;
+  versionQueries.push_back({major, minor, servicePack});
+  return !verifyVersionFails && osMajor == major && osMinor == minor && osServicePack < servicePack;
 }
 
 NtVersion FakePlatform::GetNtVersion() {
@@ -117,28 +97,27 @@ NtVersion FakePlatform::GetNtVersion() {
   return {osMajor, osMinor};
 }
 
-ProcLookup FakePlatform::FindKernel32Export(const char* name) {
-  calls.push_back(std::string("GetProcAddress:") + name);
-  if (Fails()) return {static_cast<ProcLookup::Result>(fault_), 0};
-  ++kernel32Lookups;
-  if (!kernel32Loaded) return {ProcLookup::NoModule, 0};
-  std::string n = name;
-  if (n == "IsWow64Process" && hasIsWow64Process) return {ProcLookup::Found, 0x1111};
-  if (n == "IsWow64Process2" && hasIsWow64Process2) return {ProcLookup::Found, 0x2222};
-  return {ProcLookup::NoExport, 0};
-}
-
-std::optional<bool> FakePlatform::CallIsWow64Process(std::uintptr_t entry) {
+std::optional<bool> FakePlatform::IsWow64() {
+  if (!isWow64Export_) {
+    calls.push_back("GetProcAddress:IsWow64Process");
+    if (Fails()) return std::nullopt;
+    ++kernel32Lookups;
+    if (!kernel32Loaded) return std::nullopt;
+    isWow64Export_ = hasIsWow64Process;
+  }
+  if (!*isWow64Export_) return std::nullopt;
   calls.push_back("IsWow64Process");
   if (Fails()) return std::nullopt;
-  if (entry != 0x1111) return std::nullopt;
   return isWow64;
 }
 
-std::optional<std::uint16_t> FakePlatform::CallIsWow64Process2(std::uintptr_t entry) {
+std::optional<std::uint16_t> FakePlatform::NativeMachine() {
+  calls.push_back("GetProcAddress:IsWow64Process2");
+  if (Fails()) return std::nullopt;
+  ++kernel32Lookups;
+  if (!kernel32Loaded || !hasIsWow64Process2) return std::nullopt;
   calls.push_back("IsWow64Process2");
   if (Fails()) return std::nullopt;
-  if (entry != 0x2222) return std::nullopt;
   return nativeMachine;
 }
 

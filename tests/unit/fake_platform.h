@@ -146,10 +146,16 @@ class FakePlatform : public UserInterface,
   // The simulated Windows version for VerifyVersionInfoW and RtlGetNtVersionNumbers.
   std::uint32_t osMajor = 10, osMinor = 0;
   std::uint16_t osServicePack = 0;
+  struct VersionQuery {
+    std::uint32_t major, minor;
+    std::uint16_t servicePack;
+  };
   std::vector<VersionQuery> versionQueries;
   bool verifyVersionFails = false;  // as if the call itself failed
 
-  // kernel32 exports: absent names are NoExport; kernel32Loaded false gives NoModule.
+  // kernel32 and its exports, looked up as the Win32 side does: IsWow64Process once,
+  // at the first call that finds kernel32 (a failed lookup counts as kernel32 not
+  // found), IsWow64Process2 at every call.
   bool kernel32Loaded = true;
   bool hasIsWow64Process = true;
   bool hasIsWow64Process2 = false;
@@ -349,11 +355,11 @@ class FakePlatform : public UserInterface,
                      std::uint32_t style) override;
   // ---- SystemProbes --------------------------------------------------------------
   bool IsUserAnAdmin() override;
-  bool VerifyVersion(const VersionQuery& query) override;
+  bool IsBelowServicePack(std::uint32_t major, std::uint32_t minor,
+                          std::uint16_t servicePack) override;
   NtVersion GetNtVersion() override;
-  ProcLookup FindKernel32Export(const char* name) override;
-  std::optional<bool> CallIsWow64Process(std::uintptr_t entry) override;
-  std::optional<std::uint16_t> CallIsWow64Process2(std::uintptr_t entry) override;
+  std::optional<bool> IsWow64() override;
+  std::optional<std::uint16_t> NativeMachine() override;
   std::uint16_t GetUserDefaultUILanguage() override;
   bool IsModuleLoaded(const std::wstring& name) override;
   // ---- CommandLine ---------------------------------------------------------------
@@ -455,6 +461,7 @@ class FakePlatform : public UserInterface,
   bool Fails();  // the call just recorded is to fail (with fault_)
   std::int64_t fault_ = 0;
   bool limitHit_ = false;
+  std::optional<bool> isWow64Export_;  // whether IsWow64Process was found, once looked up
   std::wstring KeyName(RegistryRoot root, const std::wstring& subKey) const;
   Status OpenNamedKey(const std::wstring& name, std::uint32_t access, KeyToken* key);
   std::uintptr_t OpenHandleValue(const std::string& kind);

@@ -24,17 +24,18 @@ bool Win32SystemProbes::IsUserAnAdmin() {
   return isUserAnAdmin != nullptr && isUserAnAdmin() != FALSE;
 }
 
-bool Win32SystemProbes::VerifyVersion(const VersionQuery& query) {
+bool Win32SystemProbes::IsBelowServicePack(std::uint32_t major, std::uint32_t minor,
+                                           std::uint16_t servicePack) {
   OSVERSIONINFOEXW info{};
   info.dwOSVersionInfoSize = sizeof(info);
-  info.dwMajorVersion = query.majorVersion;
-  info.dwMinorVersion = query.minorVersion;
-  info.wServicePackMajor = query.servicePackMajor;
-  DWORDLONG conditionMask = 0;
-  for (const VersionCondition& condition : query.conditions) {
-    conditionMask = ::VerSetConditionMask(conditionMask, condition.typeBit, condition.condition);
-  }
-  return ::VerifyVersionInfoW(&info, query.typeMask, conditionMask) != FALSE;
+  info.dwMajorVersion = major;
+  info.dwMinorVersion = minor;
+  info.wServicePackMajor = servicePack;
+  DWORDLONG conditionMask = ::VerSetConditionMask(0, VER_MAJORVERSION, VER_EQUAL);
+  conditionMask = ::VerSetConditionMask(conditionMask, VER_MINORVERSION, VER_EQUAL);
+  conditionMask = ::VerSetConditionMask(conditionMask, VER_SERVICEPACKMAJOR, VER_LESS);
+  return ::VerifyVersionInfoW(&info, VER_MINORVERSION | VER_MAJORVERSION | VER_SERVICEPACKMAJOR,
+                              conditionMask) != FALSE;
 }
 
 NtVersion Win32SystemProbes::GetNtVersion() {
@@ -54,27 +55,28 @@ NtVersion Win32SystemProbes::GetNtVersion() {
   return {};
 }
 
-ProcLookup Win32SystemProbes::FindKernel32Export(const char* name) {
-  HMODULE kernel32 = ::GetModuleHandleW(L"kernel32");
-  if (kernel32 == nullptr) return {ProcLookup::NoModule, 0};
-  FARPROC entry = ::GetProcAddress(kernel32, name);
-  if (entry == nullptr) return {ProcLookup::NoExport, 0};
-  return {ProcLookup::Found, reinterpret_cast<std::uintptr_t>(entry)};
-}
-
-std::optional<bool> Win32SystemProbes::CallIsWow64Process(std::uintptr_t entry) {
-  auto isWow64Process = reinterpret_cast<IsWow64ProcessFunction>(entry);
+std::optional<bool> Win32SystemProbes::IsWow64() {
+  if (!isWow64ProcessLooked_) {
+    HMODULE kernel32 = ::GetModuleHandleW(L"kernel32");
+    if (kernel32 == nullptr) return std::nullopt;  // nothing known yet: looked up again
+    isWow64Process_ = ::GetProcAddress(kernel32, "IsWow64Process");
+    isWow64ProcessLooked_ = true;
+  }
+  if (isWow64Process_ == nullptr) return std::nullopt;
+  auto isWow64Process = reinterpret_cast<IsWow64ProcessFunction>(
+      reinterpret_cast<void*>(isWow64Process_));
   BOOL wow64 = FALSE;
   if (!isWow64Process(::GetCurrentProcess(), &wow64)) return std::nullopt;
   return wow64 != FALSE;
 }
 
-std::optional<std::uint16_t> Win32SystemProbes::CallIsWow64Process2(std::uintptr_t entry) {
-  auto isWow64Process2 = reinterpret_cast<IsWow64Process2Function>(entry);
+std::optional<std::uint16_t> Win32SystemProbes::NativeMachine() {
+  auto isWow64Process2 =
+      FindExport<IsWow64Process2Function>(::GetModuleHandleW(L"kernel32"), "IsWow64Process2");
   USHORT processMachine = 0, nativeMachine = 0;
-  if (!isWow64Process2(::GetCurrentProcess(), &processMachine, &nativeMachine)) {
+  if (isWow64Process2 == nullptr ||
+      !isWow64Process2(::GetCurrentProcess(), &processMachine, &nativeMachine))
     return std::nullopt;
-  }
   return nativeMachine;
 }
 

@@ -9,13 +9,19 @@ namespace korvana::win32 {
 class Win32SystemProbes final : public SystemProbes {
  public:
   bool IsUserAnAdmin() override;
-  bool VerifyVersion(const VersionQuery& query) override;
+  bool IsBelowServicePack(std::uint32_t major, std::uint32_t minor,
+                          std::uint16_t servicePack) override;
   NtVersion GetNtVersion() override;
-  ProcLookup FindKernel32Export(const char* name) override;
-  std::optional<bool> CallIsWow64Process(std::uintptr_t entry) override;
-  std::optional<std::uint16_t> CallIsWow64Process2(std::uintptr_t entry) override;
+  std::optional<bool> IsWow64() override;
+  std::optional<std::uint16_t> NativeMachine() override;
   std::uint16_t GetUserDefaultUILanguage() override;
   bool IsModuleLoaded(const std::wstring& name) override;
+
+ private:
+  // IsWow64Process's entry, null where kernel32 lacks it; looked up once, at the first
+  // call that finds kernel32 (a program that imports kernel32 always does).
+  bool isWow64ProcessLooked_ = false;
+  FARPROC isWow64Process_ = nullptr;
 };
 
 // shell32's IsUserAnAdmin has always been reachable by ordinal 680 (by name only from

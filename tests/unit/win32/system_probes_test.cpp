@@ -33,45 +33,36 @@ TEST(Win32SystemProbes, VersionQueriesAgainstTheTrueVersion) {
   EXPECT_EQ(nt.minor, truth.dwMinorVersion);
 
   struct Case {
-    VersionQuery query;
+    std::uint32_t major, minor;
+    std::uint16_t servicePack;
     bool expected;
   };
   const Case cases[] = {
-      {{nt.major, nt.minor, 0, VER_MAJORVERSION | VER_MINORVERSION,
-        {{VER_MAJORVERSION, VER_EQUAL}, {VER_MINORVERSION, VER_EQUAL}}},
-       true},
-      {{nt.major + 1, 0, 0, VER_MAJORVERSION, {{VER_MAJORVERSION, VER_EQUAL}}}, false},
-      {{nt.major + 1, 0, 0, VER_MAJORVERSION, {{VER_MAJORVERSION, VER_LESS}}}, true},
-      {{nt.major, 0, 0, VER_MAJORVERSION, {{VER_MAJORVERSION, VER_LESS}}}, false},
-      // A service pack no system has: "below it" holds on every system.
-      {{nt.major, nt.minor, 99, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR,
-        {{VER_MAJORVERSION, VER_EQUAL}, {VER_MINORVERSION, VER_EQUAL},
-         {VER_SERVICEPACKMAJOR, VER_LESS}}},
-       true},
+      // A service pack no system has: "below it" holds on every system of that version.
+      {nt.major, nt.minor, 99, true},
+      {nt.major, nt.minor, 0, false},  // no system is below service pack 0
+      {nt.major + 1, nt.minor, 99, false},
+      {nt.major, nt.minor + 1, 99, false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(probes.VerifyVersion(c.query), c.expected)
-        << c.query.majorVersion << "." << c.query.minorVersion << " sp"
-        << c.query.servicePackMajor;
+    EXPECT_EQ(probes.IsBelowServicePack(c.major, c.minor, c.servicePack), c.expected)
+        << c.major << "." << c.minor << " sp" << c.servicePack;
   }
 }
 
-TEST(Win32SystemProbes, Kernel32ExportsAndTheWow64Calls) {
+TEST(Win32SystemProbes, Wow64AnswersAsKernel32Does) {
   Win32SystemProbes probes;
-  const ProcLookup missing = probes.FindKernel32Export("KorvanaNoSuchExport");
-  EXPECT_EQ(missing.result, ProcLookup::NoExport);
-
-  const ProcLookup isWow64 = probes.FindKernel32Export("IsWow64Process");
-  ASSERT_EQ(isWow64.result, ProcLookup::Found);
   BOOL direct = FALSE;
   ASSERT_TRUE(::IsWow64Process(::GetCurrentProcess(), &direct));
-  EXPECT_EQ(probes.CallIsWow64Process(isWow64.entry), std::optional<bool>(direct != FALSE));
+  EXPECT_EQ(probes.IsWow64(), std::optional<bool>(direct != FALSE));
+  EXPECT_EQ(probes.IsWow64(), std::optional<bool>(direct != FALSE));  // the entry kept
 
   // Not every system has IsWow64Process2; where it does, a 32-bit process on a 64-bit
   // system sees a 64-bit native machine.
-  const ProcLookup isWow64Two = probes.FindKernel32Export("IsWow64Process2");
-  if (isWow64Two.result == ProcLookup::Found) {
-    const std::optional<std::uint16_t> native = probes.CallIsWow64Process2(isWow64Two.entry);
+  const std::optional<std::uint16_t> native = probes.NativeMachine();
+  if (::GetProcAddress(::GetModuleHandleW(L"kernel32"), "IsWow64Process2") == nullptr) {
+    EXPECT_EQ(native, std::nullopt);
+  } else {
     ASSERT_TRUE(native.has_value());
     if (direct) {
       EXPECT_NE(*native, IMAGE_FILE_MACHINE_I386);
