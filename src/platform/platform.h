@@ -225,13 +225,6 @@ class FileSystem {
 // Registry. Keys are tokens, closed through the interface (see RegistryKey).
 enum class RegistryRoot { CurrentUser, LocalMachine };
 
-// Which export deletes a subkey: RegDeleteKeyExW from the already-loaded local
-// registry API set, or RegDeleteKeyW from advapi32.dll (loaded with LoadLibraryW).
-enum class DeleteKeyRoute { LocalRegistryApiSet, Advapi32 };
-// The local registry API set's module name: the logic asks whether it is loaded, the
-// Win32 side takes RegDeleteKeyExW from it.
-inline constexpr wchar_t kLocalRegistryApiSet[] = L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll";
-
 class Registry {
  public:
   virtual ~Registry() = default;
@@ -249,9 +242,11 @@ class Registry {
   virtual Status QueryValue(KeyToken key, const std::wstring& name, void* buffer,
                             std::uint32_t* size, std::uint32_t* type) = 0;
   virtual void CloseKey(KeyToken key) = 0;
-  // Deletes `name` below `parent` through `route`; ERROR_PROC_NOT_FOUND or
-  // ERROR_MOD_NOT_FOUND when the export cannot be reached, else the call's status.
-  virtual Status DeleteSubKey(KeyToken parent, const std::wstring& name, DeleteKeyRoute route) = 0;
+  // Deletes `name` below `parent`: RegDeleteKeyExW of the local registry API set where
+  // that is loaded already, else RegDeleteKeyW of advapi32.dll (loaded with
+  // LoadLibraryW). ERROR_PROC_NOT_FOUND or ERROR_MOD_NOT_FOUND when the export cannot
+  // be reached, else the call's status.
+  virtual Status DeleteSubKey(KeyToken parent, const std::wstring& name) = 0;
 };
 
 // ---------------------------------------------------------------------------------

@@ -35,10 +35,7 @@ bool TakeRestartMarker(Platform& platform) {
   if (platform.registry.OpenKey(RegistryRoot::CurrentUser, kMarkerParent, kWriteAccess,
                                 software.Receive()) != 0)
     return found;
-  const DeleteKeyRoute route = platform.system.IsModuleLoaded(kLocalRegistryApiSet)
-                                   ? DeleteKeyRoute::LocalRegistryApiSet
-                                   : DeleteKeyRoute::Advapi32;
-  platform.registry.DeleteSubKey(software.get(), kMarkerName, route);
+  platform.registry.DeleteSubKey(software.get(), kMarkerName);
   return found;
 }
 

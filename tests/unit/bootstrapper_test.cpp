@@ -564,8 +564,7 @@ TEST(RunBootstrapper, TheMarkerIsOpenedAndDeletedWithTheDescribedAccessAndRoute)
     EXPECT_EQ(relevant[1].access, 0x2021fu);
     EXPECT_EQ(relevant[2].what, "delete");
     EXPECT_EQ(relevant[2].key, kMarker);
-    EXPECT_EQ(relevant[2].route,
-              apiSetLoaded ? DeleteKeyRoute::LocalRegistryApiSet : DeleteKeyRoute::Advapi32);
+    EXPECT_EQ(relevant[2].route, apiSetLoaded ? "RegDeleteKeyExW" : "RegDeleteKeyW");
   }
 }
 

@@ -275,7 +275,7 @@ Status FakePlatform::OpenKey(RegistryRoot root, const std::wstring& subKey, std:
 }
 
 Status FakePlatform::OpenNamedKey(const std::wstring& name, std::uint32_t access, KeyToken* key) {
-  registryCalls.push_back({"open", name, access, DeleteKeyRoute::Advapi32});
+  registryCalls.push_back({"open", name, access, ""});
   if (failingOpens.count(name)) return 5;
   if (!keys.count(name)) return 2;
   *key = static_cast<KeyToken>(nextKey_++);
@@ -289,7 +289,7 @@ Status FakePlatform::CreateKey(RegistryRoot root, const std::wstring& subKey, st
   calls.push_back("RegCreateKeyEx");
   if (Fails()) return static_cast<Status>(fault_);
   std::wstring name = KeyName(root, subKey);
-  registryCalls.push_back({"create", name, access, DeleteKeyRoute::Advapi32});
+  registryCalls.push_back({"create", name, access, ""});
   if (failingOpens.count(name)) return 5;
   keys.insert(name);
   *key = static_cast<KeyToken>(nextKey_++);
@@ -304,8 +304,13 @@ void FakePlatform::CloseKey(KeyToken key) {
   else ++openKeys;  // closing something not open shows up as an imbalance
 }
 
-Status FakePlatform::DeleteSubKey(KeyToken parent, const std::wstring& name, DeleteKeyRoute route) {
-  calls.push_back(route == DeleteKeyRoute::LocalRegistryApiSet ? "RegDeleteKeyExW" : "RegDeleteKeyW");
+Status FakePlatform::DeleteSubKey(KeyToken parent, const std::wstring& name) {
+  // RegDeleteKeyExW where the local registry API set is loaded (a failed look counts as
+  // not loaded), else RegDeleteKeyW.
+  calls.push_back("GetModuleHandle");
+  const bool apiSet = !Fails() && loadedModules.count(L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll");
+  const std::string route = apiSet ? "RegDeleteKeyExW" : "RegDeleteKeyW";
+  calls.push_back(route);
   if (Fails()) return static_cast<Status>(fault_);
   auto it = openKeyNames_.find(parent);
   if (it == openKeyNames_.end()) return 6;

@@ -190,7 +190,7 @@ class FakePlatform : public UserInterface,
     std::string what;  // "open", "create", "delete"
     std::wstring key;
     std::uint32_t access;
-    DeleteKeyRoute route;
+    std::string route;  // the deleting export, RegDeleteKeyExW or RegDeleteKeyW
   };
   std::vector<RegistryCall> registryCalls;
   int openKeys = 0;  // currently open (must be 0 after every step)
@@ -382,7 +382,7 @@ class FakePlatform : public UserInterface,
   Status CreateKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
                    KeyToken* key) override;
   void CloseKey(KeyToken key) override;
-  Status DeleteSubKey(KeyToken parent, const std::wstring& name, DeleteKeyRoute route) override;
+  Status DeleteSubKey(KeyToken parent, const std::wstring& name) override;
   // ---- WindowsInstaller ----------------------------------------------------------
   void SetInternalUI(std::uint32_t level) override;
   Status OpenPackageEx(const std::wstring& path, std::uint32_t options, MsiToken* handle) override;

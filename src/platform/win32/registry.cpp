@@ -56,15 +56,14 @@ Status Win32Registry::QueryValue(KeyToken key, const std::wstring& name, void* b
 
 void Win32Registry::CloseKey(KeyToken key) { ::RegCloseKey(FromToken<HKEY>(key)); }
 
-Status Win32Registry::DeleteSubKey(KeyToken parent, const std::wstring& name,
-                                   DeleteKeyRoute route) {
+Status DeleteSubKeyThrough(HKEY parent, const std::wstring& name, DeleteKeyRoute route) {
   if (route == DeleteKeyRoute::LocalRegistryApiSet) {
     // Only ever looked up when already loaded: GetModuleHandleW loads nothing.
     HMODULE apiSet = ::GetModuleHandleW(kLocalRegistryApiSet);
     if (apiSet == nullptr) return ERROR_MOD_NOT_FOUND;
     auto deleteKeyEx = FindExport<RegDeleteKeyExWFunction>(apiSet, "RegDeleteKeyExW");
     if (deleteKeyEx == nullptr) return ERROR_PROC_NOT_FOUND;
-    return static_cast<Status>(deleteKeyEx(FromToken<HKEY>(parent), name.c_str(), 0, 0));
+    return static_cast<Status>(deleteKeyEx(parent, name.c_str(), 0, 0));
   }
   // advapi32 is a KnownDLL and the search path is limited to System32 at start, so
   // this name cannot be planted beside the executable.
@@ -72,7 +71,14 @@ Status Win32Registry::DeleteSubKey(KeyToken parent, const std::wstring& name,
   if (!advapi32) return ERROR_MOD_NOT_FOUND;
   auto deleteKey = FindExport<RegDeleteKeyWFunction>(advapi32.get(), "RegDeleteKeyW");
   if (deleteKey == nullptr) return ERROR_PROC_NOT_FOUND;
-  return static_cast<Status>(deleteKey(FromToken<HKEY>(parent), name.c_str()));
+  return static_cast<Status>(deleteKey(parent, name.c_str()));
+}
+
+Status Win32Registry::DeleteSubKey(KeyToken parent, const std::wstring& name) {
+  return DeleteSubKeyThrough(FromToken<HKEY>(parent), name,
+                             ::GetModuleHandleW(kLocalRegistryApiSet) != nullptr
+                                 ? DeleteKeyRoute::LocalRegistryApiSet
+                                 : DeleteKeyRoute::Advapi32);
 }
 
 }  // namespace korvana::win32

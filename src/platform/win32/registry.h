@@ -2,8 +2,18 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/win32/windows_api.h"
 
 namespace korvana::win32 {
+
+// Which export deletes a subkey: RegDeleteKeyExW of the local registry API set, only
+// ever once it is loaded, or RegDeleteKeyW of advapi32.dll (loaded with LoadLibraryW).
+enum class DeleteKeyRoute { LocalRegistryApiSet, Advapi32 };
+inline constexpr wchar_t kLocalRegistryApiSet[] = L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll";
+
+// Deletes `name` below `parent` through `route`: ERROR_MOD_NOT_FOUND or
+// ERROR_PROC_NOT_FOUND when the export cannot be reached, else the call's status.
+Status DeleteSubKeyThrough(HKEY parent, const std::wstring& name, DeleteKeyRoute route);
 
 class Win32Registry final : public Registry {
  public:
@@ -16,7 +26,7 @@ class Win32Registry final : public Registry {
   Status QueryValue(KeyToken key, const std::wstring& name, void* buffer,
                     std::uint32_t* size, std::uint32_t* type) override;
   void CloseKey(KeyToken key) override;
-  Status DeleteSubKey(KeyToken parent, const std::wstring& name, DeleteKeyRoute route) override;
+  Status DeleteSubKey(KeyToken parent, const std::wstring& name) override;
 };
 
 }  // namespace korvana::win32

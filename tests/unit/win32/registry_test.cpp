@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
 #include "platform/win32/registry.h"
 #include "platform/win32/system_probes.h"
@@ -28,8 +29,9 @@ class Win32RegistryTest : public ::testing::Test {
     return status == ERROR_SUCCESS;
   }
 
-  // Creates the marker and answers the status of deleting it through `route`.
-  Status CreateThenDelete(DeleteKeyRoute route) {
+  // Creates the marker and answers the status of deleting it through `route`, or
+  // through the route the registry chooses.
+  Status CreateThenDelete(std::optional<DeleteKeyRoute> route) {
     KeyToken marker{};
     EXPECT_EQ(registry_.CreateKey(RegistryRoot::CurrentUser, std::wstring(kParent) + L"\\Marker",
                                   kReadWrite, &marker),
@@ -38,7 +40,8 @@ class Win32RegistryTest : public ::testing::Test {
     EXPECT_TRUE(MarkerExists());
     KeyToken parent{};
     EXPECT_EQ(registry_.OpenKey(RegistryRoot::CurrentUser, kParent, kReadWrite, &parent), 0u);
-    const Status status = registry_.DeleteSubKey(parent, L"Marker", route);
+    const Status status = route ? DeleteSubKeyThrough(reinterpret_cast<HKEY>(parent), L"Marker", *route)
+                                : registry_.DeleteSubKey(parent, L"Marker");
     registry_.CloseKey(parent);
     return status;
   }
@@ -71,11 +74,15 @@ TEST_F(Win32RegistryTest, ApiSetRouteDeletesOnlyWhenTheApiSetIsLoaded) {
   }
 }
 
+TEST_F(Win32RegistryTest, EitherRouteTheRegistryChoosesDeletesTheKey) {
+  EXPECT_EQ(CreateThenDelete(std::nullopt), 0u);
+  EXPECT_FALSE(MarkerExists());
+}
+
 TEST_F(Win32RegistryTest, DeletingAMissingKeyReportsIt) {
   KeyToken parent{};
   ASSERT_EQ(registry_.CreateKey(RegistryRoot::CurrentUser, kParent, kReadWrite, &parent), 0u);
-  EXPECT_EQ(registry_.DeleteSubKey(parent, L"Marker", DeleteKeyRoute::Advapi32),
-            static_cast<Status>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(registry_.DeleteSubKey(parent, L"Marker"), static_cast<Status>(ERROR_FILE_NOT_FOUND));
   registry_.CloseKey(parent);
 }
 
