@@ -134,7 +134,7 @@ class Run {
     // TMP's log, unless -logdir's folder took it; without TMP, or where it cannot be
     // written, there is none and the run goes on as ever, unless -logdir's folder
     // failed, which that log then tells.
-    TextRead tmp;
+    Read<std::wstring> tmp;
     if (options_.logDir.empty() || logDirFailed != 0) {
       tmp = platform_.files.GetEnvironmentVariable(L"TMP");
       if (!tmp.ok || !IsUsableLogFolder(tmp.value) ||
@@ -235,9 +235,9 @@ class Run {
   // a script's error or prompt shows no box that would wait.
   void RunScript() {
     if (options_.vbscriptArgs.empty()) return;
-    std::optional<std::wstring> windows = platform_.files.GetWindowsDirectory();
-    if (!windows) return;
-    const std::wstring host = *windows + L"\\System32\\wscript.exe";
+    const Read<std::wstring> windows = platform_.files.GetWindowsDirectory();
+    if (!windows.ok) return;
+    const std::wstring host = windows.value + L"\\System32\\wscript.exe";
     RunChild(platform_,
              L"\"" + host + L"\" " + (options_.unattended ? L"//B " : L"") + options_.vbscriptArgs,
              host);

@@ -5,15 +5,12 @@
 
 #include "browser_offer/content_disposition.h"
 #include "platform/win_constants.h"
-#include "support/text.h"
 
 
 namespace korvana {
 namespace {
 
 constexpr wchar_t kAgent[] = L"Korvana Setup";
-// The header is read into 520 bytes, 260 characters with the terminating null.
-constexpr std::uint32_t kHeaderBytes = 520;
 constexpr std::uint32_t kTransferBytes = 0x10000;
 // Every download fetches anew and leaves nothing in the user's WinINet cache: a retry
 // after a damaged download must not be served the same bytes from the cache, and an
@@ -23,7 +20,6 @@ constexpr std::uint32_t kUrlFlags = win::INTERNET_FLAG_RELOAD | win::INTERNET_FL
 constexpr wchar_t kPatchKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KorvPatches";
 constexpr wchar_t kPatchSubKey[] = L"SCHANNEL";
 constexpr wchar_t kPatchValue[] = L"Patch Dll";
-constexpr std::uint32_t kPatchValueBytes = 520;
 constexpr char kPatchEntry[] = "KorvDllPatch";
 
 // Streams the response body into `file`; false when a write fails or a stop is
@@ -34,7 +30,7 @@ bool Transfer(Platform& platform, InternetToken request, FileToken file, const S
   for (;;) {
     if (stop) return false;
     std::uint32_t read = 0;
-    if (!platform.network.Read(request, buffer.get(), kTransferBytes, &read) || read == 0)
+    if (!platform.network.ReadData(request, buffer.get(), kTransferBytes, &read) || read == 0)
       return true;
     if (stop) return false;
     if (!platform.files.WriteFile(file, buffer.get(), read)) return false;
@@ -80,16 +76,13 @@ void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone) {
   if (platform.registry.OpenSubKey(patches.get(), kPatchSubKey, win::KEY_QUERY_VALUE,
                                    schannel.Receive()) != 0)
     return;
-  wchar_t value[kPatchValueBytes / sizeof(wchar_t)] = {};
-  std::uint32_t size = kPatchValueBytes;
-  std::uint32_t type = 0;
-  if (platform.registry.QueryValue(schannel.get(), kPatchValue, value, &size, &type) != 0) return;
-  // Only a text names a library; one that fills the buffer to its end may have been cut
-  // short, and a cut name could name another library.
-  if ((type != win::REG_SZ && type != win::REG_EXPAND_SZ) || size >= kPatchValueBytes) return;
-  std::wstring library = UpToFirstNull(value, size / sizeof(wchar_t));
-  if (type == win::REG_EXPAND_SZ) {
-    const TextRead expanded = platform.files.ExpandEnvironment(library);
+  // Only a text names a library, and never one that may have been cut short: a cut
+  // name could name another library.
+  const Read<RegistryText> value = platform.registry.QueryText(schannel.get(), kPatchValue);
+  if (!value.ok) return;
+  std::wstring library = value.value.text;
+  if (value.value.expandable) {
+    const Read<std::wstring> expanded = platform.files.ExpandEnvironment(library);
     if (!expanded.ok) return;
     library = expanded.value;
   }
@@ -99,7 +92,7 @@ void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone) {
   // Anything but a full path is taken from System32 only, like every library this
   // program loads: never from the executable's folder or the current directory.
   if (!IsFullPath(library)) {
-    const TextRead system = platform.files.GetSystemDirectory();
+    const Read<std::wstring> system = platform.files.GetSystemDirectory();
     if (!system.ok || system.value.empty()) return;
     library = system.value + L"\\" + library;
   }
@@ -122,13 +115,10 @@ bool DownloadBrowserInstaller(Platform& platform, const std::wstring& url, const
   InternetHandle request(platform.network, platform.network.OpenUrl(session.get(), url, kUrlFlags));
   if (!request || stop) return false;
 
-  wchar_t header[kHeaderBytes / sizeof(wchar_t)] = {};
-  std::uint32_t size = kHeaderBytes;
-  if (!platform.network.QueryInfo(request.get(), win::HTTP_QUERY_CONTENT_DISPOSITION, header, &size))
-    return false;
-  std::size_t characters = size / sizeof(wchar_t);
-  if (characters > sizeof header / sizeof header[0]) characters = sizeof header / sizeof header[0];
-  std::optional<std::wstring> name = ScanAttachmentFileName(header, characters);
+  const Read<std::wstring> header =
+      platform.network.QueryHeader(request.get(), win::HTTP_QUERY_CONTENT_DISPOSITION);
+  if (!header.ok) return false;
+  std::optional<std::wstring> name = ScanAttachmentFileName(header.value.data(), header.value.size());
   // Only a plain name: a server must not choose where on this machine we write.
   if (!name || !IsPlainFileName(*name)) return false;
 

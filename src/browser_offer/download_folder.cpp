@@ -17,13 +17,13 @@ constexpr wchar_t kEvent[] = L"browser folder: ";
 }  // namespace
 
 bool DownloadFolder::Create() {
-  const std::optional<std::wstring> windows = platform_.files.GetWindowsDirectory();
+  const Read<std::wstring> windows = platform_.files.GetWindowsDirectory();
   std::uint8_t random[kDownloadFolderRandomBytes] = {};
-  if (!windows || windows->empty() || !platform_.files.FillRandom(random, sizeof random)) {
+  if (!windows.ok || windows.value.empty() || !platform_.files.FillRandom(random, sizeof random)) {
     LogEvent(platform_, {kEvent, L"none"});
     return false;
   }
-  std::wstring path = *windows;
+  std::wstring path = windows.value;
   if (path.back() != L'\\') path += L'\\';
   path += L"Temp\\korvana-";
   static const wchar_t kDigits[] = L"0123456789abcdef";

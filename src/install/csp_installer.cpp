@@ -30,7 +30,7 @@ struct CspSetup {
 };
 
 CspSetup FindCspSetup(Platform& platform) {
-  const TextRead current = platform.files.GetCurrentDirectory();
+  const Read<std::wstring> current = platform.files.GetCurrentDirectory();
   CspSetup found;
   for (int place = 0; place < 2; ++place) {
     std::wstring folder = place == 0 ? FolderOf(platform.files.ModulePath()) : current.value;

@@ -57,13 +57,13 @@ Status BuildLogPath(Platform& platform, const SetupOptions& options, const std::
                     std::wstring& logPath) {
   std::wstring folder = options.logDir;
   if (folder.empty()) {
-    const TextRead tmp = platform.files.GetEnvironmentVariable(L"TMP");
+    const Read<std::wstring> tmp = platform.files.GetEnvironmentVariable(L"TMP");
     if (!tmp.ok) {
       // An unset TMP reports ERROR_ENVVAR_NOT_FOUND. A TMP that is set but empty also
       // reads as nothing, yet sets no error code of its own; it is the same trouble for
       // us (no folder to put the log in), so it gets the same code rather than a 0 that
       // the caller would take for success.
-      const Status error = tmp.lastError != 0 ? tmp.lastError : win::ERROR_ENVVAR_NOT_FOUND;
+      const Status error = tmp.status != 0 ? tmp.status : win::ERROR_ENVVAR_NOT_FOUND;
       LogEvent(platform, {L"TMP: error ", ToDecimal(error)});
       return ShowError(platform, options.NoBoxes(), text::kEnvironmentUnreadable, error);
     }
@@ -81,10 +81,10 @@ Status BuildLogPath(Platform& platform, const SetupOptions& options, const std::
 
 void DeleteSourceHash(Platform& platform, const std::wstring& productCode) {
   if (!IsUsableInFileName(productCode)) return;
-  const std::optional<std::wstring> windowsDirectory = platform.files.GetWindowsDirectory();
-  if (!windowsDirectory) return;
+  const Read<std::wstring> windowsDirectory = platform.files.GetWindowsDirectory();
+  if (!windowsDirectory.ok) return;
   // A missing file is the usual case and not an error.
-  platform.files.DeleteFile(*windowsDirectory + L"\\Installer\\SourceHash" + productCode);
+  platform.files.DeleteFile(windowsDirectory.value + L"\\Installer\\SourceHash" + productCode);
 }
 
 Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const SetupOptions& options,
@@ -108,14 +108,14 @@ Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const Set
     line.log = logPath;
   }
 
-  const TextRead systemDirectory = platform.files.GetSystemDirectory();
+  const Read<std::wstring> systemDirectory = platform.files.GetSystemDirectory();
   if (!systemDirectory.ok) {
     // Without the system directory msiexec.exe cannot be found. Should the call fail
     // without an error code, report exactly that (ERROR_FILE_NOT_FOUND) rather than 0,
     // which would read as success; 2 also stays clear of the exit codes the run
     // gives a meaning of their own.
     const Status error =
-        systemDirectory.lastError != 0 ? systemDirectory.lastError : win::ERROR_FILE_NOT_FOUND;
+        systemDirectory.status != 0 ? systemDirectory.status : win::ERROR_FILE_NOT_FOUND;
     LogEvent(platform, {L"system folder: error ", ToDecimal(error)});
     return ShowError(platform, silent, text::kSystemDirectoryUnreadable, error);
   }

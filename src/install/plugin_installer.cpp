@@ -55,10 +55,8 @@ Decision DecideOnInstalled(Platform& platform, VersionOutcome outcome, bool sile
 // The installed product's `property` as Windows Installer reports it, in one call;
 // empty when it cannot be read or is longer than a log line needs.
 std::wstring ProductInfo(WindowsInstaller& msi, const std::wstring& product, const wchar_t* property) {
-  wchar_t value[256] = {};
-  std::uint32_t size = sizeof value / sizeof value[0];
-  if (msi.GetProductInfo(product, property, value, &size) != win::ERROR_SUCCESS) return {};
-  return UpToFirstNull(value, sizeof value / sizeof value[0]);
+  const Read<std::wstring> info = msi.GetProductInfoUpTo(product, property, 255);
+  return info.ok ? info.value : std::wstring();
 }
 
 // How the step ends for `status`: success goes on to the end of the run; every other

@@ -1,9 +1,5 @@
 #include "packages/package_identity.h"
 
-#include <algorithm>
-#include <cstddef>
-#include <limits>
-
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
 #include "support/log_event.h"
@@ -12,9 +8,6 @@
 
 namespace korvana {
 namespace {
-
-// A related product's code: a braced GUID of 38 characters and its null.
-constexpr std::size_t kProductCodeBuffer = 39;
 
 // Opens `path` without touching the machine's installation state. The handle goes
 // to `package` only when the open succeeded, so a failed open is never closed.
@@ -29,29 +22,6 @@ Status OpenPackage(WindowsInstaller& msi, const std::wstring& path, PackageHandl
 void ShowPackageError(Platform& platform, bool silent, std::uint16_t textId) {
   ShowTextBox(platform, silent, Owner::None, textId, text::kErrorCaption, kErrorBox);
 }
-
-}  // namespace
-
-Status ReadPackageProperty(WindowsInstaller& msi, MsiToken package, const std::wstring& name,
-                           std::wstring& value) {
-  // First call: no room at all, to learn the value's length.
-  wchar_t none[1] = {L'\0'};
-  std::uint32_t size = 0;
-  Status status = msi.GetProperty(package, name, none, &size);
-  if (status != win::ERROR_MORE_DATA) return status;
-  // A length that leaves no room for the null cannot be asked for.
-  if (size == std::numeric_limits<std::uint32_t>::max()) return status;
-
-  // Second call into the caller's own text, grown to hold the value and its null.
-  // Whatever the call leaves there is kept up to its first null, also on failure.
-  size += 1;
-  if (value.size() < size) value.resize(size, L'\0');
-  status = msi.GetProperty(package, name, &value[0], &size);
-  value.resize(std::find(value.begin(), value.end(), L'\0') - value.begin());
-  return status;
-}
-
-namespace {
 
 // What a read gave, or how it failed, for the run's log.
 void LogRead(Platform& platform, LogPiece what, Status status, LogPiece value) {
@@ -74,20 +44,21 @@ Status ReadPackageCode(Platform& platform, PackageLocator& locator, CodeRequest 
   if (status != win::ERROR_SUCCESS) return status;
 
   if (request == CodeRequest::OwnProductCode) {
-    status = ReadPackageProperty(msi, package.get(), L"ProductCode", code);
-    LogRead(platform, L"ProductCode", status, code);
-    return status;
+    const Read<std::wstring> own = msi.GetProperty(package.get(), L"ProductCode");
+    code = own.value;
+    LogRead(platform, L"ProductCode", own.status, code);
+    return own.status;
   }
 
-  std::wstring upgradeCode;
-  status = ReadPackageProperty(msi, package.get(), L"UpgradeCode", upgradeCode);
-  LogRead(platform, L"UpgradeCode", status, upgradeCode);
-  if (status != win::ERROR_SUCCESS) return status;
+  const Read<std::wstring> upgradeCode = msi.GetProperty(package.get(), L"UpgradeCode");
+  LogRead(platform, L"UpgradeCode", upgradeCode.status, upgradeCode.value);
+  if (!upgradeCode.ok) return upgradeCode.status;
 
-  // Only the first installed product with this upgrade code is looked at.
-  wchar_t related[kProductCodeBuffer] = {};
-  status = msi.EnumRelatedProducts(upgradeCode, 0, related);
-  code = UpToFirstNull(related, kProductCodeBuffer);
+  // Only the first installed product with this upgrade code is looked at; the code is
+  // whatever the enumeration left, also when it failed.
+  const Read<std::wstring> related = msi.EnumRelatedProducts(upgradeCode.value, 0);
+  code = related.value;
+  status = related.status;
   if (status == win::ERROR_NO_MORE_ITEMS) LogEvent(platform, {L"related product: none installed"});
   else LogRead(platform, L"related product", status, code);
   return status;
@@ -112,13 +83,16 @@ Status ReadNewPackageInfo(Platform& platform, PackageLocator& locator, const std
   }
 
   // The boxes below are answered while the package is still open; it closes on return.
-  status = ReadPackageProperty(msi, package.get(), L"ProductName", productName);
-  LogRead(platform, L"ProductName", status, productName);
-  if (status != win::ERROR_SUCCESS) {
+  const Read<std::wstring> name = msi.GetProperty(package.get(), L"ProductName");
+  productName = name.value;
+  LogRead(platform, L"ProductName", name.status, productName);
+  if (!name.ok) {
     ShowPackageError(platform, silent, text::kNewPackageVersionUnreadable);
-    return status;
+    return name.status;
   }
-  status = ReadPackageProperty(msi, package.get(), L"ProductVersion", productVersion);
+  const Read<std::wstring> version = msi.GetProperty(package.get(), L"ProductVersion");
+  productVersion = version.value;
+  status = version.status;
   // An undefined property reads as empty, and an empty version would compare as
   // 0.0.0.0: the installed product would pass for newer, or a silent run would
   // replace it with a package of no version. Such a version is as unknown as an

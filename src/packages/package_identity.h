@@ -12,11 +12,6 @@ namespace korvana {
 // Owns one package handle and closes it exactly once; a handle of 0 is not closed.
 using PackageHandle = ScopedToken<WindowsInstaller, MsiToken, &WindowsInstaller::CloseHandle>;
 
-// The two-call read of one property. `value` changes only when the read reaches
-// its second call.
-Status ReadPackageProperty(WindowsInstaller& msi, MsiToken package, const std::wstring& name,
-                           std::wstring& value);
-
 enum class CodeRequest { OwnProductCode, RelatedProductCode };
 
 // The package's own "ProductCode", or the code of the first installed product that

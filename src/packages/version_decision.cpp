@@ -1,7 +1,6 @@
 #include "packages/version_decision.h"
 
 #include <limits>
-#include <vector>
 
 #include "run/exit_codes.h"
 #include "packages/package_identity.h"
@@ -84,32 +83,21 @@ std::int64_t VersionKey(const VersionQuad& version) {
 Status DecideVersion(Platform& platform, PackageLocator& locator, const std::wstring& installedCode,
                      const std::wstring& suffix, bool silent, bool askUpdate,
                      VersionOutcome& outcome, std::wstring& installedVersion) {
-  WindowsInstaller& msi = platform.msi;
-  const std::wstring property = L"VersionString";
-
-  std::uint32_t length = 0;
-  Status status = msi.GetProductInfo(installedCode, property, nullptr, &length);
-  // An installed version that cannot be read is logged and told; the run ends with `code`.
-  const auto unreadable = [&](Status code) {
-    LogEvent(platform, {L"installed version: error ", ToDecimal(status)});
+  const SizedRead installed = platform.msi.GetProductInfo(installedCode, L"VersionString");
+  if (!installed.ok) {
+    // An installed version that cannot be read is logged and told. The run ends with
+    // the read's status, or with its own code when not even the length could be had.
+    LogEvent(platform, {L"installed version: error ", ToDecimal(installed.status)});
     ShowTextBox(platform, silent, Owner::None, text::kInstalledVersionUnreadable,
                 text::kErrorCaption, kErrorBox);
-    return code;
-  };
-  if (status != win::ERROR_SUCCESS ||
-      length == std::numeric_limits<std::uint32_t>::max())  // no room left for the null
-    return unreadable(exit_code::kInstalledVersionUnreadable);
-
-  std::uint32_t size = length + 1;
-  std::vector<wchar_t> buffer(size, L'\0');
-  status = msi.GetProductInfo(installedCode, property, buffer.data(), &size);
-  if (status != win::ERROR_SUCCESS) return unreadable(status);
-  installedVersion = UpToFirstNull(buffer.data(), buffer.size());
+    return installed.lengthRead ? installed.status : exit_code::kInstalledVersionUnreadable;
+  }
+  installedVersion = installed.value;
   LogEvent(platform, {L"installed version: ", installedVersion});
 
   std::wstring productName;
   std::wstring productVersion;
-  status = ReadNewPackageInfo(platform, locator, suffix, silent, productName, productVersion);
+  Status status = ReadNewPackageInfo(platform, locator, suffix, silent, productName, productVersion);
   if (status != win::ERROR_SUCCESS) return status;
 
   const std::int64_t installedKey = VersionKey(ParseVersionQuad(installedVersion));

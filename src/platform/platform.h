@@ -18,6 +18,15 @@ namespace korvana {
 // A Win32 or Windows Installer status code, 0 for success.
 using Status = std::uint32_t;
 
+// What a read of a text or a value came to: when `ok`, `value` holds it; else `status`
+// is the error reported (0 where none was) and `value` what the read left, if anything.
+template <class T>
+struct Read {
+  bool ok = false;
+  T value{};
+  Status status = 0;
+};
+
 // Handles cross the seam as tokens, one distinct type for each kind, so that a
 // registry key cannot be passed where a file or an Internet handle is expected. The
 // value of a token is the handle's; a token of 0 (Token{}) stands for none.
@@ -162,18 +171,12 @@ class CommandLine {
 };
 
 // ---------------------------------------------------------------------------------
-// Files, folders and the environment.
+// Files, folders and the environment. Reads report GetLastError right after a failed
+// call.
 
 struct FolderEntry {
   std::wstring name;
   bool directory = false;  // FILE_ATTRIBUTE_DIRECTORY
-};
-
-// The outcome of a read that Windows reports through GetLastError.
-struct TextRead {
-  bool ok = false;          // the call returned non-zero
-  std::wstring value;       // the text read when ok
-  Status lastError = 0;     // GetLastError right after a failed read (0 if none was set)
 };
 
 class FileSystem {
@@ -188,16 +191,18 @@ class FileSystem {
   // CreateDirectoryW with default security: 0, or GetLastError (ERROR_ALREADY_EXISTS
   // for any name that exists, a file's included).
   virtual Status CreateFolder(const std::wstring& path) = 0;
-  // GetWindowsDirectoryW into 260 characters; nullopt when the call returns 0.
-  virtual std::optional<std::wstring> GetWindowsDirectory() = 0;
-  // GetSystemDirectoryW.
-  virtual TextRead GetSystemDirectory() = 0;
-  // GetEnvironmentVariableW: the size query, then the read into that size.
-  virtual TextRead GetEnvironmentVariable(const std::wstring& name) = 0;
+  // GetWindowsDirectoryW into 260 characters; not ok (status 0) when the folder
+  // does not fit or the call returns 0.
+  virtual Read<std::wstring> GetWindowsDirectory() = 0;
+  // GetSystemDirectoryW, however long.
+  virtual Read<std::wstring> GetSystemDirectory() = 0;
+  // GetEnvironmentVariableW: the size query, then the read into that size. A variable
+  // that is set but empty is not ok, with status 0.
+  virtual Read<std::wstring> GetEnvironmentVariable(const std::wstring& name) = 0;
   // ExpandEnvironmentStringsW: the size query, then the expansion into that size.
-  virtual TextRead ExpandEnvironment(const std::wstring& text) = 0;
+  virtual Read<std::wstring> ExpandEnvironment(const std::wstring& text) = 0;
   // GetCurrentDirectoryW, however long.
-  virtual TextRead GetCurrentDirectory() = 0;
+  virtual Read<std::wstring> GetCurrentDirectory() = 0;
   // CreateFileW(path, access, share, no security, disposition, attributes, no
   // template); 0 when it fails (Win32's INVALID_HANDLE_VALUE), and then, when `error`
   // is given, *error is GetLastError.
@@ -225,6 +230,12 @@ class FileSystem {
 // Registry. Keys are tokens, closed through the interface (see RegistryKey).
 enum class RegistryRoot { CurrentUser, LocalMachine };
 
+// A registry value that holds a text.
+struct RegistryText {
+  std::wstring text;
+  bool expandable = false;  // REG_EXPAND_SZ: it names environment variables to expand
+};
+
 class Registry {
  public:
   virtual ~Registry() = default;
@@ -237,10 +248,10 @@ class Registry {
   // RegOpenKeyExW below an open key.
   virtual Status OpenSubKey(KeyToken parent, const std::wstring& subKey, std::uint32_t access,
                             KeyToken* key) = 0;
-  // RegQueryValueExW into `buffer` of *size bytes, whatever the value's type; *size
-  // becomes the byte count the call reports, *type the value's type (REG_SZ, ...).
-  virtual Status QueryValue(KeyToken key, const std::wstring& name, void* buffer,
-                            std::uint32_t* size, std::uint32_t* type) = 0;
+  // RegQueryValueExW into 520 bytes: a REG_SZ or REG_EXPAND_SZ value up to its first
+  // null. Not ok: the call's status; ERROR_UNSUPPORTED_TYPE for a value of another
+  // type, ERROR_MORE_DATA for a text that fills the 520 bytes (it may be cut short).
+  virtual Read<RegistryText> QueryText(KeyToken key, const std::wstring& name) = 0;
   virtual void CloseKey(KeyToken key) = 0;
   // Deletes `name` below `parent`: RegDeleteKeyExW of the local registry API set where
   // that is loaded already, else RegDeleteKeyW of advapi32.dll (loaded with
@@ -250,22 +261,35 @@ class Registry {
 };
 
 // ---------------------------------------------------------------------------------
-// Windows Installer, as thin as msi.dll itself (msi.dll comes from System32 only).
+// Windows Installer (msi.dll, from System32 only). Reads are ok when the status is 0.
+
+// A read that asks for the value's length first: `lengthRead` tells whether that much
+// succeeded (with a length that leaves room for the null).
+struct SizedRead : Read<std::wstring> {
+  bool lengthRead = false;
+};
+
 class WindowsInstaller {
  public:
   virtual ~WindowsInstaller() = default;
   virtual void SetInternalUI(std::uint32_t level) = 0;  // no window
   virtual Status OpenPackageEx(const std::wstring& path, std::uint32_t options, MsiToken* handle) = 0;
-  // `buffer` may be null only when *size is 0.
-  virtual Status GetProperty(MsiToken handle, const std::wstring& name, wchar_t* buffer,
-                             std::uint32_t* size) = 0;
+  // MsiGetPropertyW twice: into no room, to learn the length (any status but
+  // ERROR_MORE_DATA is the answer, an empty value on success), then into room for the
+  // value and its null. The value up to its first null, also what a failed call left.
+  virtual Read<std::wstring> GetProperty(MsiToken handle, const std::wstring& name) = 0;
   virtual void CloseHandle(MsiToken handle) = 0;
-  // `buffer` holds 39 characters.
-  virtual Status EnumRelatedProducts(const std::wstring& upgradeCode, std::uint32_t index,
-                                     wchar_t* buffer) = 0;
-  // `buffer` null asks for the length.
-  virtual Status GetProductInfo(const std::wstring& product, const std::wstring& property,
-                                wchar_t* buffer, std::uint32_t* size) = 0;
+  // MsiEnumRelatedProductsW into 39 characters: a product code, up to its first null.
+  virtual Read<std::wstring> EnumRelatedProducts(const std::wstring& upgradeCode,
+                                                 std::uint32_t index) = 0;
+  // MsiGetProductInfoW twice: the length (no buffer), then the value with room for its
+  // null, up to its first null.
+  virtual SizedRead GetProductInfo(const std::wstring& product, const std::wstring& property) = 0;
+  // MsiGetProductInfoW once, into room for `maxCharacters` and the null: a longer value
+  // is not read (ERROR_MORE_DATA).
+  virtual Read<std::wstring> GetProductInfoUpTo(const std::wstring& product,
+                                                const std::wstring& property,
+                                                std::uint32_t maxCharacters) = 0;
   virtual int QueryProductState(const std::wstring& product) = 0;
   virtual int QueryFeatureState(const std::wstring& product, const std::wstring& feature) = 0;
   virtual Status SourceListClearAll(const std::wstring& product) = 0;  // no user name
@@ -363,13 +387,13 @@ class Network {
   // InternetOpenUrlW(session, url, no headers, flags, context 0).
   virtual InternetToken OpenUrl(InternetToken session, const std::wstring& url,
                                 std::uint32_t flags) = 0;
-  // HttpQueryInfoW(request, infoLevel, buffer, *size bytes, index 0); on success
-  // *size is the byte count written, less the terminating null.
-  virtual bool QueryInfo(InternetToken request, std::uint32_t infoLevel, void* buffer,
-                         std::uint32_t* size) = 0;
+  // HttpQueryInfoW(request, infoLevel, 520 bytes, index 0): the header's text, as many
+  // characters as the call reports. Not ok (status 0) when the call fails, as it does
+  // for a header of 260 characters or more.
+  virtual Read<std::wstring> QueryHeader(InternetToken request, std::uint32_t infoLevel) = 0;
   // InternetReadFile: up to `size` bytes; *read is the count.
-  virtual bool Read(InternetToken request, void* buffer, std::uint32_t size,
-                    std::uint32_t* read) = 0;
+  virtual bool ReadData(InternetToken request, void* buffer, std::uint32_t size,
+                        std::uint32_t* read) = 0;
   virtual void CloseInternetHandle(InternetToken handle) = 0;  // InternetCloseHandle
 };
 

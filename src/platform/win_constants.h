@@ -34,7 +34,6 @@ inline constexpr std::uint32_t ERROR_BAD_PATHNAME = 161;
 inline constexpr std::uint32_t ERROR_ALREADY_EXISTS = 183;
 inline constexpr std::uint32_t ERROR_ENVVAR_NOT_FOUND = 203;
 inline constexpr std::uint32_t ERROR_NO_DATA = 232;
-inline constexpr std::uint32_t ERROR_MORE_DATA = 234;
 inline constexpr std::uint32_t ERROR_NO_MORE_ITEMS = 259;
 inline constexpr std::uint32_t ERROR_NOT_ALL_ASSIGNED = 1300;
 inline constexpr std::uint32_t ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
@@ -48,8 +47,6 @@ inline constexpr std::uint32_t ERROR_SUCCESS_REBOOT_REQUIRED = 3010;
 inline constexpr std::uint32_t ERROR_SUCCESS_RESTART_REQUIRED = 3011;
 
 // Registry access.
-inline constexpr std::uint32_t REG_SZ = 1;
-inline constexpr std::uint32_t REG_EXPAND_SZ = 2;
 inline constexpr std::uint32_t KEY_QUERY_VALUE = 0x00000001;
 inline constexpr std::uint32_t KEY_READ = 0x00020019;
 inline constexpr std::uint32_t KEY_WRITE = 0x00020006;

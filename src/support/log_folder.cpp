@@ -42,8 +42,8 @@ Status FullLogFolder(Platform& platform, const std::wstring& given, std::wstring
   // neither names one folder for certain.
   if (given.empty() || IsSeparator(given[0]) || (given.size() >= 2 && given[1] == L':'))
     return win::ERROR_BAD_PATHNAME;
-  const TextRead current = platform.files.GetCurrentDirectory();
-  if (!current.ok) return current.lastError != 0 ? current.lastError : win::ERROR_BAD_PATHNAME;
+  const Read<std::wstring> current = platform.files.GetCurrentDirectory();
+  if (!current.ok) return current.status != 0 ? current.status : win::ERROR_BAD_PATHNAME;
   full = current.value;
   if (full.empty() || !IsSeparator(full.back())) full += L'\\';
   full += given;

@@ -239,20 +239,20 @@ Status FakePlatform::Create(const std::wstring& path) {
   return 0;
 }
 
-std::optional<std::wstring> FakePlatform::GetWindowsDirectory() {
+Read<std::wstring> FakePlatform::GetWindowsDirectory() {
   calls.push_back("GetWindowsDirectory");
-  if (Fails()) return std::nullopt;
-  return windowsDirectory;
+  if (Fails() || !windowsDirectory) return {};
+  return {true, *windowsDirectory, 0};
 }
 
-TextRead FakePlatform::GetSystemDirectory() {
+Read<std::wstring> FakePlatform::GetSystemDirectory() {
   calls.push_back("GetSystemDirectory");
   if (Fails()) return {false, L"", static_cast<Status>(fault_)};
   if (!systemDirectory) return {false, L"", systemDirectoryError};
   return {true, *systemDirectory, 0};
 }
 
-TextRead FakePlatform::GetEnvironmentVariable(const std::wstring& name) {
+Read<std::wstring> FakePlatform::GetEnvironmentVariable(const std::wstring& name) {
   calls.push_back("GetEnvironmentVariable");
   if (Fails()) return {false, L"", static_cast<Status>(fault_)};
   environmentReads.push_back(name);
@@ -339,25 +339,17 @@ Status FakePlatform::OpenPackageEx(const std::wstring& path, std::uint32_t optio
   return 0;
 }
 
-Status FakePlatform::GetProperty(MsiToken handle, const std::wstring& name, wchar_t* buffer,
-                                 std::uint32_t* size) {
-  calls.push_back("MsiGetProperty");
-  if (Fails()) return static_cast<Status>(fault_);
+Read<std::wstring> FakePlatform::GetProperty(MsiToken handle, const std::wstring& name) {
+  calls.push_back("MsiGetProperty");  // the length
+  if (Fails()) return {false, L"", static_cast<Status>(fault_)};
   auto open = openPackages_.find(handle);
-  if (open == openPackages_.end()) return 6;
+  if (open == openPackages_.end()) return {false, L"", 6};
   const auto& props = packages[open->second].properties;
   auto it = props.find(name);
+  calls.push_back("MsiGetProperty");  // the value
+  if (Fails()) return {false, L"", static_cast<Status>(fault_)};
   // Windows Installer answers an undefined property with an empty value.
-  std::wstring value = it == props.end() ? L"" : it->second;
-  if (*size <= value.size()) {
-    if (buffer && *size > 0) buffer[0] = L'\0';
-    *size = static_cast<std::uint32_t>(value.size());
-    return 234;
-  }
-  std::copy(value.begin(), value.end(), buffer);
-  buffer[value.size()] = L'\0';
-  *size = static_cast<std::uint32_t>(value.size());
-  return 0;
+  return {true, it == props.end() ? L"" : it->second, 0};
 }
 
 void FakePlatform::CloseHandle(MsiToken handle) {
@@ -367,53 +359,55 @@ void FakePlatform::CloseHandle(MsiToken handle) {
   openPackages_.erase(handle);
 }
 
-Status FakePlatform::EnumRelatedProducts(const std::wstring& upgradeCode, std::uint32_t index,
-                                         wchar_t* buffer) {
+Read<std::wstring> FakePlatform::EnumRelatedProducts(const std::wstring& upgradeCode,
+                                                     std::uint32_t index) {
   calls.push_back("MsiEnumRelatedProducts");
-  if (Fails()) return static_cast<Status>(fault_);
+  if (Fails()) return {false, L"", static_cast<Status>(fault_)};
   std::uint32_t seen = 0;
   for (const auto& p : products) {
-    if (p.upgradeCode != upgradeCode) continue;
-    if (seen++ == index) {
-      std::wstring code = p.productCode.substr(0, 38);
-      std::copy(code.begin(), code.end(), buffer);
-      buffer[code.size()] = L'\0';
-      return 0;
-    }
+    if (p.upgradeCode == upgradeCode && seen++ == index) return {true, p.productCode.substr(0, 38), 0};
   }
-  return 259;
+  return {false, L"", 259};
 }
 
-Status FakePlatform::GetProductInfo(const std::wstring& product, const std::wstring& property,
-                                    wchar_t* buffer, std::uint32_t* size) {
-  // Once the installer has run, the product asked about is the one just installed.
-  const bool installed = std::any_of(commandLines.begin(), commandLines.end(), [](const std::wstring& c) {
+// Once the installer has run, the product asked about is the one just installed.
+bool FakePlatform::ProductInstalled() const {
+  return std::any_of(commandLines.begin(), commandLines.end(), [](const std::wstring& c) {
     return c.find(L"msiexec.exe") != std::wstring::npos;
   });
-  calls.push_back(installed ? "MsiGetProductInfo:installed"
-                  : buffer  ? "MsiGetProductInfo:value"
-                            : "MsiGetProductInfo:length");
-  if (Fails()) return static_cast<Status>(fault_);
+}
+
+// A read of the product's property; `injected`, when not 0, fails a known property.
+Read<std::wstring> FakePlatform::ProductProperty(const std::wstring& product,
+                                                 const std::wstring& property, Status injected) const {
   if (property != L"VersionString" && property != L"InstalledProductName")
-    return 1608;  // ERROR_UNKNOWN_PROPERTY
-  if (!buffer && productInfoLengthStatus) return productInfoLengthStatus;
-  if (buffer && productInfoValueStatus) return productInfoValueStatus;
+    return {false, L"", 1608};  // ERROR_UNKNOWN_PROPERTY
+  if (injected) return {false, L"", injected};
   auto it = std::find_if(products.begin(), products.end(),
                          [&](const FakeProduct& p) { return p.productCode == product; });
-  if (it == products.end()) return 1605;  // ERROR_UNKNOWN_PRODUCT
-  const std::wstring& value = property == L"VersionString" ? it->versionString : it->name;
-  if (!buffer) {
-    *size = static_cast<std::uint32_t>(value.size());
-    return 0;
-  }
-  if (*size <= value.size()) {
-    *size = static_cast<std::uint32_t>(value.size());
-    return 234;
-  }
-  std::copy(value.begin(), value.end(), buffer);
-  buffer[value.size()] = L'\0';
-  *size = static_cast<std::uint32_t>(value.size());
-  return 0;
+  if (it == products.end()) return {false, L"", 1605};  // ERROR_UNKNOWN_PRODUCT
+  return {true, property == L"VersionString" ? it->versionString : it->name, 0};
+}
+
+SizedRead FakePlatform::GetProductInfo(const std::wstring& product, const std::wstring& property) {
+  const bool installed = ProductInstalled();
+  calls.push_back(installed ? "MsiGetProductInfo:installed" : "MsiGetProductInfo:length");
+  if (Fails()) return {{false, L"", static_cast<Status>(fault_)}, false};
+  const Read<std::wstring> length = ProductProperty(product, property, productInfoLengthStatus);
+  if (!length.ok) return {length, false};
+  calls.push_back(installed ? "MsiGetProductInfo:installed" : "MsiGetProductInfo:value");
+  if (Fails()) return {{false, L"", static_cast<Status>(fault_)}, true};
+  return {ProductProperty(product, property, productInfoValueStatus), true};
+}
+
+Read<std::wstring> FakePlatform::GetProductInfoUpTo(const std::wstring& product,
+                                                    const std::wstring& property,
+                                                    std::uint32_t maxCharacters) {
+  calls.push_back(ProductInstalled() ? "MsiGetProductInfo:installed" : "MsiGetProductInfo:value");
+  if (Fails()) return {false, L"", static_cast<Status>(fault_)};
+  const Read<std::wstring> read = ProductProperty(product, property, productInfoValueStatus);
+  if (read.ok && read.value.size() > maxCharacters) return {false, L"", 234};  // ERROR_MORE_DATA
+  return read;
 }
 
 int FakePlatform::QueryProductState(const std::wstring& product) {
@@ -563,7 +557,7 @@ bool FakePlatform::PostMessage(WindowToken window, std::uint32_t message, std::u
 }
 
 // ---- FileSystem: written files -------------------------------------------------------
-TextRead FakePlatform::ExpandEnvironment(const std::wstring& text) {
+Read<std::wstring> FakePlatform::ExpandEnvironment(const std::wstring& text) {
   calls.push_back("ExpandEnvironmentStrings");
   if (Fails()) return {false, L"", static_cast<Status>(fault_)};
   // %NAME% from the environment; unknown names stay as they stand, as Windows leaves them.
@@ -582,7 +576,7 @@ TextRead FakePlatform::ExpandEnvironment(const std::wstring& text) {
   return {true, out, 0};
 }
 
-TextRead FakePlatform::GetCurrentDirectory() {
+Read<std::wstring> FakePlatform::GetCurrentDirectory() {
   calls.push_back("GetCurrentDirectory");
   if (Fails()) return {false, L"", static_cast<Status>(fault_)};
   if (!currentDirectory) return {false, L"", 5};
@@ -675,25 +669,20 @@ Status FakePlatform::OpenSubKey(KeyToken parent, const std::wstring& subKey, std
   return OpenNamedKey(it->second + L"\\" + subKey, access, key);
 }
 
-Status FakePlatform::QueryValue(KeyToken key, const std::wstring& name, void* buffer,
-                                std::uint32_t* size, std::uint32_t* type) {
+Read<RegistryText> FakePlatform::QueryText(KeyToken key, const std::wstring& name) {
   calls.push_back("RegQueryValueEx");
-  if (Fails()) return static_cast<Status>(fault_);
+  if (Fails()) return {false, {}, static_cast<Status>(fault_)};
   auto k = openKeyNames_.find(key);
-  if (k == openKeyNames_.end()) return 6;
+  if (k == openKeyNames_.end()) return {false, {}, 6};
   auto v = registryValues.find(k->second + L"|" + name);
-  if (v == registryValues.end()) return 2;
+  if (v == registryValues.end()) return {false, {}, 2};
   const auto kind = registryValueTypes.find(v->first);
-  *type = kind == registryValueTypes.end() ? 1 : kind->second;
-  // Stored as REG_SZ is: the characters and a terminating null.
-  std::uint32_t bytes = static_cast<std::uint32_t>((v->second.size() + 1) * sizeof(wchar_t));
-  if (bytes > *size) {
-    *size = bytes;
-    return 234;  // ERROR_MORE_DATA
-  }
-  std::copy(v->second.c_str(), v->second.c_str() + v->second.size() + 1, static_cast<wchar_t*>(buffer));
-  *size = bytes;
-  return 0;
+  const std::uint32_t type = kind == registryValueTypes.end() ? 1 : kind->second;
+  if (type != 1 && type != 2) return {false, {}, 1630};  // ERROR_UNSUPPORTED_TYPE
+  // Stored as REG_SZ is, the characters and a null, read into 520 bytes; a text that
+  // fills them is refused.
+  if ((v->second.size() + 1) * sizeof(wchar_t) >= 520) return {false, {}, 234};
+  return {true, {v->second, type == 2}, 0};
 }
 
 // ---- Services ----------------------------------------------------------------------
@@ -761,24 +750,16 @@ InternetToken FakePlatform::OpenUrl(InternetToken, const std::wstring& url, std:
   return urlFails ? InternetToken{} : OpenHandle<InternetToken>("internet");
 }
 
-bool FakePlatform::QueryInfo(InternetToken, std::uint32_t infoLevel, void* buffer,
-                             std::uint32_t* size) {
+Read<std::wstring> FakePlatform::QueryHeader(InternetToken, std::uint32_t infoLevel) {
   calls.push_back("HttpQueryInfo");
-  if (Fails()) return false;
+  if (Fails()) return {};
   headerQueries.push_back(infoLevel);
-  if (!contentDisposition) return false;  // ERROR_HTTP_HEADER_NOT_FOUND
-  std::uint32_t bytes = static_cast<std::uint32_t>(contentDisposition->size() * sizeof(wchar_t));
-  if (bytes + sizeof(wchar_t) > *size) {
-    *size = bytes + sizeof(wchar_t);
-    return false;  // ERROR_INSUFFICIENT_BUFFER
-  }
-  std::copy(contentDisposition->c_str(), contentDisposition->c_str() + contentDisposition->size() + 1,
-            static_cast<wchar_t*>(buffer));
-  *size = bytes;
-  return true;
+  // Not there (ERROR_HTTP_HEADER_NOT_FOUND), or with its null more than 520 bytes.
+  if (!contentDisposition || (contentDisposition->size() + 1) * sizeof(wchar_t) > 520) return {};
+  return {true, *contentDisposition, 0};
 }
 
-bool FakePlatform::Read(InternetToken, void* buffer, std::uint32_t size, std::uint32_t* read) {
+bool FakePlatform::ReadData(InternetToken, void* buffer, std::uint32_t size, std::uint32_t* read) {
   calls.push_back("InternetReadFile");
   readSizes.push_back(size);
   if (onRead) onRead();

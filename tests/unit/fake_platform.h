@@ -371,11 +371,11 @@ class FakePlatform : public UserInterface,
   bool Exists(const std::wstring& path) override;
   bool DeleteFile(const std::wstring& path) override;
   Status CreateFolder(const std::wstring& path) override;
-  std::optional<std::wstring> GetWindowsDirectory() override;
-  TextRead GetSystemDirectory() override;
-  TextRead GetEnvironmentVariable(const std::wstring& name) override;
-  TextRead GetCurrentDirectory() override;
-  TextRead ExpandEnvironment(const std::wstring& text) override;
+  Read<std::wstring> GetWindowsDirectory() override;
+  Read<std::wstring> GetSystemDirectory() override;
+  Read<std::wstring> GetEnvironmentVariable(const std::wstring& name) override;
+  Read<std::wstring> GetCurrentDirectory() override;
+  Read<std::wstring> ExpandEnvironment(const std::wstring& text) override;
   // ---- Registry ------------------------------------------------------------------
   Status OpenKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
                  KeyToken* key) override;
@@ -386,13 +386,13 @@ class FakePlatform : public UserInterface,
   // ---- WindowsInstaller ----------------------------------------------------------
   void SetInternalUI(std::uint32_t level) override;
   Status OpenPackageEx(const std::wstring& path, std::uint32_t options, MsiToken* handle) override;
-  Status GetProperty(MsiToken handle, const std::wstring& name, wchar_t* buffer,
-                     std::uint32_t* size) override;
+  Read<std::wstring> GetProperty(MsiToken handle, const std::wstring& name) override;
   void CloseHandle(MsiToken handle) override;
-  Status EnumRelatedProducts(const std::wstring& upgradeCode, std::uint32_t index,
-                             wchar_t* buffer) override;
-  Status GetProductInfo(const std::wstring& product, const std::wstring& property,
-                        wchar_t* buffer, std::uint32_t* size) override;
+  Read<std::wstring> EnumRelatedProducts(const std::wstring& upgradeCode,
+                                         std::uint32_t index) override;
+  SizedRead GetProductInfo(const std::wstring& product, const std::wstring& property) override;
+  Read<std::wstring> GetProductInfoUpTo(const std::wstring& product, const std::wstring& property,
+                                        std::uint32_t maxCharacters) override;
   int QueryProductState(const std::wstring& product) override;
   int QueryFeatureState(const std::wstring& product, const std::wstring& feature) override;
   Status SourceListClearAll(const std::wstring& product) override;
@@ -425,8 +425,7 @@ class FakePlatform : public UserInterface,
   // ---- Registry: values ----------------------------------------------------------
   Status OpenSubKey(KeyToken parent, const std::wstring& subKey, std::uint32_t access,
                     KeyToken* key) override;
-  Status QueryValue(KeyToken key, const std::wstring& name, void* buffer,
-                    std::uint32_t* size, std::uint32_t* type) override;
+  Read<RegistryText> QueryText(KeyToken key, const std::wstring& name) override;
   // ---- Services ------------------------------------------------------------------
   ServiceToken OpenManager(std::uint32_t access) override;
   ServiceToken OpenService(ServiceToken manager, const std::wstring& name,
@@ -439,9 +438,8 @@ class FakePlatform : public UserInterface,
   // ---- Network -------------------------------------------------------------------
   InternetToken OpenSession(const std::wstring& agent, std::uint32_t accessType) override;
   InternetToken OpenUrl(InternetToken session, const std::wstring& url, std::uint32_t flags) override;
-  bool QueryInfo(InternetToken request, std::uint32_t infoLevel, void* buffer,
-                 std::uint32_t* size) override;
-  bool Read(InternetToken request, void* buffer, std::uint32_t size, std::uint32_t* read) override;
+  Read<std::wstring> QueryHeader(InternetToken request, std::uint32_t infoLevel) override;
+  bool ReadData(InternetToken request, void* buffer, std::uint32_t size, std::uint32_t* read) override;
   void CloseInternetHandle(InternetToken handle) override;
   // ---- Trust ---------------------------------------------------------------------
   TrustVerdict VerifyFile(const std::wstring& path) override;
@@ -459,6 +457,9 @@ class FakePlatform : public UserInterface,
 
  private:
   bool Fails();  // the call just recorded is to fail (with fault_)
+  bool ProductInstalled() const;
+  Read<std::wstring> ProductProperty(const std::wstring& product, const std::wstring& property,
+                                     Status injected) const;
   std::int64_t fault_ = 0;
   bool limitHit_ = false;
   std::optional<bool> isWow64Export_;  // whether IsWow64Process was found, once looked up

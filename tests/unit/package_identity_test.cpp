@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -44,78 +43,20 @@ void ExpectHandlesBalanced(const PackageFake& fake, bool opened) {
   }
 }
 
-// ---- ReadPackageProperty ------------------------------------------------------------
+// ---- Property reads ------------------------------------------------------------------
+// The two calls behind a read are the Win32 side's (tests/unit/win32/windows_installer_test).
 
-// Answers MsiGetPropertyW from a script and records the size each call was given.
-class ScriptedProperty : public PackageFake {
- public:
-  struct Reply {
-    Status status;
-    std::uint32_t size;    // reported back
-    std::wstring written;  // put into the buffer (as far as it reaches), then a null
-  };
-  std::deque<Reply> replies;
-  std::vector<std::uint32_t> sizesGiven;
-
-  Status GetProperty(MsiToken, const std::wstring&, wchar_t* buffer,
-                     std::uint32_t* size) override {
-    sizesGiven.push_back(*size);
-    Reply reply = replies.front();
-    replies.pop_front();
-    std::uint32_t n = 0;
-    for (; n < reply.written.size() && n < *size; ++n) buffer[n] = reply.written[n];
-    if (n < *size && !reply.written.empty()) buffer[n] = L'\0';
-    *size = reply.size;
-    return reply.status;
-  }
-};
-
-TEST(ReadPackageProperty, TwoCallReadAndWhatEachOutcomeLeaves) {
-  struct Case {
-    const char* name;
-    std::wstring initial;
-    std::vector<ScriptedProperty::Reply> replies;
-    Status status;
-    std::wstring value;
-    std::vector<std::uint32_t> sizes;
-  };
-  const std::vector<Case> cases = {
-      {"first call succeeds: caller's text untouched", L"keep", {{0, 0, L""}}, 0, L"keep", {0}},
-      {"first call fails: its status, caller's text untouched", L"keep", {{6, 0, L""}}, 6,
-       L"keep", {0}},
-      {"value read with room for its null", L"", {{234, 5, L""}, {0, 5, L"hello"}}, 0,
-       L"hello", {0, 6}},
-      {"a shorter value replaces the caller's text", L"keep-longer-text",
-       {{234, 2, L""}, {0, 2, L"ab"}}, 0, L"ab", {0, 3}},
-      {"the value ends at its first null", L"",
-       {{234, 5, L""}, {0, 5, std::wstring(L"ab\0cd", 5)}}, 0, L"ab", {0, 6}},
-      {"second call fails: its status and what it left", L"",
-       {{234, 4, L""}, {1627, 4, L"ab"}}, 1627, L"ab", {0, 5}},
-      {"second call fails writing nothing", L"", {{234, 4, L""}, {234, 9, L""}}, 234, L"",
-       {0, 5}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ScriptedProperty fake;
-    fake.replies.assign(c.replies.begin(), c.replies.end());
-    std::wstring value = c.initial;
-    EXPECT_EQ(ReadPackageProperty(fake, MsiToken{0x2000}, L"ProductName", value), c.status);
-    EXPECT_EQ(value, c.value);
-    EXPECT_EQ(fake.sizesGiven, c.sizes);
-  }
-}
-
-TEST(ReadPackageProperty, ReadsDefinedAndUndefinedPropertiesOfARealPackage) {
+TEST(GetProperty, ReadsDefinedAndUndefinedPropertiesOfARealPackage) {
   PackageFake fake;
   fake.packages[kPackage] = {{{L"ProductName", L"Korvana Plugin"}}, 0};
   MsiToken handle{};
   ASSERT_EQ(fake.OpenPackageEx(kPackage, 1, &handle), 0u);
-  std::wstring name;
-  EXPECT_EQ(ReadPackageProperty(fake, handle, L"ProductName", name), 0u);
-  EXPECT_EQ(name, L"Korvana Plugin");
-  std::wstring undefined;
-  EXPECT_EQ(ReadPackageProperty(fake, handle, L"NoSuchProperty", undefined), 0u);
-  EXPECT_EQ(undefined, L"");
+  const Read<std::wstring> name = fake.GetProperty(handle, L"ProductName");
+  EXPECT_TRUE(name.ok);
+  EXPECT_EQ(name.value, L"Korvana Plugin");
+  const Read<std::wstring> undefined = fake.GetProperty(handle, L"NoSuchProperty");
+  EXPECT_TRUE(undefined.ok);
+  EXPECT_EQ(undefined.value, L"");
 }
 
 // ---- ReadPackageCode ----------------------------------------------------------------

@@ -18,14 +18,11 @@ class PackageFake : public FakePlatform {
   // Property name -> status that every read of it returns (at its first call).
   std::map<std::wstring, Status> failingProperties;
 
-  Status GetProperty(MsiToken handle, const std::wstring& name, wchar_t* buffer,
-                     std::uint32_t* size) override {
+  Read<std::wstring> GetProperty(MsiToken handle, const std::wstring& name) override {
     auto it = failingProperties.find(name);
-    if (it != failingProperties.end()) {
-      calls.push_back("MsiGetProperty");
-      return it->second;
-    }
-    return FakePlatform::GetProperty(handle, name, buffer, size);
+    if (it == failingProperties.end()) return FakePlatform::GetProperty(handle, name);
+    calls.push_back("MsiGetProperty");
+    return {false, L"", it->second};
   }
 
   // A package file at `path` with these properties, its folder made to exist.

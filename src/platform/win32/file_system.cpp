@@ -17,8 +17,8 @@ constexpr DWORD kLongestPath = 32768;
 
 // A Win32 "read text into a buffer" call that answers the characters written (without
 // the null) when the text fits, else the size it needs (with the null); 0 on failure.
-template <typename Read>
-TextRead ReadGrowing(DWORD initialCapacity, Read read) {
+template <typename Call>
+Read<std::wstring> ReadGrowing(DWORD initialCapacity, Call read) {
   std::wstring buffer(initialCapacity, L'\0');
   for (;;) {
     ::SetLastError(0);
@@ -75,22 +75,22 @@ bool Win32FileSystem::DeleteFile(const std::wstring& path) {
   return ::DeleteFileW(path.c_str()) != FALSE;
 }
 
-std::optional<std::wstring> Win32FileSystem::GetWindowsDirectory() {
+Read<std::wstring> Win32FileSystem::GetWindowsDirectory() {
   wchar_t buffer[MAX_PATH];
   const UINT length = ::GetWindowsDirectoryW(buffer, MAX_PATH);
   // A longer folder does not fit: the call then answers the size it would need and
   // leaves the buffer unwritten.
-  if (length == 0 || length >= MAX_PATH) return std::nullopt;
-  return std::wstring(buffer, length);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return {true, std::wstring(buffer, length), 0};
 }
 
-TextRead Win32FileSystem::GetSystemDirectory() {
+Read<std::wstring> Win32FileSystem::GetSystemDirectory() {
   return ReadGrowing(MAX_PATH, [](wchar_t* buffer, DWORD size) {
     return static_cast<DWORD>(::GetSystemDirectoryW(buffer, size));
   });
 }
 
-TextRead Win32FileSystem::GetEnvironmentVariable(const std::wstring& name) {
+Read<std::wstring> Win32FileSystem::GetEnvironmentVariable(const std::wstring& name) {
   // First the size (with the null), then the read. A variable that is set but empty
   // reads as 0 characters with no error set: SetLastError(0) keeps a stale code from
   // being reported for it.
@@ -106,7 +106,7 @@ Status Win32FileSystem::CreateFolder(const std::wstring& path) {
   return ::CreateDirectoryW(path.c_str(), nullptr) ? 0 : ::GetLastError();
 }
 
-TextRead Win32FileSystem::ExpandEnvironment(const std::wstring& text) {
+Read<std::wstring> Win32FileSystem::ExpandEnvironment(const std::wstring& text) {
   // Both calls count the terminating null; a text that grew between them is refused.
   ::SetLastError(0);
   const DWORD size = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
@@ -119,7 +119,7 @@ TextRead Win32FileSystem::ExpandEnvironment(const std::wstring& text) {
   return {true, std::move(buffer), 0};
 }
 
-TextRead Win32FileSystem::GetCurrentDirectory() {
+Read<std::wstring> Win32FileSystem::GetCurrentDirectory() {
   // The size (with the null) first, then the read; the folder may change between the
   // two, which the growing read absorbs.
   ::SetLastError(0);

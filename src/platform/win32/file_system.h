@@ -18,11 +18,11 @@ class Win32FileSystem final : public FileSystem {
   bool Exists(const std::wstring& path) override;
   bool DeleteFile(const std::wstring& path) override;
   Status CreateFolder(const std::wstring& path) override;
-  std::optional<std::wstring> GetWindowsDirectory() override;
-  TextRead GetSystemDirectory() override;
-  TextRead GetEnvironmentVariable(const std::wstring& name) override;
-  TextRead GetCurrentDirectory() override;
-  TextRead ExpandEnvironment(const std::wstring& text) override;
+  Read<std::wstring> GetWindowsDirectory() override;
+  Read<std::wstring> GetSystemDirectory() override;
+  Read<std::wstring> GetEnvironmentVariable(const std::wstring& name) override;
+  Read<std::wstring> GetCurrentDirectory() override;
+  Read<std::wstring> ExpandEnvironment(const std::wstring& text) override;
   FileToken CreateFile(const std::wstring& path, std::uint32_t access, std::uint32_t share,
                        std::uint32_t disposition, std::uint32_t attributes,
                        Status* error = nullptr) override;

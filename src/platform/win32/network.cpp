@@ -36,19 +36,20 @@ InternetToken Win32Network::OpenUrl(InternetToken session, const std::wstring& u
       openUrl(FromToken<HINTERNET_>(session), url.c_str(), nullptr, 0, flags, 0));
 }
 
-bool Win32Network::QueryInfo(InternetToken request, std::uint32_t infoLevel, void* buffer,
-                             std::uint32_t* size) {
+Read<std::wstring> Win32Network::QueryHeader(InternetToken request, std::uint32_t infoLevel) {
   auto queryInfo = library_.Find<HttpQueryInfoWFunction>("HttpQueryInfoW");
-  if (queryInfo == nullptr) return false;
-  DWORD bytes = *size;
+  if (queryInfo == nullptr) return {};
+  wchar_t header[260] = {};  // 520 bytes, the terminating null included
+  DWORD bytes = sizeof header;
   DWORD index = 0;
-  const BOOL ok = queryInfo(FromToken<HINTERNET_>(request), infoLevel, buffer, &bytes, &index);
-  *size = bytes;
-  return ok != FALSE;
+  if (!queryInfo(FromToken<HINTERNET_>(request), infoLevel, header, &bytes, &index)) return {};
+  // The byte count written, less the null; never more than the buffer holds.
+  const DWORD characters = bytes / sizeof(wchar_t);
+  return {true, std::wstring(header, characters < 260 ? characters : 260), 0};
 }
 
-bool Win32Network::Read(InternetToken request, void* buffer, std::uint32_t size,
-                        std::uint32_t* read) {
+bool Win32Network::ReadData(InternetToken request, void* buffer, std::uint32_t size,
+                            std::uint32_t* read) {
   auto readFile = library_.Find<InternetReadFileFunction>("InternetReadFile");
   if (readFile == nullptr) return false;
   DWORD bytes = 0;

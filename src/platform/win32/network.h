@@ -16,10 +16,9 @@ class Win32Network final : public Network {
   InternetToken OpenSession(const std::wstring& agent, std::uint32_t accessType) override;
   InternetToken OpenUrl(InternetToken session, const std::wstring& url,
                         std::uint32_t flags) override;
-  bool QueryInfo(InternetToken request, std::uint32_t infoLevel, void* buffer,
-                 std::uint32_t* size) override;
-  bool Read(InternetToken request, void* buffer, std::uint32_t size,
-            std::uint32_t* read) override;
+  Read<std::wstring> QueryHeader(InternetToken request, std::uint32_t infoLevel) override;
+  bool ReadData(InternetToken request, void* buffer, std::uint32_t size,
+                std::uint32_t* read) override;
   void CloseInternetHandle(InternetToken handle) override;
 
  private:

@@ -1,6 +1,7 @@
 #include "platform/win32/registry.h"
 
 #include "platform/win32/unique_handle.h"
+#include "support/text.h"
 
 namespace korvana::win32 {
 namespace {
@@ -43,15 +44,19 @@ Status Win32Registry::OpenSubKey(KeyToken parent, const std::wstring& subKey,
   return OpenBelow(FromToken<HKEY>(parent), subKey, access, key);
 }
 
-Status Win32Registry::QueryValue(KeyToken key, const std::wstring& name, void* buffer,
-                                 std::uint32_t* size, std::uint32_t* type) {
-  DWORD bytes = *size;
+Read<RegistryText> Win32Registry::QueryText(KeyToken key, const std::wstring& name) {
+  // 260 characters with the null; a text that fills them all may have been cut short,
+  // and a cut name could name something else.
+  constexpr DWORD kBytes = 520;
+  wchar_t value[kBytes / sizeof(wchar_t)] = {};
+  DWORD bytes = kBytes;
   DWORD kind = REG_NONE;
   const LONG status = ::RegQueryValueExW(FromToken<HKEY>(key), name.c_str(), nullptr, &kind,
-                                         static_cast<BYTE*>(buffer), &bytes);
-  *size = bytes;
-  *type = kind;
-  return static_cast<Status>(status);
+                                         reinterpret_cast<BYTE*>(value), &bytes);
+  if (status != ERROR_SUCCESS) return {false, {}, static_cast<Status>(status)};
+  if (kind != REG_SZ && kind != REG_EXPAND_SZ) return {false, {}, ERROR_UNSUPPORTED_TYPE};
+  if (bytes >= kBytes) return {false, {}, ERROR_MORE_DATA};
+  return {true, {UpToFirstNull(value, bytes / sizeof(wchar_t)), kind == REG_EXPAND_SZ}, 0};
 }
 
 void Win32Registry::CloseKey(KeyToken key) { ::RegCloseKey(FromToken<HKEY>(key)); }

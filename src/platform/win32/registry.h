@@ -23,8 +23,7 @@ class Win32Registry final : public Registry {
                    KeyToken* key) override;
   Status OpenSubKey(KeyToken parent, const std::wstring& subKey, std::uint32_t access,
                     KeyToken* key) override;
-  Status QueryValue(KeyToken key, const std::wstring& name, void* buffer,
-                    std::uint32_t* size, std::uint32_t* type) override;
+  Read<RegistryText> QueryText(KeyToken key, const std::wstring& name) override;
   void CloseKey(KeyToken key) override;
   Status DeleteSubKey(KeyToken parent, const std::wstring& name) override;
 };

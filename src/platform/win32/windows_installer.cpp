@@ -1,6 +1,9 @@
 #include "platform/win32/windows_installer.h"
 
 #include <string>
+#include <vector>
+
+#include "support/text.h"
 
 namespace korvana::win32 {
 namespace {
@@ -27,10 +30,6 @@ using MsiSourceListSetInfoWFunction = UINT(WINAPI*)(LPCWSTR product, LPCWSTR use
 
 constexpr int kInstallStateUnknown = -1;  // INSTALLSTATE_UNKNOWN
 
-static_assert(sizeof(DWORD) == sizeof(std::uint32_t), "sizes are passed through as DWORD*");
-
-DWORD* AsDword(std::uint32_t* value) { return reinterpret_cast<DWORD*>(value); }
-
 }  // namespace
 
 Status Win32WindowsInstaller::MissingStatus() {
@@ -53,11 +52,12 @@ Status Win32WindowsInstaller::OpenPackageEx(const std::wstring& path, std::uint3
   return status;
 }
 
-Status Win32WindowsInstaller::GetProperty(MsiToken handle, const std::wstring& name,
-                                          wchar_t* buffer, std::uint32_t* size) {
+Read<std::wstring> Win32WindowsInstaller::GetProperty(MsiToken handle, const std::wstring& name) {
   auto getProperty = Resolve<MsiGetPropertyWFunction>("MsiGetPropertyW");
-  if (getProperty == nullptr) return MissingStatus();
-  return getProperty(static_cast<MSIHANDLE_>(handle), name.c_str(), buffer, AsDword(size));
+  if (getProperty == nullptr) return {false, {}, MissingStatus()};
+  return ReadPropertyText([&](wchar_t* buffer, DWORD* size) {
+    return getProperty(static_cast<MSIHANDLE_>(handle), name.c_str(), buffer, size);
+  });
 }
 
 void Win32WindowsInstaller::CloseHandle(MsiToken handle) {
@@ -65,19 +65,39 @@ void Win32WindowsInstaller::CloseHandle(MsiToken handle) {
     closeHandle(static_cast<MSIHANDLE_>(handle));
 }
 
-Status Win32WindowsInstaller::EnumRelatedProducts(const std::wstring& upgradeCode,
-                                                  std::uint32_t index, wchar_t* buffer) {
+Read<std::wstring> Win32WindowsInstaller::EnumRelatedProducts(const std::wstring& upgradeCode,
+                                                              std::uint32_t index) {
   auto enumRelated = Resolve<MsiEnumRelatedProductsWFunction>("MsiEnumRelatedProductsW");
-  if (enumRelated == nullptr) return MissingStatus();
-  return enumRelated(upgradeCode.c_str(), 0, index, buffer);
+  if (enumRelated == nullptr) return {false, {}, MissingStatus()};
+  wchar_t product[39] = {};  // a braced GUID and its null
+  const UINT status = enumRelated(upgradeCode.c_str(), 0, index, product);
+  return {status == ERROR_SUCCESS, UpToFirstNull(product, 39), status};
 }
 
-Status Win32WindowsInstaller::GetProductInfo(const std::wstring& product,
-                                             const std::wstring& property, wchar_t* buffer,
-                                             std::uint32_t* size) {
+SizedRead Win32WindowsInstaller::GetProductInfo(const std::wstring& product,
+                                                const std::wstring& property) {
   auto getProductInfo = Resolve<MsiGetProductInfoWFunction>("MsiGetProductInfoW");
-  if (getProductInfo == nullptr) return MissingStatus();
-  return getProductInfo(product.c_str(), property.c_str(), buffer, AsDword(size));
+  if (getProductInfo == nullptr) return {{false, {}, MissingStatus()}, false};
+  DWORD size = 0;
+  UINT status = getProductInfo(product.c_str(), property.c_str(), nullptr, &size);
+  // A length that leaves no room for the null cannot be asked for.
+  if (status != ERROR_SUCCESS || size == MAXDWORD) return {{false, {}, status}, false};
+  std::vector<wchar_t> value(++size, L'\0');
+  status = getProductInfo(product.c_str(), property.c_str(), value.data(), &size);
+  if (status != ERROR_SUCCESS) return {{false, {}, status}, true};
+  return {{true, UpToFirstNull(value.data(), value.size()), 0}, true};
+}
+
+Read<std::wstring> Win32WindowsInstaller::GetProductInfoUpTo(const std::wstring& product,
+                                                             const std::wstring& property,
+                                                             std::uint32_t maxCharacters) {
+  auto getProductInfo = Resolve<MsiGetProductInfoWFunction>("MsiGetProductInfoW");
+  if (getProductInfo == nullptr) return {false, {}, MissingStatus()};
+  std::vector<wchar_t> value(maxCharacters + 1, L'\0');
+  DWORD size = maxCharacters + 1;
+  const UINT status = getProductInfo(product.c_str(), property.c_str(), value.data(), &size);
+  if (status != ERROR_SUCCESS) return {false, {}, status};
+  return {true, UpToFirstNull(value.data(), value.size()), 0};
 }
 
 int Win32WindowsInstaller::QueryProductState(const std::wstring& product) {

@@ -6,10 +6,29 @@
 // loaded for the rest of the process, as every System32 library of the program does.
 #pragma once
 
+#include <cwchar>
+
 #include "platform/platform.h"
 #include "platform/win32/system_library.h"
 
 namespace korvana::win32 {
+
+// MsiGetPropertyW's two calls as GetProperty makes them, through `call(buffer, size)`:
+// the length into no room, then the value into room for it and its null.
+template <typename Call>
+Read<std::wstring> ReadPropertyText(Call call) {
+  wchar_t none[1] = {L'\0'};
+  DWORD size = 0;
+  UINT status = call(none, &size);
+  if (status != ERROR_MORE_DATA) return {status == ERROR_SUCCESS, {}, status};
+  // A length that leaves no room for the null cannot be asked for.
+  if (size == MAXDWORD) return {false, {}, status};
+  std::wstring value(++size, L'\0');
+  status = call(&value[0], &size);
+  // Whatever the call left is kept up to its first null, also on failure.
+  value.resize(std::wcslen(value.c_str()));
+  return {status == ERROR_SUCCESS, std::move(value), status};
+}
 
 class Win32WindowsInstaller final : public WindowsInstaller {
  public:
@@ -21,13 +40,13 @@ class Win32WindowsInstaller final : public WindowsInstaller {
   void SetInternalUI(std::uint32_t level) override;
   Status OpenPackageEx(const std::wstring& path, std::uint32_t options,
                        MsiToken* handle) override;
-  Status GetProperty(MsiToken handle, const std::wstring& name, wchar_t* buffer,
-                     std::uint32_t* size) override;
+  Read<std::wstring> GetProperty(MsiToken handle, const std::wstring& name) override;
   void CloseHandle(MsiToken handle) override;
-  Status EnumRelatedProducts(const std::wstring& upgradeCode, std::uint32_t index,
-                             wchar_t* buffer) override;
-  Status GetProductInfo(const std::wstring& product, const std::wstring& property,
-                        wchar_t* buffer, std::uint32_t* size) override;
+  Read<std::wstring> EnumRelatedProducts(const std::wstring& upgradeCode,
+                                         std::uint32_t index) override;
+  SizedRead GetProductInfo(const std::wstring& product, const std::wstring& property) override;
+  Read<std::wstring> GetProductInfoUpTo(const std::wstring& product, const std::wstring& property,
+                                        std::uint32_t maxCharacters) override;
   int QueryProductState(const std::wstring& product) override;
   int QueryFeatureState(const std::wstring& product, const std::wstring& feature) override;
   Status SourceListClearAll(const std::wstring& product) override;

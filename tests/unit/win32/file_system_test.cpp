@@ -33,7 +33,7 @@ TEST(Win32EnvironmentVariable, ValueMissingEmptyAndLong) {
   const std::wstring longValue(5000, L'x');
   struct Case {
     const wchar_t* value;  // null: not set
-    TextRead expected;
+    Read<std::wstring> expected;
   };
   const Case cases[] = {
       {L"C:\\Temp", {true, L"C:\\Temp", 0}},
@@ -46,22 +46,22 @@ TEST(Win32EnvironmentVariable, ValueMissingEmptyAndLong) {
   for (const Case& c : cases) {
     ::SetEnvironmentVariableW(L"KORVANA_TEST_VARIABLE", c.value);
     ::SetLastError(ERROR_ACCESS_DENIED);  // a stale code must not leak into the answer
-    const TextRead read = files.GetEnvironmentVariable(L"KORVANA_TEST_VARIABLE");
+    const Read<std::wstring> read = files.GetEnvironmentVariable(L"KORVANA_TEST_VARIABLE");
     EXPECT_EQ(read.ok, c.expected.ok) << (c.value ? c.value : L"(unset)");
     EXPECT_EQ(read.value, c.expected.value);
-    EXPECT_EQ(read.lastError, c.expected.lastError) << (c.value ? c.value : L"(unset)");
+    EXPECT_EQ(read.status, c.expected.status) << (c.value ? c.value : L"(unset)");
   }
   ::SetEnvironmentVariableW(L"KORVANA_TEST_VARIABLE", nullptr);
 }
 
 TEST(Win32SystemFolders, WindowsFolderHoldsTheSystemFolder) {
   Win32FileSystem files;
-  const TextRead system = files.GetSystemDirectory();
+  const Read<std::wstring> system = files.GetSystemDirectory();
   ASSERT_TRUE(system.ok);
   EXPECT_TRUE(files.Exists(system.value)) << system.value;
-  const std::optional<std::wstring> windows = files.GetWindowsDirectory();
-  ASSERT_TRUE(windows.has_value());
-  EXPECT_TRUE(EqualsIgnoringAsciiCase(system.value, *windows + L"\\system32")) << system.value;
+  const Read<std::wstring> windows = files.GetWindowsDirectory();
+  ASSERT_TRUE(windows.ok);
+  EXPECT_TRUE(EqualsIgnoringAsciiCase(system.value, windows.value + L"\\system32")) << system.value;
 }
 
 TEST(Win32FolderSearch, ListingExistsAndDelete) {
@@ -191,11 +191,11 @@ TEST(Win32SecuredFolder, TheDownloadFolderDescriptorGrantsAdministratorsAndSyste
 
 TEST(Win32SecuredFolder, MadeOnlyNewAndRemovedOnlyEmpty) {
   Win32FileSystem files;
-  const std::optional<std::wstring> windows = files.GetWindowsDirectory();
-  ASSERT_TRUE(windows.has_value());
+  const Read<std::wstring> windows = files.GetWindowsDirectory();
+  ASSERT_TRUE(windows.ok);
   std::uint8_t random[8] = {};
   ASSERT_TRUE(files.FillRandom(random, sizeof random));
-  std::wstring folder = *windows + L"\\Temp\\korvana-unit-";
+  std::wstring folder = windows.value + L"\\Temp\\korvana-unit-";
   for (std::uint8_t byte : random) folder += std::to_wstring(byte);
   const std::wstring file = folder + L"\\installer.exe";
 
@@ -231,7 +231,7 @@ TEST(Win32Random, FillsWhatItIsGivenAnewEachTime) {
   EXPECT_TRUE(files.FillRandom(first, 0));
   // Where Windows keeps RtlGenRandom in cryptbase.dll, that came from System32.
   if (HMODULE cryptbase = ::GetModuleHandleW(L"cryptbase.dll")) {
-    const TextRead system = files.GetSystemDirectory();
+    const Read<std::wstring> system = files.GetSystemDirectory();
     ASSERT_TRUE(system.ok);
     EXPECT_TRUE(EqualsIgnoringAsciiCase(ReadModuleFileName(cryptbase), system.value + L"\\cryptbase.dll"))
         << ReadModuleFileName(cryptbase);

@@ -1,8 +1,8 @@
-// Registry keys and both routes of subkey deletion, against the real registry.
+// Registry keys, text values and both routes of subkey deletion, against the real registry.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <optional>
+#include <string>
 
 #include "platform/win32/registry.h"
 #include "platform/win32/system_probes.h"
@@ -86,19 +86,26 @@ TEST_F(Win32RegistryTest, DeletingAMissingKeyReportsIt) {
   registry_.CloseKey(parent);
 }
 
-TEST_F(Win32RegistryTest, OpensASubKeyAndReadsValuesOfAnyType) {
+TEST_F(Win32RegistryTest, OpensASubKeyAndReadsOnlyTextsThatFit) {
   KeyToken parent{};
   ASSERT_EQ(registry_.CreateKey(RegistryRoot::CurrentUser, kParent, kReadWrite, &parent), 0u);
   KeyToken created{};
   ASSERT_EQ(registry_.CreateKey(RegistryRoot::CurrentUser, std::wstring(kParent) + L"\\Marker",
                                 kReadWrite, &created),
             0u);
-  const wchar_t text[] = L"23.9.1";
+  const auto set = [created](const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
+    ::RegSetValueExW(reinterpret_cast<HKEY>(created), name, 0, type, static_cast<const BYTE*>(data), bytes);
+  };
+  const auto setText = [&set](const wchar_t* name, DWORD type, const std::wstring& text) {
+    set(name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  };
   const DWORD number = 0x12345678;
-  ::RegSetValueExW(reinterpret_cast<HKEY>(created), L"Version", 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(text), sizeof(text));
-  ::RegSetValueExW(reinterpret_cast<HKEY>(created), L"Count", 0, REG_DWORD,
-                   reinterpret_cast<const BYTE*>(&number), sizeof(number));
+  setText(L"Version", REG_SZ, L"23.9.1");
+  setText(L"Path", REG_EXPAND_SZ, L"%SystemRoot%\\x.dll");
+  setText(L"Almost", REG_SZ, std::wstring(258, L'a'));  // 518 bytes with the null
+  setText(L"Filling", REG_SZ, std::wstring(259, L'a'));  // all 520
+  setText(L"Longer", REG_SZ, std::wstring(300, L'a'));
+  set(L"Count", REG_DWORD, &number, sizeof(number));
   registry_.CloseKey(created);
 
   KeyToken missing{99};
@@ -111,29 +118,25 @@ TEST_F(Win32RegistryTest, OpensASubKeyAndReadsValuesOfAnyType) {
 
   struct Case {
     const wchar_t* name;
-    std::uint32_t capacity;
     Status status;
-    std::uint32_t size;  // what the call reports
-    const void* data;    // what it reads, when it succeeds
-    DWORD type;          // the type reported
+    std::wstring text;  // when read
+    bool expandable;
   };
   const Case cases[] = {
-      {L"Version", sizeof(text), ERROR_SUCCESS, sizeof(text), text, REG_SZ},
-      {L"Version", 64, ERROR_SUCCESS, sizeof(text), text, REG_SZ},
-      {L"Version", 4, ERROR_MORE_DATA, sizeof(text), nullptr, REG_SZ},  // the size it needs
-      {L"Count", 64, ERROR_SUCCESS, sizeof(number), &number, REG_DWORD},
-      {L"NoSuchValue", 64, ERROR_FILE_NOT_FOUND, 64, nullptr, REG_NONE},
+      {L"Version", ERROR_SUCCESS, L"23.9.1", false},
+      {L"Path", ERROR_SUCCESS, L"%SystemRoot%\\x.dll", true},
+      {L"Almost", ERROR_SUCCESS, std::wstring(258, L'a'), false},
+      {L"Filling", ERROR_MORE_DATA, L"", false},  // it may have been cut short
+      {L"Longer", ERROR_MORE_DATA, L"", false},
+      {L"Count", ERROR_UNSUPPORTED_TYPE, L"", false},
+      {L"NoSuchValue", ERROR_FILE_NOT_FOUND, L"", false},
   };
   for (const Case& c : cases) {
-    BYTE buffer[64] = {};
-    std::uint32_t size = c.capacity;
-    std::uint32_t type = 0xFFFF;
-    EXPECT_EQ(registry_.QueryValue(marker, c.name, buffer, &size, &type), c.status) << c.name;
-    EXPECT_EQ(type, c.type) << c.name;
-    EXPECT_EQ(size, c.size) << c.name << " into " << c.capacity;
-    if (c.data != nullptr) {
-      EXPECT_EQ(std::memcmp(buffer, c.data, c.size), 0) << c.name;
-    }
+    const Read<RegistryText> read = registry_.QueryText(marker, c.name);
+    EXPECT_EQ(read.ok, c.status == ERROR_SUCCESS) << c.name;
+    EXPECT_EQ(read.status, c.status) << c.name;
+    EXPECT_EQ(read.value.text, c.text) << c.name;
+    EXPECT_EQ(read.value.expandable, c.expandable) << c.name;
   }
   registry_.CloseKey(marker);
 }

@@ -40,7 +40,7 @@ TEST(Win32SystemLibrary, LoadsOnceFromTheSystemFolderWhicheverThreadAsks) {
   ASSERT_NE(module, nullptr);
   EXPECT_EQ(library.Get(), module);
 
-  const TextRead system = Win32FileSystem().GetSystemDirectory();
+  const Read<std::wstring> system = Win32FileSystem().GetSystemDirectory();
   ASSERT_TRUE(system.ok);
   EXPECT_TRUE(EqualsIgnoringAsciiCase(ReadModuleFileName(module), system.value + L"\\wininet.dll"))
       << ReadModuleFileName(module);
@@ -57,11 +57,10 @@ TEST(Win32Network, EveryOperationFailsCleanlyWithoutWinInet) {
     Win32Network network(name);
     EXPECT_EQ(network.OpenSession(L"agent", 1), InternetToken{});
     EXPECT_EQ(network.OpenUrl(InternetToken{1}, L"https://localhost/", 0), InternetToken{});
+    EXPECT_FALSE(network.QueryHeader(InternetToken{1}, 19).ok);
     char buffer[16];
-    std::uint32_t size = sizeof(buffer);
-    EXPECT_FALSE(network.QueryInfo(InternetToken{1}, 19, buffer, &size));
     std::uint32_t read = 5;
-    EXPECT_FALSE(network.Read(InternetToken{1}, buffer, sizeof(buffer), &read));
+    EXPECT_FALSE(network.ReadData(InternetToken{1}, buffer, sizeof(buffer), &read));
     network.CloseInternetHandle(InternetToken{1});
   }
 }
