@@ -136,7 +136,7 @@ class Run {
     // failed, which that log then tells.
     Read<std::wstring> tmp;
     if (options_.logDir.empty() || logDirFailed != 0) {
-      tmp = platform_.files.GetEnvironmentVariable(L"TMP");
+      tmp = platform_.environment.GetVariable(L"TMP");
       if (!tmp.ok || !IsUsableLogFolder(tmp.value) ||
           CreateOwnLog(platform_, tmp.value, stamp, path) != 0)
         platform_.log.Abandon();

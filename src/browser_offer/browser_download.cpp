@@ -82,7 +82,7 @@ void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone) {
   if (!value.ok) return;
   std::wstring library = value.value.text;
   if (value.value.expandable) {
-    const Read<std::wstring> expanded = platform.files.ExpandEnvironment(library);
+    const Read<std::wstring> expanded = platform.environment.Expand(library);
     if (!expanded.ok) return;
     library = expanded.value;
   }

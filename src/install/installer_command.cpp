@@ -49,7 +49,7 @@ Status ShowError(Platform& platform, bool silent, std::uint16_t textId, Status s
 std::wstring MakeAndPrintTimeStamp(Platform& platform) {
   const std::wstring stamp = FormatTimeStamp(platform.clock.Now());
   // Seen only when whoever started us redirected standard output; a lost line is fine.
-  platform.clock.WriteLine(stamp);
+  platform.output.WriteLine(stamp);
   return stamp;
 }
 
@@ -57,7 +57,7 @@ Status BuildLogPath(Platform& platform, const SetupOptions& options, const std::
                     std::wstring& logPath) {
   std::wstring folder = options.logDir;
   if (folder.empty()) {
-    const Read<std::wstring> tmp = platform.files.GetEnvironmentVariable(L"TMP");
+    const Read<std::wstring> tmp = platform.environment.GetVariable(L"TMP");
     if (!tmp.ok) {
       // An unset TMP reports ERROR_ENVVAR_NOT_FOUND. A TMP that is set but empty also
       // reads as nothing, yet sets no error code of its own; it is the same trouble for

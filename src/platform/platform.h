@@ -171,8 +171,7 @@ class CommandLine {
 };
 
 // ---------------------------------------------------------------------------------
-// Files, folders and the environment. Reads report GetLastError right after a failed
-// call.
+// Files and folders. Reads report GetLastError right after a failed call.
 
 struct FolderEntry {
   std::wstring name;
@@ -196,11 +195,6 @@ class FileSystem {
   virtual Read<std::wstring> GetWindowsDirectory() = 0;
   // GetSystemDirectoryW, however long.
   virtual Read<std::wstring> GetSystemDirectory() = 0;
-  // GetEnvironmentVariableW: the size query, then the read into that size. A variable
-  // that is set but empty is not ok, with status 0.
-  virtual Read<std::wstring> GetEnvironmentVariable(const std::wstring& name) = 0;
-  // ExpandEnvironmentStringsW: the size query, then the expansion into that size.
-  virtual Read<std::wstring> ExpandEnvironment(const std::wstring& text) = 0;
   // GetCurrentDirectoryW, however long.
   virtual Read<std::wstring> GetCurrentDirectory() = 0;
   // CreateFileW(path, access, share, no security, disposition, attributes, no
@@ -224,6 +218,18 @@ class FileSystem {
   // System32 by full path where that exists, else from the loaded advapi32.dll) into
   // `size` bytes; false when it fails or cannot be found.
   virtual bool FillRandom(void* buffer, std::uint32_t size) = 0;
+};
+
+// ---------------------------------------------------------------------------------
+// The process's environment; reads report GetLastError right after a failed call.
+class Environment {
+ public:
+  virtual ~Environment() = default;
+  // GetEnvironmentVariableW: the size query, then the read into that size. A variable
+  // that is set but empty is not ok, with status 0.
+  virtual Read<std::wstring> GetVariable(const std::wstring& name) = 0;
+  // ExpandEnvironmentStringsW: the size query, then the expansion into that size.
+  virtual Read<std::wstring> Expand(const std::wstring& text) = 0;
 };
 
 // ---------------------------------------------------------------------------------
@@ -431,14 +437,14 @@ class Libraries {
 };
 
 // ---------------------------------------------------------------------------------
-// The bootstrapper's own log: one line per event, each with the time it was written.
-// Writing never fails a step and never changes what a run does. Lines written before
-// the file is created are kept and go into it first, so a log in a folder the command
-// line names holds the run from its first line.
+// The bootstrapper's own log, in UTF-8. Writing never fails a step and never changes
+// what a run does. Lines written before the file is created are kept and go into it
+// first, so a log in a folder the command line names holds the run from its first line.
 class Log {
  public:
   virtual ~Log() = default;
-  virtual void Write(const std::wstring& line) = 0;  // any thread
+  // One finished line, its CR LF included; from any thread.
+  virtual void Write(const std::wstring& line) = 0;
   // CreateFileW(path, write, read sharing, CREATE_NEW, not through a reparse point),
   // then the lines kept so far: 0, or the create's error (ERROR_FILE_EXISTS when the
   // name is taken: nothing is ever added to a file that was there before).
@@ -450,13 +456,19 @@ class Log {
 // ---------------------------------------------------------------------------------
 // Clock and standard output.
 struct LocalTime {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
 };
 
 class Clock {
  public:
   virtual ~Clock() = default;
-  virtual LocalTime Now() = 0;                          // time + localtime
+  virtual LocalTime Now() = 0;         // time + localtime, to the second
+  virtual LocalTime PreciseNow() = 0;  // GetLocalTime, to the millisecond
+};
+
+class StandardOutput {
+ public:
+  virtual ~StandardOutput() = default;
   virtual void WriteLine(const std::wstring& text) = 0;  // _putws
 };
 
@@ -468,11 +480,13 @@ struct Platform {
   SystemProbes& system;
   CommandLine& commandLine;
   FileSystem& files;
+  Environment& environment;
   Registry& registry;
   WindowsInstaller& msi;
   Processes& processes;
   PowerControl& power;
   Clock& clock;
+  StandardOutput& output;
   Services& services;
   Threads& threads;
   Network& network;

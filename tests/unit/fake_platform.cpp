@@ -38,8 +38,8 @@ bool MatchFrom(const std::wstring& p, std::size_t pi, const std::wstring& n, std
 }  // namespace
 
 FakePlatform::FakePlatform()
-    : platform_{*this, catalog_, *this, *this, *this, *this, *this, *this, *this, *this,
-                *this, *this, *this, *this, *this, *this} {}
+    : platform_{*this, catalog_, *this, *this, *this, *this, *this, *this, *this,
+                *this, *this, *this, *this, *this, *this, *this, *this, *this} {}
 
 bool FakePlatform::Matches(const std::wstring& pattern, const std::wstring& name) {
   return MatchFrom(pattern, 0, name, 0);
@@ -252,7 +252,7 @@ Read<std::wstring> FakePlatform::GetSystemDirectory() {
   return {true, *systemDirectory, 0};
 }
 
-Read<std::wstring> FakePlatform::GetEnvironmentVariable(const std::wstring& name) {
+Read<std::wstring> FakePlatform::GetVariable(const std::wstring& name) {
   calls.push_back("GetEnvironmentVariable");
   if (Fails()) return {false, L"", static_cast<Status>(fault_)};
   environmentReads.push_back(name);
@@ -484,6 +484,12 @@ LocalTime FakePlatform::Now() {
   return now;
 }
 
+void FakePlatform::Write(const std::wstring& line) {
+  logWritten += line;
+  // The text alone: past the time ("hh:mm:ss.mmm "), before the CR LF.
+  logLines.push_back(line.size() >= 15 ? line.substr(13, line.size() - 15) : line);
+}
+
 void FakePlatform::WriteLine(const std::wstring& text) {
   calls.push_back("_putws");
   if (Fails()) return;
@@ -557,7 +563,7 @@ bool FakePlatform::PostMessage(WindowToken window, std::uint32_t message, std::u
 }
 
 // ---- FileSystem: written files -------------------------------------------------------
-Read<std::wstring> FakePlatform::ExpandEnvironment(const std::wstring& text) {
+Read<std::wstring> FakePlatform::Expand(const std::wstring& text) {
   calls.push_back("ExpandEnvironmentStrings");
   if (Fails()) return {false, L"", static_cast<Status>(fault_)};
   // %NAME% from the environment; unknown names stay as they stand, as Windows leaves them.

@@ -115,11 +115,13 @@ class FakePlatform : public UserInterface,
                      public SystemProbes,
                      public CommandLine,
                      public FileSystem,
+                     public Environment,
                      public Registry,
                      public WindowsInstaller,
                      public Processes,
                      public PowerControl,
                      public Clock,
+                     public StandardOutput,
                      public Services,
                      public Threads,
                      public Network,
@@ -340,6 +342,7 @@ class FakePlatform : public UserInterface,
   // The bootstrapper's own log, line by line (not a call: it fails nothing), and its
   // file: every name tried, the one created, and whether the run gave up on a file.
   std::vector<std::wstring> logLines;
+  std::wstring logWritten;  // every line as written, its time and CR LF included
   std::vector<std::wstring> logCreates;
   std::optional<std::wstring> logFile;
   std::size_t linesBeforeLogFile = 0;  // lines written before the file was created
@@ -373,9 +376,10 @@ class FakePlatform : public UserInterface,
   Status CreateFolder(const std::wstring& path) override;
   Read<std::wstring> GetWindowsDirectory() override;
   Read<std::wstring> GetSystemDirectory() override;
-  Read<std::wstring> GetEnvironmentVariable(const std::wstring& name) override;
   Read<std::wstring> GetCurrentDirectory() override;
-  Read<std::wstring> ExpandEnvironment(const std::wstring& text) override;
+  // ---- Environment ---------------------------------------------------------------
+  Read<std::wstring> GetVariable(const std::wstring& name) override;
+  Read<std::wstring> Expand(const std::wstring& text) override;
   // ---- Registry ------------------------------------------------------------------
   Status OpenKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
                  KeyToken* key) override;
@@ -406,8 +410,9 @@ class FakePlatform : public UserInterface,
   // ---- PowerControl --------------------------------------------------------------
   std::optional<Status> EnableShutdownPrivilege() override;
   bool ExitWindows(std::uint32_t flags, std::uint32_t reason) override;
-  // ---- Clock ---------------------------------------------------------------------
+  // ---- Clock and standard output -------------------------------------------------
   LocalTime Now() override;
+  LocalTime PreciseNow() override { return now; }  // the log's: not a call
   void WriteLine(const std::wstring& text) override;
   // ---- UserInterface: dialogs ----------------------------------------------------
   std::intptr_t ShowDialog(std::uint16_t templateId, Owner owner, DialogLogic& logic) override;
@@ -444,7 +449,7 @@ class FakePlatform : public UserInterface,
   // ---- Trust ---------------------------------------------------------------------
   TrustVerdict VerifyFile(const std::wstring& path) override;
   // ---- Log -----------------------------------------------------------------------
-  void Write(const std::wstring& line) override { logLines.push_back(line); }
+  void Write(const std::wstring& line) override;
   Status Create(const std::wstring& path) override;
   void Abandon() override { logAbandoned = true; }
   // ---- Libraries -----------------------------------------------------------------

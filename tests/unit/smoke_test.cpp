@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
+#include "support/log_event.h"
 
 TEST(Smoke, WideCharIsTheBuildsOwn) { EXPECT_GE(sizeof(wchar_t), 2u); }
 
@@ -27,6 +28,26 @@ TEST(ScopedToken, EveryTokenIsClosedOnceWhateverItsOwnerDoes) {
   }
   EXPECT_EQ(fake.openKeys, 0);
   EXPECT_EQ(fake.Count("RegCloseKey"), 3);
+}
+
+// One event, one line: its time to the millisecond, its pieces with each line break
+// written as \n (carriage returns dropped), CR LF.
+TEST(LogEvent, WritesOneTimedLinePerEvent) {
+  const struct {
+    LocalTime time;
+    std::wstring piece;
+    const wchar_t* written;
+  } cases[] = {
+      {{2026, 12, 7, 4, 36, 54, 7}, L"0", L"04:36:54.007 exit code 0\r\n"},
+      {{2026, 1, 1, 23, 59, 9, 999}, L"a\r\nb\n", L"23:59:09.999 exit code a\\nb\\n\r\n"},
+      {{2026, 1, 1, 0, 0, 0, 40}, L"", L"00:00:00.040 exit code \r\n"},
+  };
+  for (const auto& c : cases) {
+    FakePlatform fake;
+    fake.now = c.time;
+    LogEvent(fake.platform(), {L"exit code ", c.piece});
+    EXPECT_EQ(fake.logWritten, c.written);
+  }
 }
 
 }  // namespace korvana::testing

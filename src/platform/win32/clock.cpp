@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/win32/windows_api.h"
+
 namespace korvana::win32 {
 
 LocalTime Win32Clock::Now() {
@@ -13,6 +15,13 @@ LocalTime Win32Clock::Now() {
           local->tm_hour,        local->tm_min,     local->tm_sec};
 }
 
-void Win32Clock::WriteLine(const std::wstring& text) { ::_putws(text.c_str()); }
+LocalTime Win32Clock::PreciseNow() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  return {now.wYear,   now.wMonth,  now.wDay, now.wHour, now.wMinute, now.wSecond,
+          now.wMilliseconds};
+}
+
+void Win32StandardOutput::WriteLine(const std::wstring& text) { ::_putws(text.c_str()); }
 
 }  // namespace korvana::win32

@@ -8,6 +8,11 @@ namespace korvana::win32 {
 class Win32Clock final : public Clock {
  public:
   LocalTime Now() override;
+  LocalTime PreciseNow() override;
+};
+
+class Win32StandardOutput final : public StandardOutput {
+ public:
   void WriteLine(const std::wstring& text) override;
 };
 

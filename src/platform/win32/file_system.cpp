@@ -90,7 +90,7 @@ Read<std::wstring> Win32FileSystem::GetSystemDirectory() {
   });
 }
 
-Read<std::wstring> Win32FileSystem::GetEnvironmentVariable(const std::wstring& name) {
+Read<std::wstring> Win32Environment::GetVariable(const std::wstring& name) {
   // First the size (with the null), then the read. A variable that is set but empty
   // reads as 0 characters with no error set: SetLastError(0) keeps a stale code from
   // being reported for it.
@@ -106,7 +106,7 @@ Status Win32FileSystem::CreateFolder(const std::wstring& path) {
   return ::CreateDirectoryW(path.c_str(), nullptr) ? 0 : ::GetLastError();
 }
 
-Read<std::wstring> Win32FileSystem::ExpandEnvironment(const std::wstring& text) {
+Read<std::wstring> Win32Environment::Expand(const std::wstring& text) {
   // Both calls count the terminating null; a text that grew between them is refused.
   ::SetLastError(0);
   const DWORD size = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);

@@ -20,9 +20,7 @@ class Win32FileSystem final : public FileSystem {
   Status CreateFolder(const std::wstring& path) override;
   Read<std::wstring> GetWindowsDirectory() override;
   Read<std::wstring> GetSystemDirectory() override;
-  Read<std::wstring> GetEnvironmentVariable(const std::wstring& name) override;
   Read<std::wstring> GetCurrentDirectory() override;
-  Read<std::wstring> ExpandEnvironment(const std::wstring& text) override;
   FileToken CreateFile(const std::wstring& path, std::uint32_t access, std::uint32_t share,
                        std::uint32_t disposition, std::uint32_t attributes,
                        Status* error = nullptr) override;
@@ -39,6 +37,12 @@ class Win32FileSystem final : public FileSystem {
   // from advapi32 only where this library does not exist (XP, Vista), whose export
   // is then the function itself.
   SystemLibrary cryptbase_{L"cryptbase.dll"};
+};
+
+class Win32Environment final : public Environment {
+ public:
+  Read<std::wstring> GetVariable(const std::wstring& name) override;
+  Read<std::wstring> Expand(const std::wstring& text) override;
 };
 
 }  // namespace korvana::win32

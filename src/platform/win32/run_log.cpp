@@ -8,11 +8,6 @@ namespace {
 // Lines kept before the file exists stop here: a run writes a few kilobytes.
 constexpr std::size_t kKeptLimit = 64 * 1024;
 
-void AppendTwoDigits(std::wstring& text, unsigned value) {
-  text += static_cast<wchar_t>(L'0' + value / 10 % 10);
-  text += static_cast<wchar_t>(L'0' + value % 10);
-}
-
 }  // namespace
 
 #ifdef KORVANA_MEASURE_WITHOUT_LOG
@@ -31,26 +26,7 @@ void Win32Log::Put(const char* bytes, std::size_t size) {
   }
 }
 
-void Win32Log::Write(const std::wstring& line) {
-  SYSTEMTIME now;
-  ::GetLocalTime(&now);
-  std::wstring text;
-  text.reserve(line.size() + 16);
-  AppendTwoDigits(text, now.wHour);
-  text += L':';
-  AppendTwoDigits(text, now.wMinute);
-  text += L':';
-  AppendTwoDigits(text, now.wSecond);
-  text += L'.';
-  text += static_cast<wchar_t>(L'0' + now.wMilliseconds / 100 % 10);
-  AppendTwoDigits(text, now.wMilliseconds % 100);
-  text += L' ';
-  // One event, one line: line breaks inside a text are written as \n.
-  for (wchar_t c : line) {
-    if (c == L'\n') text += L"\\n";
-    else if (c != L'\r') text += c;
-  }
-  text += L"\r\n";
+void Win32Log::Write(const std::wstring& text) {
   const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                           nullptr, 0, nullptr, nullptr);
   if (bytes <= 0) return;

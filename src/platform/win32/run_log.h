@@ -14,7 +14,7 @@ class Win32Log final : public Log {
   Win32Log(const Win32Log&) = delete;
   Win32Log& operator=(const Win32Log&) = delete;
 
-  void Write(const std::wstring& line) override;
+  void Write(const std::wstring& text) override;
   Status Create(const std::wstring& path) override;
   void Abandon() override;
 

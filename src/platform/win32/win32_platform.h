@@ -37,11 +37,13 @@ class Win32Platform {
   Win32SystemProbes system_;
   Win32CommandLine commandLine_;
   Win32FileSystem files_;
+  Win32Environment environment_;
   Win32Registry registry_;
   Win32WindowsInstaller msi_;
   Win32Processes processes_;
   Win32PowerControl power_;
   Win32Clock clock_;
+  Win32StandardOutput output_;
   Win32Services services_;
   Win32Threads threads_;
   Win32Network network_;

@@ -1,7 +1,7 @@
 // <windows.h> for the Win32 side of the seam, made to live beside platform.h.
 //
 // A few Win32 headers define macros named like methods of the seam's interfaces
-// (DeleteFile, GetEnvironmentVariable, ExitWindows, ...). Left alone they would
+// (DeleteFile, GetWindowsDirectory, ExitWindows, ...). Left alone they would
 // rename our overrides to the A/W variants (or, for ExitWindows, expand to a call).
 // Every Win32 source of ours includes this header instead of <windows.h> and calls
 // the ...W functions by their full names.
@@ -16,7 +16,6 @@
 #include <windows.h>
 
 #undef DeleteFile
-#undef GetEnvironmentVariable
 #undef GetWindowsDirectory
 #undef GetSystemDirectory
 #undef ExitWindows

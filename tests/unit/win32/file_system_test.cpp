@@ -42,11 +42,11 @@ TEST(Win32EnvironmentVariable, ValueMissingEmptyAndLong) {
       {L"", {false, L"", 0}},
       {longValue.c_str(), {true, longValue, 0}},
   };
-  Win32FileSystem files;
+  Win32Environment environment;
   for (const Case& c : cases) {
     ::SetEnvironmentVariableW(L"KORVANA_TEST_VARIABLE", c.value);
     ::SetLastError(ERROR_ACCESS_DENIED);  // a stale code must not leak into the answer
-    const Read<std::wstring> read = files.GetEnvironmentVariable(L"KORVANA_TEST_VARIABLE");
+    const Read<std::wstring> read = environment.GetVariable(L"KORVANA_TEST_VARIABLE");
     EXPECT_EQ(read.ok, c.expected.ok) << (c.value ? c.value : L"(unset)");
     EXPECT_EQ(read.value, c.expected.value);
     EXPECT_EQ(read.status, c.expected.status) << (c.value ? c.value : L"(unset)");
