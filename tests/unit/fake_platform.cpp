@@ -348,8 +348,10 @@ Read<std::wstring> FakePlatform::GetProperty(MsiToken handle, const std::wstring
   auto it = props.find(name);
   calls.push_back("MsiGetProperty");  // the value
   if (Fails()) return {false, L"", static_cast<Status>(fault_)};
-  // Windows Installer answers an undefined property with an empty value.
-  return {true, it == props.end() ? L"" : it->second, 0};
+  // Windows Installer answers an undefined property with an empty value; a text read
+  // into a buffer ends at its first null, as the Win32 side reads it.
+  if (it == props.end()) return {true, L"", 0};
+  return {true, it->second.substr(0, it->second.find(L'\0')), 0};
 }
 
 void FakePlatform::CloseHandle(MsiToken handle) {
@@ -386,7 +388,8 @@ Read<std::wstring> FakePlatform::ProductProperty(const std::wstring& product,
   auto it = std::find_if(products.begin(), products.end(),
                          [&](const FakeProduct& p) { return p.productCode == product; });
   if (it == products.end()) return {false, L"", 1605};  // ERROR_UNKNOWN_PRODUCT
-  return {true, property == L"VersionString" ? it->versionString : it->name, 0};
+  const std::wstring& value = property == L"VersionString" ? it->versionString : it->name;
+  return {true, value.substr(0, value.find(L'\0')), 0};  // up to a null, as read into a buffer
 }
 
 SizedRead FakePlatform::GetProductInfo(const std::wstring& product, const std::wstring& property) {
