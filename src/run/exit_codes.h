@@ -48,9 +48,6 @@ inline constexpr Status kRestartDue = 3010;            // -restartcodes: a resta
 //   0x800B0100, 0x800B0004 and WinVerifyTrust's other results: a build that pins the
 //   packages' publisher refused the plug-in's package or the CSP's Setup.exe
 //   the browser offer never changes the code
-inline constexpr Status kFileNotFound = 2;
-inline constexpr Status kEnvironmentVariableNotFound = 203;
-inline constexpr Status kNoPackage = 232;
 
 }  // namespace exit_code
 

@@ -45,8 +45,9 @@ void ShowFailureBox(Platform& platform, bool silent, const StepOutcome& outcome,
   if (outcome.failureText == 0) return;
   // Logged like every box, the text by its number when it is kept back.
   if (silent) {
-    LogEvent(platform, {L"box not shown (silent): text ", ToDecimal(outcome.failureText), L": ",
-                        ToDecimal(outcome.code)});
+    ShowLogged(platform, true, Owner::OwnerWindow, {},
+               L"text " + ToDecimal(outcome.failureText) + L": " + ToDecimal(outcome.code),
+               captionId, kErrorBox);
     return;
   }
   std::wstring message = platform.texts.LoadText(outcome.failureText);
