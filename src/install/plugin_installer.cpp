@@ -19,6 +19,7 @@ namespace {
 // in `result`.
 enum class Decision { GoOn, Stop };
 
+// Without an owner window, like the package reads' errors (kPackageErrorLook).
 constexpr BoxLook kUpdateQuestionLook{kQuestionBox, text::kUpdateCaption, Owner::None};
 constexpr BoxLook kReinstallQuestionLook{kQuestionBox, text::kUpdateCaption};
 

@@ -29,9 +29,10 @@ struct BoxLook {
 
 // An error of a step, under "Ошибка".
 inline constexpr BoxLook kErrorLook{kErrorBox, text::kErrorCaption};
-// The package reads' errors, and the update question, have no owner window: they are
-// top-level windows of their own, each with its button on the taskbar, as the
-// product has always shown them; only the run's own boxes hang on its hidden window.
+// The package reads' errors and the update question have no owner window, as the
+// product has always shown them: a box without an owner is a top-level window with a
+// taskbar button of its own, where the user can find it again, while a box of the
+// hidden owner window has none. The run's other boxes keep that owner.
 inline constexpr BoxLook kPackageErrorLook{kErrorBox, text::kErrorCaption, Owner::None};
 
 // Built once per run: whether its boxes are kept back (-silent, or a session nobody
