@@ -22,7 +22,7 @@ const std::wstring kLogSwitch = L"/Lv \"\"\"" + kCspLog + L"\"\"\" ";
 struct Csp {
   FakePlatform fake;
   SetupOptions options;
-  Csp() { fake.AddFile(kSetup); }
+  Csp() { fake.files.AddFile(kSetup); }
   // Runs the step as the run does: its failure box, under the CSP mode's caption, and its
   // code; 0 when the plug-in follows.
   const wchar_t* publisher = L"";  // pinned: the setup program is checked
@@ -71,11 +71,11 @@ TEST(InstallCsp, CommandLineToTheCharacter) {
     Csp csp;
     csp.options.kcLevel = c.kc;
     csp.options.lang = c.lang;
-    if (c.tmp) csp.fake.environment[L"TMP"] = *c.tmp;
-    else csp.fake.environment.erase(L"TMP");
+    if (c.tmp) csp.fake.environment.variables[L"TMP"] = *c.tmp;
+    else csp.fake.environment.variables.erase(L"TMP");
     EXPECT_EQ(csp.Run(c.args, c.silent, c.reinstall), 0u);
-    EXPECT_EQ(csp.fake.commandLines, std::vector<std::wstring>{c.expected});
-    EXPECT_EQ(csp.fake.environmentReads.size(), HasLogSwitch(c.args) ? 0u : 1u);
+    EXPECT_EQ(csp.fake.processes.commandLines, std::vector<std::wstring>{c.expected});
+    EXPECT_EQ(csp.fake.environment.reads.size(), HasLogSwitch(c.args) ? 0u : 1u);
   }
 }
 
@@ -123,43 +123,43 @@ TEST(InstallCsp, ExitCodesThatLetThePlugInFollowAndTheFailureBox) {
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.exit << " where " << c.where << " pin " << c.pin);
     Csp csp;
-    csp.fake.entries.clear();
-    csp.fake.currentDirectory = L"D:\\media";
+    csp.fake.files.entries.clear();
+    csp.fake.files.currentDirectory = L"D:\\media";
     const std::wstring setup = c.where == c.kCurrent ? L"D:\\media\\csp\\Setup.exe" : kSetup;
-    if (c.where == c.kBeside || c.where == c.kCurrent) csp.fake.AddFile(setup);
-    if (c.where == c.kFolderOnly) csp.fake.AddFolder(L"D:\\media\\csp");
+    if (c.where == c.kBeside || c.where == c.kCurrent) csp.fake.files.AddFile(setup);
+    if (c.where == c.kFolderOnly) csp.fake.files.AddFolder(L"D:\\media\\csp");
     if (c.pin != c.kUnpinned) csp.publisher = L"Korvana Test Publisher";
-    if (c.pin == c.kOtherSigner) csp.fake.signer = L"Korvana Other Publisher";
-    if (c.pin == c.kUnsigned) csp.fake.trustResults[setup] = static_cast<std::int32_t>(0x800B0100);
-    if (c.pin == c.kHoldFails) csp.fake.lockedFiles.insert(setup);
+    if (c.pin == c.kOtherSigner) csp.fake.trust.signer = L"Korvana Other Publisher";
+    if (c.pin == c.kUnsigned) csp.fake.trust.results[setup] = static_cast<std::int32_t>(0x800B0100);
+    if (c.pin == c.kHoldFails) csp.fake.files.lockedFiles.insert(setup);
     int heldDuringRun = -1;
-    csp.fake.onRun = [&](const std::wstring&) {
+    csp.fake.processes.onRun = [&](const std::wstring&) {
       heldDuringRun = csp.fake.OpenCount("file");
-      if (c.logWritten) csp.fake.AddFile(kCspLog);
+      if (c.logWritten) csp.fake.files.AddFile(kCspLog);
       return c.exit;
     };
     EXPECT_EQ(csp.Run(L"", c.silent), c.result);
     const bool found = c.where == c.kBeside || c.where == c.kCurrent;
     const bool ran = found && (c.pin == c.kUnpinned || c.pin == c.kAccepted);
-    ASSERT_EQ(csp.fake.commandLines.size(), ran ? 1u : 0u);
+    ASSERT_EQ(csp.fake.processes.commandLines.size(), ran ? 1u : 0u);
     if (ran) {
       // Started by its full path, as the program and quoted as the line's first token.
-      EXPECT_EQ(csp.fake.applications[0], setup);
-      EXPECT_EQ(csp.fake.commandLines[0].rfind(L"\"" + setup + L"\" -root ", 0), 0u);
+      EXPECT_EQ(csp.fake.processes.applications[0], setup);
+      EXPECT_EQ(csp.fake.processes.commandLines[0].rfind(L"\"" + setup + L"\" -root ", 0), 0u);
       // Held while it ran when pinned; not even opened otherwise.
       EXPECT_EQ(heldDuringRun, c.pin == c.kAccepted ? 1 : 0);
     }
     // Checked when pinned and found (and held), the very file started.
     const bool checked = found && c.pin != c.kUnpinned && c.pin != c.kHoldFails;
-    EXPECT_EQ(csp.fake.verifiedPaths, checked ? std::vector<std::wstring>{setup} : std::vector<std::wstring>{});
+    EXPECT_EQ(csp.fake.trust.verifiedPaths, checked ? std::vector<std::wstring>{setup} : std::vector<std::wstring>{});
     EXPECT_EQ(csp.fake.Count("CreateFile"), found && c.pin != c.kUnpinned ? 1 : 0);
     EXPECT_EQ(csp.fake.OpenCount("file"), 0);
     if (c.box == nullptr) {
-      EXPECT_TRUE(csp.fake.boxes.empty());
+      EXPECT_TRUE(csp.fake.ui.boxes.empty());
       continue;
     }
-    ASSERT_EQ(csp.fake.boxes.size(), 1u);
-    const RecordedBox& box = csp.fake.boxes[0];
+    ASSERT_EQ(csp.fake.ui.boxes.size(), 1u);
+    const RecordedBox& box = csp.fake.ui.boxes[0];
     EXPECT_EQ(box.text, c.box);
     EXPECT_EQ(box.caption, L"Установка Корвана");  // the run's caption in CSP mode
     EXPECT_EQ(box.style, kErrorBox);
@@ -171,14 +171,14 @@ TEST(InstallCsp, UnreadableTmpStopsBeforeTheSetupProgram) {
   for (bool silent : {false, true}) {
     for (bool unset : {true, false}) {
       Csp csp;
-      if (unset) csp.fake.environment.erase(L"TMP");
-      else csp.fake.environment[L"TMP"] = L"";
+      if (unset) csp.fake.environment.variables.erase(L"TMP");
+      else csp.fake.environment.variables[L"TMP"] = L"";
       EXPECT_EQ(csp.Run(L"", silent), 203u);  // ERROR_ENVVAR_NOT_FOUND
-      EXPECT_TRUE(csp.fake.commandLines.empty());
-      ASSERT_EQ(csp.fake.boxes.size(), silent ? 0u : 1u);
+      EXPECT_TRUE(csp.fake.processes.commandLines.empty());
+      ASSERT_EQ(csp.fake.ui.boxes.size(), silent ? 0u : 1u);
       if (!silent) {
-        EXPECT_EQ(csp.fake.boxes[0].text, L"Невозможно узнать значение переменной окружения.");
-        EXPECT_EQ(csp.fake.boxes[0].caption, L"Ошибка");
+        EXPECT_EQ(csp.fake.ui.boxes[0].text, L"Невозможно узнать значение переменной окружения.");
+        EXPECT_EQ(csp.fake.ui.boxes[0].caption, L"Ошибка");
       }
     }
   }

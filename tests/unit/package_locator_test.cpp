@@ -84,14 +84,14 @@ TEST(FindPackage, SearchesTheOwnFolderThenItsFirstLevelSubfolders) {
   for (const FindCase& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
-    fake.modulePath = c.modulePath;
-    fake.entries = c.entries;
+    fake.files.modulePath = c.modulePath;
+    fake.files.entries = c.entries;
     PackageLocator locator(fake.platform());
     std::wstring path = kUntouched;
     EXPECT_EQ(locator.FindPackage(c.pattern, path), c.status);
     EXPECT_EQ(path, c.path);
     if (!c.searches.empty()) {
-      EXPECT_EQ(fake.searches, c.searches);
+      EXPECT_EQ(fake.files.searches, c.searches);
     }
   }
 }
@@ -100,10 +100,10 @@ TEST(FindPackage, UsesTheWholeModulePathHoweverLong) {
   // Longer than the 260 characters of a classic path buffer: nothing may be cut.
   const std::wstring folder = L"C:\\" + std::wstring(300, L'd');
   FakePlatform fake;
-  fake.modulePath = folder + L"\\korvana-setup.exe";
-  fake.AddFolder(folder);
-  fake.AddFolder(folder + L"\\x64");
-  fake.AddFile(folder + L"\\x64\\sivetcom-x64.msi");
+  fake.files.modulePath = folder + L"\\korvana-setup.exe";
+  fake.files.AddFolder(folder);
+  fake.files.AddFolder(folder + L"\\x64");
+  fake.files.AddFile(folder + L"\\x64\\sivetcom-x64.msi");
   PackageLocator locator(fake.platform());
   std::wstring path;
   ASSERT_EQ(locator.FindPackage(L"sivetcom*", path), 0u);
@@ -130,9 +130,9 @@ TEST(ArchitecturePattern, FallsBackToWin32OnEveryFailure) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
-    fake.kernel32Loaded = c.kernel32Loaded;
-    fake.hasIsWow64Process = c.hasIsWow64Process;
-    fake.isWow64 = c.isWow64;
+    fake.system.kernel32Loaded = c.kernel32Loaded;
+    fake.system.hasIsWow64Process = c.hasIsWow64Process;
+    fake.system.isWow64 = c.isWow64;
     PackageLocator locator(fake.platform());
     EXPECT_EQ(locator.ArchitecturePattern(), c.expected);
   }
@@ -141,15 +141,15 @@ TEST(ArchitecturePattern, FallsBackToWin32OnEveryFailure) {
 // The lookups as the seam makes them (the fake follows the Win32 side).
 TEST(ArchitecturePattern, MissingKernel32LeavesTheEntryUnresolvedAndIsRetried) {
   FakePlatform fake;
-  fake.kernel32Loaded = false;
+  fake.system.kernel32Loaded = false;
   PackageLocator locator(fake.platform());
   EXPECT_EQ(locator.ArchitecturePattern(), L"*win32*");
 
-  fake.kernel32Loaded = true;
+  fake.system.kernel32Loaded = true;
   EXPECT_EQ(locator.ArchitecturePattern(), L"*x64*");
 
   // Once present, the entry is reused, but the process is asked each time.
-  fake.isWow64 = false;
+  fake.system.isWow64 = false;
   EXPECT_EQ(locator.ArchitecturePattern(), L"*win32*");
   EXPECT_EQ(CallsNamed(fake, {"GetProcAddress:IsWow64Process"}).size(), 2u);
   EXPECT_EQ(CallsNamed(fake, {"IsWow64Process"}).size(), 2u);
@@ -157,13 +157,13 @@ TEST(ArchitecturePattern, MissingKernel32LeavesTheEntryUnresolvedAndIsRetried) {
 
 TEST(ArchitecturePattern, AnAbsentExportIsLookedUpOnlyOnce) {
   FakePlatform fake;
-  fake.hasIsWow64Process = false;
+  fake.system.hasIsWow64Process = false;
   PackageLocator locator(fake.platform());
   for (int i = 0; i < 3; ++i) EXPECT_EQ(locator.ArchitecturePattern(), L"*win32*");
   // Even if the export could now be found, "absent" is final for the process.
-  fake.hasIsWow64Process = true;
+  fake.system.hasIsWow64Process = true;
   EXPECT_EQ(locator.ArchitecturePattern(), L"*win32*");
-  EXPECT_EQ(fake.kernel32Lookups, 1);
+  EXPECT_EQ(fake.system.kernel32Lookups, 1);
   EXPECT_TRUE(CallsNamed(fake, {"IsWow64Process"}).empty());
 }
 
@@ -186,9 +186,9 @@ TEST(Arm64Pattern, OnlyAnArm64NativeMachineGivesTheWord) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
-    fake.kernel32Loaded = c.kernel32Loaded;
-    fake.hasIsWow64Process2 = c.hasIsWow64Process2;
-    fake.nativeMachine = c.nativeMachine;
+    fake.system.kernel32Loaded = c.kernel32Loaded;
+    fake.system.hasIsWow64Process2 = c.hasIsWow64Process2;
+    fake.system.nativeMachine = c.nativeMachine;
     PackageLocator locator(fake.platform());
     EXPECT_EQ(locator.Arm64Pattern(), c.expected);
   }
@@ -196,11 +196,11 @@ TEST(Arm64Pattern, OnlyAnArm64NativeMachineGivesTheWord) {
 
 TEST(Arm64Pattern, KeepsNoCache) {
   FakePlatform fake;
-  fake.hasIsWow64Process2 = false;
+  fake.system.hasIsWow64Process2 = false;
   PackageLocator locator(fake.platform());
   EXPECT_EQ(locator.Arm64Pattern(), L"");
-  fake.hasIsWow64Process2 = true;
-  fake.nativeMachine = 0xAA64;
+  fake.system.hasIsWow64Process2 = true;
+  fake.system.nativeMachine = 0xAA64;
   EXPECT_EQ(locator.Arm64Pattern(), L"*arm64*");
   EXPECT_EQ(CallsNamed(fake, {"GetProcAddress:IsWow64Process2"}).size(), 2u);
 }
@@ -215,7 +215,7 @@ TEST(LanguagePattern, OnlyRussianRussiaAsAWholeLangIdIsRussian) {
   for (const auto& [langId, expected] : cases) {
     SCOPED_TRACE(langId);
     FakePlatform fake;
-    fake.uiLanguage = langId;
+    fake.system.uiLanguage = langId;
     PackageLocator locator(fake.platform());
     EXPECT_EQ(locator.LanguagePattern(), expected);
   }
@@ -250,11 +250,11 @@ TEST(IdentitySearch, TriesTheArchitectureThenAnyPackage) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
-    fake.isWow64 = c.isWow64;
-    fake.hasIsWow64Process2 = true;
-    fake.nativeMachine = 0xAA64;
-    fake.AddFolder(L"C:\\setup");
-    for (const auto& f : c.files) fake.AddFile(f);
+    fake.system.isWow64 = c.isWow64;
+    fake.system.hasIsWow64Process2 = true;
+    fake.system.nativeMachine = 0xAA64;
+    fake.files.AddFolder(L"C:\\setup");
+    for (const auto& f : c.files) fake.files.AddFile(f);
     PackageLocator locator(fake.platform());
     std::wstring path = kUntouched;
     EXPECT_EQ(locator.IdentitySearch(path), c.status);
@@ -293,11 +293,11 @@ TEST(VersionSearch, TriesThePatternsInTheirFixedOrder) {
   for (const MachineCase& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
-    fake.isWow64 = c.isWow64;
-    fake.hasIsWow64Process2 = c.hasIsWow64Process2;
-    fake.nativeMachine = c.nativeMachine;
-    fake.uiLanguage = c.uiLanguage;
-    fake.AddFolder(L"C:\\setup");
+    fake.system.isWow64 = c.isWow64;
+    fake.system.hasIsWow64Process2 = c.hasIsWow64Process2;
+    fake.system.nativeMachine = c.nativeMachine;
+    fake.system.uiLanguage = c.uiLanguage;
+    fake.files.AddFolder(L"C:\\setup");
     PackageLocator locator(fake.platform());
     std::wstring path = kUntouched;
     EXPECT_EQ(locator.VersionSearch(L"sivetcom*.msi", path), 232u);
@@ -330,10 +330,10 @@ TEST(VersionSearch, StopsAtTheFirstPatternThatFinds) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
-    fake.hasIsWow64Process2 = true;
-    fake.nativeMachine = 0xAA64;
-    fake.AddFolder(L"C:\\setup");
-    for (const auto& f : c.files) fake.AddFile(f);
+    fake.system.hasIsWow64Process2 = true;
+    fake.system.nativeMachine = 0xAA64;
+    fake.files.AddFolder(L"C:\\setup");
+    for (const auto& f : c.files) fake.files.AddFile(f);
     PackageLocator locator(fake.platform());
     std::wstring path;
     EXPECT_EQ(locator.VersionSearch(L"sivetcom*.msi", path), 0u);
