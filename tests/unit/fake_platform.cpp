@@ -85,21 +85,6 @@ std::uint32_t FakePlatform::RunLastThread(FakeDialog& dialog) {
 }
 
 // ---- UserInterface ---------------------------------------------------------------
-Status FakeUserInterface::InitCommonControls() {
-  if (Fails("InitCommonControlsEx")) return Fault();
-  return commonControlsResult;
-}
-
-std::optional<bool> FakeUserInterface::IsWindowStationVisible() {
-  if (Fails("GetUserObjectInformation")) return std::nullopt;
-  return windowStationVisible;
-}
-
-void FakeUserInterface::CreateOwnerWindow() {
-  if (Fails("CreateOwnerWindow")) return;
-  ownerWindowCreated = true;
-}
-
 int FakeUserInterface::ShowMessageBox(Owner owner, const std::wstring& text,
                                       const std::wstring& caption, std::uint32_t style) {
   if (Fails("MessageBox")) return static_cast<int>(seam_.fault);
@@ -139,18 +124,11 @@ bool FakeUserInterface::PostMessage(WindowToken window, std::uint32_t message, s
 }
 
 // ---- SystemProbes ----------------------------------------------------------------
-bool FakeSystem::IsUserAnAdmin() { return !Fails("IsUserAnAdmin") && admin; }
-
 bool FakeSystem::IsBelowServicePack(std::uint32_t major, std::uint32_t minor,
                                     std::uint16_t servicePack) {
   if (Fails("VerifyVersionInfo")) return false;
   versionQueries.push_back({major, minor, servicePack});
   return !verifyVersionFails && osMajor == major && osMinor == minor && osServicePack < servicePack;
-}
-
-NtVersion FakeSystem::GetNtVersion() {
-  Record("RtlGetNtVersionNumbers");
-  return {osMajor, osMinor};
 }
 
 std::optional<bool> FakeSystem::IsWow64() {
@@ -171,21 +149,7 @@ std::optional<std::uint16_t> FakeSystem::NativeMachine() {
   return nativeMachine;
 }
 
-std::uint16_t FakeSystem::GetUserDefaultUILanguage() {
-  Record("GetUserDefaultUILanguage");
-  return uiLanguage;
-}
-
-bool FakeSystem::IsModuleLoaded(const std::wstring& name) {
-  return !Fails("GetModuleHandle") && loadedModules.count(name) != 0;
-}
-
 // ---- CommandLine -----------------------------------------------------------------
-std::wstring FakeCommandLine::GetProcessCommandLine() {
-  Record("GetCommandLine");
-  return text;
-}
-
 std::optional<std::vector<std::wstring>> FakeCommandLine::Split(const std::wstring& commandLine) {
   if (Fails("CommandLineToArgv")) return std::nullopt;
   if (argv) return *argv;
@@ -221,11 +185,6 @@ std::vector<FolderEntry>::iterator FakeFileSystem::Find(const std::wstring& path
   });
 }
 
-std::wstring FakeFileSystem::ModulePath() {
-  if (Fails("GetModuleFileName")) return {};
-  return modulePath;
-}
-
 std::vector<FolderEntry> FakeFileSystem::ListEntries(const std::wstring& pattern) {
   if (Fails("ListEntries")) return {};
   searches.push_back(pattern);
@@ -248,8 +207,6 @@ std::vector<FolderEntry> FakeFileSystem::ListEntries(const std::wstring& pattern
   }
   return out;
 }
-
-bool FakeFileSystem::Exists(const std::wstring& path) { return !Fails("wstat") && Listed(path); }
 
 bool FakeFileSystem::DeleteFile(const std::wstring& path) {
   if (Fails("DeleteFile")) return false;
@@ -323,11 +280,6 @@ bool FakeFileSystem::WriteFile(FileToken file, const void* data, std::uint32_t s
   ++writes_;
   fileContents[it->second].append(static_cast<const char*>(data), size);
   return true;
-}
-
-void FakeFileSystem::CloseFile(FileToken file) {
-  Record("CloseFile");
-  if (seam_.CloseHandle(file, "file")) openFilePaths_.erase(file);
 }
 
 Status FakeFileSystem::CreateSecuredFolder(const std::wstring& path, const std::wstring& sddl) {
@@ -441,12 +393,6 @@ Read<RegistryText> FakeRegistry::QueryText(KeyToken key, const std::wstring& nam
   return {true, {v->second, type == 2}, 0};
 }
 
-void FakeRegistry::CloseKey(KeyToken key) {
-  Record("RegCloseKey");
-  if (openKeyNames_.erase(key) == 1) --openKeys;
-  else ++openKeys;  // closing something not open shows up as an imbalance
-}
-
 Status FakeRegistry::DeleteSubKey(KeyToken parent, const std::wstring& name) {
   // RegDeleteKeyExW where the local registry API set is loaded (a failed look counts as
   // not loaded), else RegDeleteKeyW.
@@ -462,11 +408,6 @@ Status FakeRegistry::DeleteSubKey(KeyToken parent, const std::wstring& name) {
 }
 
 // ---- WindowsInstaller ------------------------------------------------------------
-void FakeWindowsInstaller::SetInternalUI(std::uint32_t level) {
-  if (Fails("MsiSetInternalUI")) return;
-  internalUiLevels.push_back(level);
-}
-
 Status FakeWindowsInstaller::OpenPackageEx(const std::wstring& path, std::uint32_t options,
                                            MsiToken* handle) {
   if (Fails("MsiOpenPackageEx")) return Fault();
@@ -495,13 +436,6 @@ Read<std::wstring> FakeWindowsInstaller::GetProperty(MsiToken handle, const std:
   // Windows Installer answers an undefined property with an empty value.
   if (it == props.end()) return {true, L"", 0};
   return {true, UpToNull(it->second), 0};
-}
-
-void FakeWindowsInstaller::CloseHandle(MsiToken handle) {
-  Record("MsiCloseHandle");
-  closedTokens.push_back(handle);
-  ++handlesClosed;
-  openPackages_.erase(handle);
 }
 
 Read<std::wstring> FakeWindowsInstaller::EnumRelatedProducts(const std::wstring& upgradeCode,
@@ -602,26 +536,10 @@ MutexClaim FakeProcesses::ClaimMutex(const std::wstring& name, const std::wstrin
   return mutexClaim;
 }
 
-std::optional<Status> FakeProcesses::EnableShutdownPrivilege() {
-  if (Fails("EnableShutdownPrivilege")) return std::nullopt;
-  return privilegeResult;
-}
-
 bool FakeProcesses::ExitWindows(std::uint32_t flags, std::uint32_t reason) {
   if (Fails("ExitWindowsEx")) return false;
   exitWindowsCalls.push_back({flags, reason});
   return exitWindowsAccepts;
-}
-
-// ---- Clock and standard output ---------------------------------------------------
-LocalTime FakeClock::Now() {
-  Record("localtime");
-  return now;
-}
-
-void FakeClock::WriteLine(const std::wstring& text) {
-  if (Fails("_putws")) return;
-  stdoutLines.push_back(text);
 }
 
 // ---- Services --------------------------------------------------------------------
@@ -635,29 +553,6 @@ ServiceToken FakeServices::OpenService(ServiceToken, const std::wstring& name, s
   if (Fails("OpenService")) return {};
   accesses.push_back(access);
   return existing.count(name) ? seam_.OpenHandle<ServiceToken>("service") : ServiceToken{};
-}
-
-void FakeServices::CloseService(ServiceToken handle) {
-  Record("CloseServiceHandle");
-  seam_.CloseHandle(handle, "service");
-}
-
-// ---- Threads ---------------------------------------------------------------------
-ThreadToken FakeThreads::StartThread(std::shared_ptr<ThreadBody> body) {
-  if (Fails("CreateThread") || startFails) return {};
-  started.push_back(std::move(body));
-  return seam_.OpenHandle<ThreadToken>("thread");
-}
-
-bool FakeThreads::WaitThread(ThreadToken, std::uint32_t milliseconds) {
-  if (Fails("WaitForSingleObject")) return false;
-  waits.push_back(milliseconds);
-  return endsInTime;
-}
-
-void FakeThreads::CloseThread(ThreadToken thread) {
-  Record("CloseThreadHandle");
-  seam_.CloseHandle(thread, "thread");
 }
 
 // ---- Network ---------------------------------------------------------------------
@@ -697,11 +592,6 @@ bool FakeNetwork::ReadData(InternetToken, void* buffer, std::uint32_t size, std:
   std::copy(chunk.data(), chunk.data() + n, static_cast<char*>(buffer));
   *read = n;
   return true;
-}
-
-void FakeNetwork::CloseInternetHandle(InternetToken handle) {
-  Record("InternetCloseHandle");
-  seam_.CloseHandle(handle, "internet");
 }
 
 // ---- Trust -----------------------------------------------------------------------

@@ -189,9 +189,15 @@ class FakeUserInterface : public UserInterface, SeamPart {
   std::vector<Owner> dialogOwners;
   std::vector<PostedMessage> posted;
 
-  Status InitCommonControls() override;
-  std::optional<bool> IsWindowStationVisible() override;
-  void CreateOwnerWindow() override;
+  Status InitCommonControls() override {
+    return Fails("InitCommonControlsEx") ? Fault() : commonControlsResult;
+  }
+  std::optional<bool> IsWindowStationVisible() override {
+    return Fails("GetUserObjectInformation") ? std::nullopt : windowStationVisible;
+  }
+  void CreateOwnerWindow() override {
+    if (!Fails("CreateOwnerWindow")) ownerWindowCreated = true;
+  }
   int ShowMessageBox(Owner owner, const std::wstring& text, const std::wstring& caption,
                      std::uint32_t style) override;
   std::intptr_t ShowDialog(std::uint16_t templateId, Owner owner, DialogLogic& logic) override;
@@ -227,14 +233,22 @@ class FakeSystem : public SystemProbes, SeamPart {
   std::vector<VersionQuery> versionQueries;
   int kernel32Lookups = 0;
 
-  bool IsUserAnAdmin() override;
+  bool IsUserAnAdmin() override { return !Fails("IsUserAnAdmin") && admin; }
   bool IsBelowServicePack(std::uint32_t major, std::uint32_t minor,
                           std::uint16_t servicePack) override;
-  NtVersion GetNtVersion() override;
+  NtVersion GetNtVersion() override {
+    Record("RtlGetNtVersionNumbers");
+    return {osMajor, osMinor};
+  }
   std::optional<bool> IsWow64() override;
   std::optional<std::uint16_t> NativeMachine() override;
-  std::uint16_t GetUserDefaultUILanguage() override;
-  bool IsModuleLoaded(const std::wstring& name) override;
+  std::uint16_t GetUserDefaultUILanguage() override {
+    Record("GetUserDefaultUILanguage");
+    return uiLanguage;
+  }
+  bool IsModuleLoaded(const std::wstring& name) override {
+    return !Fails("GetModuleHandle") && loadedModules.count(name) != 0;
+  }
 
  private:
   std::optional<bool> isWow64Export_;  // whether IsWow64Process was found, once looked up
@@ -250,7 +264,10 @@ class FakeCommandLine : public CommandLine, SeamPart {
   // the fake splits the command line on blanks, honouring double quotes.
   std::optional<std::optional<std::vector<std::wstring>>> argv;
 
-  std::wstring GetProcessCommandLine() override;
+  std::wstring GetProcessCommandLine() override {
+    Record("GetCommandLine");
+    return text;
+  }
   std::optional<std::vector<std::wstring>> Split(const std::wstring& commandLine) override;
 };
 
@@ -300,9 +317,9 @@ class FakeFileSystem : public FileSystem, SeamPart {
   // Wildcard match as the directory search does it: case-insensitive, '*' and '?'.
   static bool Matches(const std::wstring& pattern, const std::wstring& name);
 
-  std::wstring ModulePath() override;
+  std::wstring ModulePath() override { return Fails("GetModuleFileName") ? L"" : modulePath; }
   std::vector<FolderEntry> ListEntries(const std::wstring& pattern) override;
-  bool Exists(const std::wstring& path) override;
+  bool Exists(const std::wstring& path) override { return !Fails("wstat") && Listed(path); }
   bool DeleteFile(const std::wstring& path) override;
   Status CreateFolder(const std::wstring& path) override;
   Read<std::wstring> GetWindowsDirectory() override;
@@ -312,7 +329,10 @@ class FakeFileSystem : public FileSystem, SeamPart {
                        std::uint32_t disposition, std::uint32_t attributes,
                        Status* error = nullptr) override;
   bool WriteFile(FileToken file, const void* data, std::uint32_t size) override;
-  void CloseFile(FileToken file) override;
+  void CloseFile(FileToken file) override {
+    Record("CloseFile");
+    if (seam_.CloseHandle(file, "file")) openFilePaths_.erase(file);
+  }
   Status CreateSecuredFolder(const std::wstring& path, const std::wstring& sddl) override;
   Status RemoveFolder(const std::wstring& path) override;
   bool FillRandom(void* buffer, std::uint32_t size) override;
@@ -364,7 +384,10 @@ class FakeRegistry : public Registry, SeamPart {
   Status OpenSubKey(KeyToken parent, const std::wstring& subKey, std::uint32_t access,
                     KeyToken* key) override;
   Read<RegistryText> QueryText(KeyToken key, const std::wstring& name) override;
-  void CloseKey(KeyToken key) override;
+  void CloseKey(KeyToken key) override {
+    Record("RegCloseKey");
+    openKeys += openKeyNames_.erase(key) == 1 ? -1 : 1;  // closing what is not open: an imbalance
+  }
   Status DeleteSubKey(KeyToken parent, const std::wstring& name) override;
 
  private:
@@ -418,10 +441,17 @@ class FakeWindowsInstaller : public WindowsInstaller, SeamPart {
   std::vector<SourceListCall> sourceListCalls;
   std::vector<std::uint32_t> internalUiLevels;
 
-  void SetInternalUI(std::uint32_t level) override;
+  void SetInternalUI(std::uint32_t level) override {
+    if (!Fails("MsiSetInternalUI")) internalUiLevels.push_back(level);
+  }
   Status OpenPackageEx(const std::wstring& path, std::uint32_t options, MsiToken* handle) override;
   Read<std::wstring> GetProperty(MsiToken handle, const std::wstring& name) override;
-  void CloseHandle(MsiToken handle) override;
+  void CloseHandle(MsiToken handle) override {
+    Record("MsiCloseHandle");
+    closedTokens.push_back(handle);
+    ++handlesClosed;
+    openPackages_.erase(handle);
+  }
   Read<std::wstring> EnumRelatedProducts(const std::wstring& upgradeCode,
                                          std::uint32_t index) override;
   SizedRead GetProductInfo(const std::wstring& product, const std::wstring& property) override;
@@ -468,7 +498,9 @@ class FakeProcesses : public Processes, public PowerControl, SeamPart {
   Status RunAndWait(const std::wstring& commandLine, const std::wstring& application) override;
   MutexClaim ClaimMutex(const std::wstring& name, const std::wstring& sddl, std::wstring* owner,
                         Status* error) override;
-  std::optional<Status> EnableShutdownPrivilege() override;
+  std::optional<Status> EnableShutdownPrivilege() override {
+    return Fails("EnableShutdownPrivilege") ? std::nullopt : privilegeResult;
+  }
   bool ExitWindows(std::uint32_t flags, std::uint32_t reason) override;
 };
 
@@ -479,9 +511,14 @@ class FakeClock : public Clock, public StandardOutput, SeamPart {
   LocalTime now{2026, 12, 7, 4, 36, 54};  // given
   std::vector<std::wstring> stdoutLines;  // recorded
 
-  LocalTime Now() override;
+  LocalTime Now() override {
+    Record("localtime");
+    return now;
+  }
   LocalTime PreciseNow() override { return now; }  // the log's: not a call
-  void WriteLine(const std::wstring& text) override;
+  void WriteLine(const std::wstring& text) override {
+    if (!Fails("_putws")) stdoutLines.push_back(text);
+  }
 };
 
 // The service control manager.
@@ -495,7 +532,10 @@ class FakeServices : public Services, SeamPart {
   ServiceToken OpenManager(std::uint32_t access) override;
   ServiceToken OpenService(ServiceToken manager, const std::wstring& name,
                            std::uint32_t access) override;
-  void CloseService(ServiceToken handle) override;
+  void CloseService(ServiceToken handle) override {
+    Record("CloseServiceHandle");
+    seam_.CloseHandle(handle, "service");
+  }
 };
 
 // Threads: the bodies started are kept, to be run by hand.
@@ -507,9 +547,20 @@ class FakeThreads : public Threads, SeamPart {
   std::vector<std::shared_ptr<ThreadBody>> started;  // recorded
   std::vector<std::uint32_t> waits;                  // the time limits asked for
 
-  ThreadToken StartThread(std::shared_ptr<ThreadBody> body) override;
-  bool WaitThread(ThreadToken thread, std::uint32_t milliseconds) override;
-  void CloseThread(ThreadToken thread) override;
+  ThreadToken StartThread(std::shared_ptr<ThreadBody> body) override {
+    if (Fails("CreateThread") || startFails) return {};
+    started.push_back(std::move(body));
+    return seam_.OpenHandle<ThreadToken>("thread");
+  }
+  bool WaitThread(ThreadToken, std::uint32_t milliseconds) override {
+    if (Fails("WaitForSingleObject")) return false;
+    waits.push_back(milliseconds);
+    return endsInTime;
+  }
+  void CloseThread(ThreadToken thread) override {
+    Record("CloseThreadHandle");
+    seam_.CloseHandle(thread, "thread");
+  }
 };
 
 // The network: one response for every URL opened.
@@ -541,7 +592,10 @@ class FakeNetwork : public Network, SeamPart {
   InternetToken OpenUrl(InternetToken session, const std::wstring& url, std::uint32_t flags) override;
   Read<std::wstring> QueryHeader(InternetToken request, std::uint32_t infoLevel) override;
   bool ReadData(InternetToken request, void* buffer, std::uint32_t size, std::uint32_t* read) override;
-  void CloseInternetHandle(InternetToken handle) override;
+  void CloseInternetHandle(InternetToken handle) override {
+    Record("InternetCloseHandle");
+    seam_.CloseHandle(handle, "internet");
+  }
 
  private:
   std::size_t nextChunk_ = 0;
