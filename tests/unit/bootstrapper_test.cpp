@@ -14,11 +14,15 @@ namespace korvana {
 namespace {
 
 using testing::FakePlatform;
+using namespace testing::box;
 
 constexpr wchar_t kPackage[] = L"C:\\setup\\sivetcom-x64-rus.msi";
 constexpr wchar_t kMarker[] = L"HKCU\\Software\\NeedBstrReboot";
 const std::wstring kFailure =
     L"В процессе установки или обновления Корвана ЭЦП Browser plug-in возникла ошибка";
+
+enum Rights { kUser, kAdmin };
+enum Installer { kNoInstall, kInstalls };  // whether msiexec runs
 
 // A machine with the plug-in package beside the executable and nothing installed;
 // msiexec ends with `installerResult`.
@@ -75,41 +79,43 @@ struct Machine : FakePlatform {
 };
 
 TEST(RunBootstrapper, ExitCodesOfTheWholeRun) {
+  constexpr std::uint16_t kNotXp = 99;  // else the service pack of an XP (5.1)
   struct Case {
     const char* name;
     std::vector<std::wstring> args;
-    bool admin;
-    std::uint16_t servicePack;  // on XP (5.1) when not 99
+    Rights rights;
+    std::uint16_t servicePack;
     std::deque<int> answers;
     Status installerResult;
     std::uint32_t exitCode;
-    bool installerRuns;
+    Installer installer;
     Status cspResult = 0;  // the CSP's setup program's, in CSP mode
   };
   const Case cases[] = {
-      {"help", {L"-help"}, true, 99, {}, 0, 0, false},
-      {"help wins over missing rights", {L"-silent", L"-help"}, false, 99, {}, 0, 0, false},
-      {"no rights", {}, false, 99, {}, 0, 1, false},
-      {"no rights, silent", {L"-silent"}, false, 99, {}, 0, 1, false},
-      {"XP SP1", {L"-silent"}, true, 1, {}, 0, 4, false},
-      {"No to the first question", {}, true, 99, {7}, 0, 0, false},
-      {"silent success", {L"-silent"}, true, 99, {}, 0, 0, true},
-      {"user cancelled in msiexec", {}, true, 99, {6}, 1602, 1602, true},
-      {"user cancelled, silent", {L"-silent"}, true, 99, {}, 1602, 1602, true},
-      {"install failure", {}, true, 99, {6, 1}, 1603, 1603, true},
-      {"install failure, silent", {L"-silent"}, true, 99, {}, 1603, 1603, true},
-      {"restart needed, silent, norestart", {L"-silent", L"-norestart"}, true, 99, {}, 3010, 0, true},
-      {"interactive success", {}, true, 99, {6}, 0, 0, true},
+      {"help", {L"-help"}, kAdmin, kNotXp, {}, 0, 0, kNoInstall},
+      {"help wins over missing rights", {L"-silent", L"-help"}, kUser, kNotXp, {}, 0, 0, kNoInstall},
+      {"no rights", {}, kUser, kNotXp, {}, 0, 1, kNoInstall},
+      {"no rights, silent", {L"-silent"}, kUser, kNotXp, {}, 0, 1, kNoInstall},
+      {"XP SP1", {L"-silent"}, kAdmin, 1, {}, 0, 4, kNoInstall},
+      {"No to the first question", {}, kAdmin, kNotXp, {kNo}, 0, 0, kNoInstall},
+      {"silent success", {L"-silent"}, kAdmin, kNotXp, {}, 0, 0, kInstalls},
+      {"user cancelled in msiexec", {}, kAdmin, kNotXp, {kYes}, 1602, 1602, kInstalls},
+      {"user cancelled, silent", {L"-silent"}, kAdmin, kNotXp, {}, 1602, 1602, kInstalls},
+      {"install failure", {}, kAdmin, kNotXp, {kYes, kOk}, 1603, 1603, kInstalls},
+      {"install failure, silent", {L"-silent"}, kAdmin, kNotXp, {}, 1603, 1603, kInstalls},
+      {"restart needed, silent, norestart", {L"-silent", L"-norestart"}, kAdmin, kNotXp, {}, 3010, 0,
+       kInstalls},
+      {"interactive success", {}, kAdmin, kNotXp, {kYes}, 0, 0, kInstalls},
       // CSP mode: the CSP first; when it fails, msiexec never runs.
-      {"CSP mode, silent", {L"-csp", L"-silent"}, true, 99, {}, 0, 0, true},
-      {"CSP mode, CSP fails", {L"-csp", L"-silent"}, true, 99, {}, 0, 3010, false, 3010},
-      {"CSP mode, interactive", {L"-csp"}, true, 99, {}, 0, 0, true},
+      {"CSP mode, silent", {L"-csp", L"-silent"}, kAdmin, kNotXp, {}, 0, 0, kInstalls},
+      {"CSP mode, CSP fails", {L"-csp", L"-silent"}, kAdmin, kNotXp, {}, 0, 3010, kNoInstall, 3010},
+      {"CSP mode, interactive", {L"-csp"}, kAdmin, kNotXp, {}, 0, 0, kInstalls},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Machine m;
-    m.system.admin = c.admin;
-    if (c.servicePack != 99) {
+    m.system.admin = c.rights == kAdmin;
+    if (c.servicePack != kNotXp) {
       m.system.osMajor = 5;
       m.system.osMinor = 1;
       m.system.osServicePack = c.servicePack;
@@ -118,7 +124,7 @@ TEST(RunBootstrapper, ExitCodesOfTheWholeRun) {
     m.installerResult = c.installerResult;
     m.cspResult = c.cspResult;
     EXPECT_EQ(m.Run(c.args), c.exitCode);
-    EXPECT_EQ(m.Ran(L"msiexec.exe"), c.installerRuns);
+    EXPECT_EQ(m.Ran(L"msiexec.exe"), c.installer == kInstalls);
     EXPECT_EQ(m.registry.openKeys, 0);
   }
 }
@@ -126,22 +132,23 @@ TEST(RunBootstrapper, ExitCodesOfTheWholeRun) {
 TEST(RunBootstrapper, BoxesCarryTheCaptionOfTheModeAndTheirStyle) {
   struct Case {
     std::vector<std::wstring> args;
-    bool admin;
+    Rights rights;
     std::wstring text;
     std::wstring caption;
     std::uint32_t style;
   };
   const Case cases[] = {
-      {{}, false, L"Программа должна быть запущена от имени администратора.",
-       L"Корвана ЭЦП Browser plug-in", 0x50010},
-      {{L"-csp"}, false, L"Программа должна быть запущена от имени администратора.",
-       L"Установка Корвана", 0x50010},
-      {{}, true, L"Установить Корвана ЭЦП Browser plug-in?", L"Корвана ЭЦП Browser plug-in", 0x50004},
+      {{}, kUser, L"Программа должна быть запущена от имени администратора.",
+       L"Корвана ЭЦП Browser plug-in", kErrorBoxStyle},
+      {{L"-csp"}, kUser, L"Программа должна быть запущена от имени администратора.",
+       L"Установка Корвана", kErrorBoxStyle},
+      {{}, kAdmin, L"Установить Корвана ЭЦП Browser plug-in?", L"Корвана ЭЦП Browser plug-in",
+       kQuestionBoxStyle},
   };
   for (const Case& c : cases) {
     Machine m;
-    m.system.admin = c.admin;
-    m.ui.boxAnswers = {7};
+    m.system.admin = c.rights == kAdmin;
+    m.ui.boxAnswers = {kNo};
     m.Run(c.args);
     ASSERT_FALSE(m.ui.boxes.empty());
     EXPECT_EQ(m.ui.boxes[0].text, c.text);
@@ -245,7 +252,7 @@ TEST(RunBootstrapper, FailureMessageCarriesTheCodeAndTheLogWhenItExists) {
     Machine m;
     m.installerResult = 1603;
     m.installerWritesLog = logExists;
-    m.ui.boxAnswers = {6, 1};
+    m.ui.boxAnswers = {kYes, kOk};
     EXPECT_EQ(m.Run({}), 1603u);
     ASSERT_EQ(m.ui.boxes.size(), 2u);
     const auto& box = m.ui.boxes[1];
@@ -254,7 +261,7 @@ TEST(RunBootstrapper, FailureMessageCarriesTheCodeAndTheLogWhenItExists) {
       expected += L"Install log: C:\\temp\\sivetcom-x64-rus.msi_2026-12-07-04-36-54.log";
     EXPECT_EQ(box.text, expected);
     EXPECT_EQ(box.caption, L"Корвана ЭЦП Browser plug-in");
-    EXPECT_EQ(box.style, 0x50010u);
+    EXPECT_EQ(box.style, kErrorBoxStyle);
     EXPECT_EQ(box.owner, Owner::OwnerWindow);
   }
 }
@@ -262,7 +269,7 @@ TEST(RunBootstrapper, FailureMessageCarriesTheCodeAndTheLogWhenItExists) {
 TEST(RunBootstrapper, AFailureWithoutALogNamesNoLog) {
   Machine m;
   m.installerResult = 1603;
-  m.ui.boxAnswers = {6, 1};
+  m.ui.boxAnswers = {kYes, kOk};
   EXPECT_EQ(m.Run({L"-SivetArgs", L"/l*v C:\\x.log"}), 1603u);
   ASSERT_EQ(m.ui.boxes.size(), 2u);
   EXPECT_EQ(m.ui.boxes[1].text, kFailure + L": 1603.\n");
@@ -667,7 +674,7 @@ TEST(RunBootstrapper, TheLogTellsWhatTheRunSawAndDecided) {
        [](Machine& m) {
          m.msi.products.push_back({L"{33333333-3333-3333-3333-333333333333}",
                                L"{22222222-2222-2222-2222-222222222222}", L"2.0.12"});
-         m.ui.boxAnswers = {6, 7};
+         m.ui.boxAnswers = {kYes, kNo};
        }},
       {"configuration cancelled", {L"-csp", L"-selectDlg"}, true, 0,
        {L"configuration cancelled", L"exit code 0"},

@@ -8,6 +8,7 @@ namespace korvana {
 namespace {
 
 using testing::FakePlatform;
+using namespace testing::box;
 
 struct ParseOutcome {
   CommandLineRequest request = CommandLineRequest::Run;
@@ -31,7 +32,7 @@ ParseOutcome Parse(std::vector<std::wstring> args) {
     if (!fake.ui.boxes.empty()) {
       const auto& box = fake.ui.boxes[0];
       EXPECT_EQ(box.caption, L"Справка");
-      EXPECT_EQ(box.style, 0x50040u);
+      EXPECT_EQ(box.style, kInformationBoxStyle);
       EXPECT_EQ(box.owner, Owner::OwnerWindow);
       outcome.helpText = box.text;
     }

@@ -31,15 +31,19 @@ inline constexpr wchar_t kPatchLibrary[] = L"C:\\patch\\korvpatch.dll";
 inline constexpr wchar_t kDownloadFolder[] =
     L"C:\\windows\\Temp\\korvana-000102030405060708090a0b0c0d0e0f";
 
-// The buttons a box answers with, and the styles of the program's boxes.
-inline constexpr int kOk = 1;      // IDOK
-inline constexpr int kCancel = 2;  // IDCANCEL
-inline constexpr int kYes = 6;     // IDYES
-inline constexpr int kNo = 7;      // IDNO
+// The buttons a box answers with, and the styles of the program's boxes; a test in
+// another namespace takes them all with `using namespace testing::box;`.
+inline namespace box {
+inline constexpr int kBoxFailed = 0;  // MessageBoxW failed
+inline constexpr int kOk = 1;         // IDOK
+inline constexpr int kCancel = 2;     // IDCANCEL
+inline constexpr int kYes = 6;        // IDYES
+inline constexpr int kNo = 7;         // IDNO
 // MB_TOPMOST | MB_SETFOREGROUND with MB_ICONERROR, MB_YESNO, MB_ICONINFORMATION.
 inline constexpr std::uint32_t kErrorBoxStyle = 0x00050010;
 inline constexpr std::uint32_t kQuestionBoxStyle = 0x00050004;
 inline constexpr std::uint32_t kInformationBoxStyle = 0x00050040;
+}  // namespace box
 
 // What every fake shares: the one log of calls into the machine, in order, by name
 // ("MessageBox", "RunAndWait", "MsiSetInternalUI", ...); the fault injector that makes

@@ -70,7 +70,7 @@ struct InstallScenario {
     EXPECT_EQ(fake.ui.boxes[0].owner, Owner::OwnerWindow);
     EXPECT_EQ(fake.ui.boxes[0].text, Text(id));
     EXPECT_EQ(fake.ui.boxes[0].caption, Text(text::kErrorCaption));
-    EXPECT_EQ(fake.ui.boxes[0].style, 0x00050010u);
+    EXPECT_EQ(fake.ui.boxes[0].style, kErrorBoxStyle);
   }
 };
 

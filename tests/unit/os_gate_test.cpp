@@ -9,6 +9,7 @@ namespace korvana {
 namespace {
 
 using testing::FakePlatform;
+using namespace testing::box;
 
 TEST(CheckOperatingSystem, RefusesOnlyTheThreeOldServicePackLevels) {
   struct Case {
@@ -46,7 +47,7 @@ TEST(CheckOperatingSystem, RefusesOnlyTheThreeOldServicePackLevels) {
         ASSERT_EQ(fake.ui.boxes.size(), 1u);
         EXPECT_EQ(fake.ui.boxes[0].text, c.text);
         EXPECT_EQ(fake.ui.boxes[0].caption, L"Корвана ЭЦП Browser plug-in");
-        EXPECT_EQ(fake.ui.boxes[0].style, 0x50010u);
+        EXPECT_EQ(fake.ui.boxes[0].style, kErrorBoxStyle);
         EXPECT_EQ(fake.ui.boxes[0].owner, Owner::OwnerWindow);
       }
     }

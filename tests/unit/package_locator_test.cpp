@@ -112,26 +112,31 @@ TEST(FindPackage, UsesTheWholeModulePathHoweverLong) {
 
 // ---- Probes -------------------------------------------------------------------------
 
+// kernel32 as the probes find it: not at all, without the export asked for, or with it.
+enum Kernel32 { kNotFound, kNoExport, kExports };
+// IMAGE_FILE_MACHINE_..., and the user interface languages the patterns know.
+constexpr std::uint16_t kArm64 = 0xAA64, kAmd64 = 0x8664, kI386 = 0x014C;
+constexpr std::uint16_t kRussian = 0x0419, kEnglishUs = 0x0409, kRussianMoldova = 0x0819;
+
 TEST(ArchitecturePattern, FallsBackToWin32OnEveryFailure) {
   struct Case {
     const char* name;
-    bool kernel32Loaded;
-    bool hasIsWow64Process;
+    Kernel32 kernel32;  // and IsWow64Process
     std::optional<bool> isWow64;
     const wchar_t* expected;
   };
   const Case cases[] = {
-      {"WOW64 process", true, true, true, L"*x64*"},
-      {"native 32-bit process", true, true, false, L"*win32*"},
-      {"the call fails", true, true, std::nullopt, L"*win32*"},
-      {"no IsWow64Process export", true, false, true, L"*win32*"},
-      {"kernel32 not found", false, true, true, L"*win32*"},
+      {"WOW64 process", kExports, true, L"*x64*"},
+      {"native 32-bit process", kExports, false, L"*win32*"},
+      {"the call fails", kExports, std::nullopt, L"*win32*"},
+      {"no IsWow64Process export", kNoExport, true, L"*win32*"},
+      {"kernel32 not found", kNotFound, true, L"*win32*"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
-    fake.system.kernel32Loaded = c.kernel32Loaded;
-    fake.system.hasIsWow64Process = c.hasIsWow64Process;
+    fake.system.kernel32Loaded = c.kernel32 != kNotFound;
+    fake.system.hasIsWow64Process = c.kernel32 != kNoExport;
     fake.system.isWow64 = c.isWow64;
     PackageLocator locator(fake.platform());
     EXPECT_EQ(locator.ArchitecturePattern(), c.expected);
@@ -170,24 +175,23 @@ TEST(ArchitecturePattern, AnAbsentExportIsLookedUpOnlyOnce) {
 TEST(Arm64Pattern, OnlyAnArm64NativeMachineGivesTheWord) {
   struct Case {
     const char* name;
-    bool kernel32Loaded;
-    bool hasIsWow64Process2;
+    Kernel32 kernel32;  // and IsWow64Process2
     std::optional<std::uint16_t> nativeMachine;
     const wchar_t* expected;
   };
   const Case cases[] = {
-      {"ARM64 native machine", true, true, 0xAA64, L"*arm64*"},
-      {"x64 native machine", true, true, 0x8664, L""},
-      {"x86 native machine", true, true, 0x014C, L""},
-      {"the call fails", true, true, std::nullopt, L""},
-      {"no IsWow64Process2 export", true, false, 0xAA64, L""},
-      {"kernel32 not found", false, true, 0xAA64, L""},
+      {"ARM64 native machine", kExports, kArm64, L"*arm64*"},
+      {"x64 native machine", kExports, kAmd64, L""},
+      {"x86 native machine", kExports, kI386, L""},
+      {"the call fails", kExports, std::nullopt, L""},
+      {"no IsWow64Process2 export", kNoExport, kArm64, L""},
+      {"kernel32 not found", kNotFound, kArm64, L""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
-    fake.system.kernel32Loaded = c.kernel32Loaded;
-    fake.system.hasIsWow64Process2 = c.hasIsWow64Process2;
+    fake.system.kernel32Loaded = c.kernel32 != kNotFound;
+    fake.system.hasIsWow64Process2 = c.kernel32 != kNoExport;
     fake.system.nativeMachine = c.nativeMachine;
     PackageLocator locator(fake.platform());
     EXPECT_EQ(locator.Arm64Pattern(), c.expected);
@@ -200,7 +204,7 @@ TEST(Arm64Pattern, KeepsNoCache) {
   PackageLocator locator(fake.platform());
   EXPECT_EQ(locator.Arm64Pattern(), L"");
   fake.system.hasIsWow64Process2 = true;
-  fake.system.nativeMachine = 0xAA64;
+  fake.system.nativeMachine = kArm64;
   EXPECT_EQ(locator.Arm64Pattern(), L"*arm64*");
   EXPECT_EQ(CallsNamed(fake, {"GetProcAddress:IsWow64Process2"}).size(), 2u);
 }
@@ -252,7 +256,7 @@ TEST(IdentitySearch, TriesTheArchitectureThenAnyPackage) {
     FakePlatform fake;
     fake.system.isWow64 = c.isWow64;
     fake.system.hasIsWow64Process2 = true;
-    fake.system.nativeMachine = 0xAA64;
+    fake.system.nativeMachine = kArm64;
     fake.files.AddFolder(L"C:\\setup");
     for (const auto& f : c.files) fake.files.AddFile(f);
     PackageLocator locator(fake.platform());
@@ -277,16 +281,16 @@ struct MachineCase {
 
 TEST(VersionSearch, TriesThePatternsInTheirFixedOrder) {
   const std::vector<MachineCase> cases = {
-      {"64-bit x64 Windows, Russian", true, false, 0, 0x0419,
+      {"64-bit x64 Windows, Russian", true, false, 0, kRussian,
        {L"*x64**rus*sivetcom*.msi", L"*x64*sivetcom*.msi", L"sivetcom*.msi"}},
-      {"32-bit Windows, English", false, false, 0, 0x0409,
+      {"32-bit Windows, English", false, false, 0, kEnglishUs,
        {L"*win32**eng*sivetcom*.msi", L"*win32*sivetcom*.msi", L"sivetcom*.msi"}},
-      {"x64 Windows that has IsWow64Process2", true, true, 0x8664, 0x0819,
+      {"x64 Windows that has IsWow64Process2", true, true, kAmd64, kRussianMoldova,
        {L"*x64**eng*sivetcom*.msi", L"*x64*sivetcom*.msi", L"sivetcom*.msi"}},
-      {"ARM64 Windows, Russian", true, true, 0xAA64, 0x0419,
+      {"ARM64 Windows, Russian", true, true, kArm64, kRussian,
        {L"*arm64**rus*sivetcom*.msi", L"*x64**rus*sivetcom*.msi", L"*arm64*sivetcom*.msi",
         L"*x64*sivetcom*.msi", L"sivetcom*.msi"}},
-      {"ARM64 Windows, 32-bit answer from IsWow64Process", false, true, 0xAA64, 0x0409,
+      {"ARM64 Windows, 32-bit answer from IsWow64Process", false, true, kArm64, kEnglishUs,
        {L"*arm64**eng*sivetcom*.msi", L"*win32**eng*sivetcom*.msi", L"*arm64*sivetcom*.msi",
         L"*win32*sivetcom*.msi", L"sivetcom*.msi"}},
   };
@@ -331,7 +335,7 @@ TEST(VersionSearch, StopsAtTheFirstPatternThatFinds) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
     fake.system.hasIsWow64Process2 = true;
-    fake.system.nativeMachine = 0xAA64;
+    fake.system.nativeMachine = kArm64;
     fake.files.AddFolder(L"C:\\setup");
     for (const auto& f : c.files) fake.files.AddFile(f);
     PackageLocator locator(fake.platform());

@@ -126,34 +126,35 @@ TEST(InstallPlugin, ProductNotInTheInstalledStateIsAFreshInstallation) {
 }
 
 TEST(InstallPlugin, DecidesByOutcomeReinstallAndSilent) {
+  enum How { Asked, Silent, Reinstall, SilentReinstall };  // with -silent, -reinstall or both
   enum Expect { Runs, NoRun };
   struct Row {
     const char* name;
     std::wstring installedVersion;  // the package is 2.0.14
-    bool reinstall, silent;
+    How how;
     std::vector<int> answers;
     Status expected;
     Expect runs;
     std::vector<std::uint16_t> boxes;  // owner-window boxes, by text
   };
   const Row rows[] = {
-      {"same, silent", L"2.0.14", false, true, {}, 0, NoRun, {}},
-      {"same, asked, No", L"2.0.14", false, false, {7}, 1602, NoRun, {text::kReinstallQuestion}},
-      {"same, asked, box failed", L"2.0.14", false, false, {0}, 1602, NoRun,
+      {"same, silent", L"2.0.14", Silent, {}, 0, NoRun, {}},
+      {"same, asked, No", L"2.0.14", Asked, {kNo}, 1602, NoRun, {text::kReinstallQuestion}},
+      {"same, asked, box failed", L"2.0.14", Asked, {kBoxFailed}, 1602, NoRun,
        {text::kReinstallQuestion}},
-      {"same, asked, Yes", L"2.0.14", false, false, {6}, 0, Runs, {text::kReinstallQuestion}},
-      {"same, -reinstall", L"2.0.14", true, false, {}, 0, Runs, {}},
-      {"same, -reinstall, silent", L"2.0.14", true, true, {}, 0, Runs, {}},
-      {"newer installed", L"2.1", false, false, {}, 1638, NoRun, {text::kNewerInstalled}},
-      {"newer installed, -reinstall", L"2.1", true, false, {}, 1638, NoRun,
+      {"same, asked, Yes", L"2.0.14", Asked, {kYes}, 0, Runs, {text::kReinstallQuestion}},
+      {"same, -reinstall", L"2.0.14", Reinstall, {}, 0, Runs, {}},
+      {"same, -reinstall, silent", L"2.0.14", SilentReinstall, {}, 0, Runs, {}},
+      {"newer installed", L"2.1", Asked, {}, 1638, NoRun, {text::kNewerInstalled}},
+      {"newer installed, -reinstall", L"2.1", Reinstall, {}, 1638, NoRun,
        {text::kNewerInstalled}},
-      {"newer installed, silent", L"2.1", false, true, {}, 0, Runs, {}},
-      {"update, asked, Yes", L"2.0.13", false, false, {6}, 0, Runs, {}},
-      {"update, asked, No", L"2.0.13", false, false, {7}, 1, NoRun, {}},
-      {"update, asked, any other answer", L"2.0.13", false, false, {1}, 0, Runs, {}},
-      {"update, asked, box failed", L"2.0.13", false, false, {0}, 0, Runs, {}},
-      {"update, -reinstall, No", L"2.0.13", true, false, {7}, 1, NoRun, {}},
-      {"update, silent", L"2.0.13", false, true, {7}, 0, Runs, {}},
+      {"newer installed, silent", L"2.1", Silent, {}, 0, Runs, {}},
+      {"update, asked, Yes", L"2.0.13", Asked, {kYes}, 0, Runs, {}},
+      {"update, asked, No", L"2.0.13", Asked, {kNo}, 1, NoRun, {}},
+      {"update, asked, any other answer", L"2.0.13", Asked, {kOk}, 0, Runs, {}},
+      {"update, asked, box failed", L"2.0.13", Asked, {kBoxFailed}, 0, Runs, {}},
+      {"update, -reinstall, No", L"2.0.13", Reinstall, {kNo}, 1, NoRun, {}},
+      {"update, silent", L"2.0.13", Silent, {kNo}, 0, Runs, {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -161,7 +162,8 @@ TEST(InstallPlugin, DecidesByOutcomeReinstallAndSilent) {
     s.AddPackage(kNewCode, L"2.0.14");
     s.AddInstalled(kNewCode, row.installedVersion);
     s.fake.ui.boxAnswers.assign(row.answers.begin(), row.answers.end());
-    Outcome out = Install(s, row.silent, row.reinstall);
+    const bool silent = row.how == Silent || row.how == SilentReinstall;
+    Outcome out = Install(s, silent, row.how == Reinstall || row.how == SilentReinstall);
     EXPECT_EQ(out.result, row.expected);
     EXPECT_EQ(s.fake.processes.commandLines.size(), row.runs == Runs ? 1u : 0u);
     if (row.runs == NoRun) {
@@ -174,10 +176,10 @@ TEST(InstallPlugin, DecidesByOutcomeReinstallAndSilent) {
       const bool question = row.boxes[i] == text::kReinstallQuestion;
       EXPECT_EQ(owned[i].text, s.Text(row.boxes[i]));
       EXPECT_EQ(owned[i].caption, s.Text(text::kUpdateCaption));
-      EXPECT_EQ(owned[i].style, question ? 0x00050004u : 0x00050040u);
+      EXPECT_EQ(owned[i].style, question ? kQuestionBoxStyle : kInformationBoxStyle);
     }
     // The update question alone has no owner window.
-    const bool update = row.installedVersion == L"2.0.13" && !row.silent;
+    const bool update = row.installedVersion == L"2.0.13" && !silent;
     EXPECT_EQ(s.fake.ui.boxes.size(), owned.size() + (update ? 1 : 0));
   }
 }
@@ -192,7 +194,7 @@ TEST(InstallPlugin, TheUpdateQuestion) {
   EXPECT_EQ(s.fake.ui.boxes[0].text,
             L"Будет произведено обновление Korvana plug-in 2.0.13 до версии 2.0.14. Обновить?");
   EXPECT_EQ(s.fake.ui.boxes[0].caption, L"Обновление");
-  EXPECT_EQ(s.fake.ui.boxes[0].style, 0x00050004u);
+  EXPECT_EQ(s.fake.ui.boxes[0].style, kQuestionBoxStyle);
 }
 
 TEST(InstallPlugin, FailuresBeforeTheRunKeepTheirStatus) {
