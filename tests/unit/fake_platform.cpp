@@ -80,7 +80,8 @@ FakePlatform::FakePlatform()
 std::uint32_t FakePlatform::RunLastThread(FakeDialog& dialog) {
   const std::size_t from = ui.posted.size();
   const std::uint32_t exitCode = threads.started.back()->Run();
-  for (std::size_t i = from; i < ui.posted.size(); ++i) dialog.Send(ui.posted[i].message, ui.posted[i].wParam);
+  for (std::size_t i = from; i < ui.posted.size(); ++i)
+    dialog.Send(ui.posted[i].message, ui.posted[i].wParam);
   return exitCode;
 }
 
@@ -116,21 +117,7 @@ std::intptr_t FakeUserInterface::ShowDialog(std::uint16_t templateId, Owner owne
   return dialog.endedWith.value_or(0);
 }
 
-bool FakeUserInterface::PostMessage(WindowToken window, std::uint32_t message, std::uintptr_t wParam,
-                                    std::intptr_t lParam) {
-  if (Fails("PostMessage")) return false;
-  posted.push_back({window, message, wParam, lParam});
-  return true;
-}
-
 // ---- SystemProbes ----------------------------------------------------------------
-bool FakeSystem::IsBelowServicePack(std::uint32_t major, std::uint32_t minor,
-                                    std::uint16_t servicePack) {
-  if (Fails("VerifyVersionInfo")) return false;
-  versionQueries.push_back({major, minor, servicePack});
-  return !verifyVersionFails && osMajor == major && osMinor == minor && osServicePack < servicePack;
-}
-
 std::optional<bool> FakeSystem::IsWow64() {
   if (!isWow64Export_) {
     if (Fails("GetProcAddress:IsWow64Process")) return std::nullopt;
@@ -140,13 +127,6 @@ std::optional<bool> FakeSystem::IsWow64() {
   }
   if (!*isWow64Export_ || Fails("IsWow64Process")) return std::nullopt;
   return isWow64;
-}
-
-std::optional<std::uint16_t> FakeSystem::NativeMachine() {
-  if (Fails("GetProcAddress:IsWow64Process2")) return std::nullopt;
-  ++kernel32Lookups;
-  if (!kernel32Loaded || !hasIsWow64Process2 || Fails("IsWow64Process2")) return std::nullopt;
-  return nativeMachine;
 }
 
 // ---- CommandLine -----------------------------------------------------------------
@@ -231,23 +211,6 @@ Status FakeFileSystem::CreateFolder(const std::wstring& path) {
   return 0;
 }
 
-Read<std::wstring> FakeFileSystem::GetWindowsDirectory() {
-  if (Fails("GetWindowsDirectory") || !windowsDirectory) return {};
-  return {true, *windowsDirectory, 0};
-}
-
-Read<std::wstring> FakeFileSystem::GetSystemDirectory() {
-  if (Fails("GetSystemDirectory")) return Failed();
-  if (!systemDirectory) return {false, L"", systemDirectoryError};
-  return {true, *systemDirectory, 0};
-}
-
-Read<std::wstring> FakeFileSystem::GetCurrentDirectory() {
-  if (Fails("GetCurrentDirectory")) return Failed();
-  if (!currentDirectory) return {false, L"", 5};
-  return {true, *currentDirectory, 0};
-}
-
 FileToken FakeFileSystem::CreateFile(const std::wstring& path, std::uint32_t access,
                                      std::uint32_t share, std::uint32_t disposition,
                                      std::uint32_t attributes, Status* error) {
@@ -305,13 +268,6 @@ Status FakeFileSystem::RemoveFolder(const std::wstring& path) {
   return 0;
 }
 
-bool FakeFileSystem::FillRandom(void* buffer, std::uint32_t size) {
-  if (Fails("RtlGenRandom") || randomFails || randomBytes.empty()) return false;
-  for (std::uint32_t i = 0; i < size; ++i)
-    static_cast<std::uint8_t*>(buffer)[i] = randomBytes[i % randomBytes.size()];
-  return true;
-}
-
 // ---- Environment -----------------------------------------------------------------
 Read<std::wstring> FakeEnvironment::GetVariable(const std::wstring& name) {
   if (Fails("GetEnvironmentVariable")) return Failed();
@@ -341,12 +297,6 @@ Read<std::wstring> FakeEnvironment::Expand(const std::wstring& text) {
 }
 
 // ---- Registry --------------------------------------------------------------------
-namespace {
-std::wstring KeyName(RegistryRoot root, const std::wstring& subKey) {
-  return (root == RegistryRoot::CurrentUser ? L"HKCU\\" : L"HKLM\\") + subKey;
-}
-}  // namespace
-
 Status FakeRegistry::OpenNamed(const std::wstring& name, std::uint32_t access, KeyToken* key, bool create) {
   operations.push_back({create ? "create" : "open", name, access, ""});
   if (failingOpens.count(name)) return 5;
@@ -356,26 +306,6 @@ Status FakeRegistry::OpenNamed(const std::wstring& name, std::uint32_t access, K
   openKeyNames_[*key] = name;
   ++openKeys;
   return 0;
-}
-
-Status FakeRegistry::OpenKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
-                             KeyToken* key) {
-  if (Fails("RegOpenKeyEx")) return Fault();
-  return OpenNamed(KeyName(root, subKey), access, key);
-}
-
-Status FakeRegistry::CreateKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
-                               KeyToken* key) {
-  if (Fails("RegCreateKeyEx")) return Fault();
-  return OpenNamed(KeyName(root, subKey), access, key, true);
-}
-
-Status FakeRegistry::OpenSubKey(KeyToken parent, const std::wstring& subKey, std::uint32_t access,
-                                KeyToken* key) {
-  if (Fails("RegOpenKeyEx")) return Fault();
-  auto it = openKeyNames_.find(parent);
-  if (it == openKeyNames_.end()) return 6;  // ERROR_INVALID_HANDLE
-  return OpenNamed(it->second + L"\\" + subKey, access, key);
 }
 
 Read<RegistryText> FakeRegistry::QueryText(KeyToken key, const std::wstring& name) {
@@ -490,40 +420,7 @@ Read<std::wstring> FakeWindowsInstaller::GetProductInfoUpTo(const std::wstring& 
   return read;
 }
 
-int FakeWindowsInstaller::QueryProductState(const std::wstring& product) {
-  if (Fails("MsiQueryProductState")) return static_cast<int>(seam_.fault);
-  const FakeProduct* p = Product(product);
-  return p ? p->state : -1;  // INSTALLSTATE_UNKNOWN
-}
-
-int FakeWindowsInstaller::QueryFeatureState(const std::wstring& product, const std::wstring& feature) {
-  if (Fails("MsiQueryFeatureState")) return static_cast<int>(seam_.fault);
-  const FakeProduct* p = Product(product);
-  return p && feature == L"NPSIVET" ? p->featureState : -1;
-}
-
-Status FakeWindowsInstaller::SourceListClearAll(const std::wstring& product) {
-  if (Fails("MsiSourceListClearAll")) return Fault();
-  sourceListCalls.push_back({"ClearAll", product, 0, 0, L"", L""});
-  return product.empty() ? 87 : 0;
-}
-
-Status FakeWindowsInstaller::SourceListSetInfo(const std::wstring& product, std::uint32_t context,
-                                               std::uint32_t options, const std::wstring& property,
-                                               const std::wstring& value) {
-  if (Fails("MsiSourceListSetInfo")) return Fault();
-  sourceListCalls.push_back({"SetInfo", product, context, options, property, value});
-  return product.empty() ? 87 : 0;
-}
-
 // ---- Processes and PowerControl --------------------------------------------------
-Status FakeProcesses::RunAndWait(const std::wstring& commandLine, const std::wstring& application) {
-  if (Fails("RunAndWait")) return Fault();
-  commandLines.push_back(commandLine);
-  applications.push_back(application);
-  return onRun ? onRun(commandLine) : 0;
-}
-
 MutexClaim FakeProcesses::ClaimMutex(const std::wstring& name, const std::wstring& sddl,
                                      std::wstring* owner, Status* error) {
   if (Fails("CreateMutex")) {
@@ -536,48 +433,7 @@ MutexClaim FakeProcesses::ClaimMutex(const std::wstring& name, const std::wstrin
   return mutexClaim;
 }
 
-bool FakeProcesses::ExitWindows(std::uint32_t flags, std::uint32_t reason) {
-  if (Fails("ExitWindowsEx")) return false;
-  exitWindowsCalls.push_back({flags, reason});
-  return exitWindowsAccepts;
-}
-
-// ---- Services --------------------------------------------------------------------
-ServiceToken FakeServices::OpenManager(std::uint32_t access) {
-  if (Fails("OpenSCManager")) return {};
-  accesses.push_back(access);
-  return managerFails ? ServiceToken{} : seam_.OpenHandle<ServiceToken>("service");
-}
-
-ServiceToken FakeServices::OpenService(ServiceToken, const std::wstring& name, std::uint32_t access) {
-  if (Fails("OpenService")) return {};
-  accesses.push_back(access);
-  return existing.count(name) ? seam_.OpenHandle<ServiceToken>("service") : ServiceToken{};
-}
-
 // ---- Network ---------------------------------------------------------------------
-InternetToken FakeNetwork::OpenSession(const std::wstring& agent, std::uint32_t accessType) {
-  if (Fails("InternetOpen")) return {};
-  sessions.push_back({agent, accessType});
-  return sessionFails ? InternetToken{} : seam_.OpenHandle<InternetToken>("internet");
-}
-
-InternetToken FakeNetwork::OpenUrl(InternetToken, const std::wstring& url, std::uint32_t flags) {
-  if (Fails("InternetOpenUrl")) return {};
-  urlsOpened.push_back({url, flags});
-  nextChunk_ = 0;
-  reads_ = 0;
-  return urlFails ? InternetToken{} : seam_.OpenHandle<InternetToken>("internet");
-}
-
-Read<std::wstring> FakeNetwork::QueryHeader(InternetToken, std::uint32_t infoLevel) {
-  if (Fails("HttpQueryInfo")) return {};
-  headerQueries.push_back(infoLevel);
-  // Not there (ERROR_HTTP_HEADER_NOT_FOUND), or with its null more than 520 bytes.
-  if (!contentDisposition || (contentDisposition->size() + 1) * sizeof(wchar_t) > 520) return {};
-  return {true, *contentDisposition, 0};
-}
-
 bool FakeNetwork::ReadData(InternetToken, void* buffer, std::uint32_t size, std::uint32_t* read) {
   Record("InternetReadFile");
   readSizes.push_back(size);
@@ -592,14 +448,6 @@ bool FakeNetwork::ReadData(InternetToken, void* buffer, std::uint32_t size, std:
   std::copy(chunk.data(), chunk.data() + n, static_cast<char*>(buffer));
   *read = n;
   return true;
-}
-
-// ---- Trust -----------------------------------------------------------------------
-TrustVerdict FakeTrust::VerifyFile(const std::wstring& path) {
-  if (Fails("WinVerifyTrust")) return {static_cast<std::int32_t>(seam_.fault), {}};
-  verifiedPaths.push_back(path);
-  auto it = results.find(path);
-  return {it == results.end() ? 0 : it->second, signer};
 }
 
 // ---- Libraries -------------------------------------------------------------------
@@ -621,20 +469,7 @@ std::optional<std::int32_t> FakeLibraries::CallExport(LibraryToken library, cons
   return result;
 }
 
-void FakeLibraries::FreeLibrary(LibraryToken library) {
-  Record("FreeLibrary");
-  auto it = openNames_.find(library);
-  if (it != openNames_.end()) freed.push_back(it->second);
-  if (seam_.CloseHandle(library, "library")) openNames_.erase(library);
-}
-
 // ---- Log -------------------------------------------------------------------------
-void FakeLog::Write(const std::wstring& line) {
-  written += line;
-  // The text alone: past the time ("hh:mm:ss.mmm "), before the CR LF.
-  lines.push_back(line.size() >= 15 ? line.substr(13, line.size() - 15) : line);
-}
-
 Status FakeLog::Create(const std::wstring& path) {
   if (Fails("CreateLogFile")) return seam_.fault != 0 ? Fault() : 5;
   creates.push_back(path);

@@ -206,7 +206,11 @@ class FakeUserInterface : public UserInterface, SeamPart {
                      std::uint32_t style) override;
   std::intptr_t ShowDialog(std::uint16_t templateId, Owner owner, DialogLogic& logic) override;
   bool PostMessage(WindowToken window, std::uint32_t message, std::uintptr_t wParam,
-                   std::intptr_t lParam) override;
+                   std::intptr_t lParam) override {
+    if (Fails("PostMessage")) return false;
+    posted.push_back({window, message, wParam, lParam});
+    return true;
+  }
 };
 
 // The running system: its version, architecture, rights, language, loaded modules.
@@ -239,13 +243,22 @@ class FakeSystem : public SystemProbes, SeamPart {
 
   bool IsUserAnAdmin() override { return !Fails("IsUserAnAdmin") && admin; }
   bool IsBelowServicePack(std::uint32_t major, std::uint32_t minor,
-                          std::uint16_t servicePack) override;
+                          std::uint16_t servicePack) override {
+    if (Fails("VerifyVersionInfo")) return false;
+    versionQueries.push_back({major, minor, servicePack});
+    return !verifyVersionFails && osMajor == major && osMinor == minor && osServicePack < servicePack;
+  }
   NtVersion GetNtVersion() override {
     Record("RtlGetNtVersionNumbers");
     return {osMajor, osMinor};
   }
   std::optional<bool> IsWow64() override;
-  std::optional<std::uint16_t> NativeMachine() override;
+  std::optional<std::uint16_t> NativeMachine() override {
+    if (Fails("GetProcAddress:IsWow64Process2")) return std::nullopt;
+    ++kernel32Lookups;
+    if (!kernel32Loaded || !hasIsWow64Process2 || Fails("IsWow64Process2")) return std::nullopt;
+    return nativeMachine;
+  }
   std::uint16_t GetUserDefaultUILanguage() override {
     Record("GetUserDefaultUILanguage");
     return uiLanguage;
@@ -326,9 +339,20 @@ class FakeFileSystem : public FileSystem, SeamPart {
   bool Exists(const std::wstring& path) override { return !Fails("wstat") && Listed(path); }
   bool DeleteFile(const std::wstring& path) override;
   Status CreateFolder(const std::wstring& path) override;
-  Read<std::wstring> GetWindowsDirectory() override;
-  Read<std::wstring> GetSystemDirectory() override;
-  Read<std::wstring> GetCurrentDirectory() override;
+  Read<std::wstring> GetWindowsDirectory() override {
+    if (Fails("GetWindowsDirectory") || !windowsDirectory) return {};
+    return {true, *windowsDirectory, 0};
+  }
+  Read<std::wstring> GetSystemDirectory() override {
+    if (Fails("GetSystemDirectory")) return Failed();
+    if (!systemDirectory) return {false, L"", systemDirectoryError};
+    return {true, *systemDirectory, 0};
+  }
+  Read<std::wstring> GetCurrentDirectory() override {
+    if (Fails("GetCurrentDirectory")) return Failed();
+    if (!currentDirectory) return {false, L"", 5};
+    return {true, *currentDirectory, 0};
+  }
   FileToken CreateFile(const std::wstring& path, std::uint32_t access, std::uint32_t share,
                        std::uint32_t disposition, std::uint32_t attributes,
                        Status* error = nullptr) override;
@@ -339,7 +363,12 @@ class FakeFileSystem : public FileSystem, SeamPart {
   }
   Status CreateSecuredFolder(const std::wstring& path, const std::wstring& sddl) override;
   Status RemoveFolder(const std::wstring& path) override;
-  bool FillRandom(void* buffer, std::uint32_t size) override;
+  bool FillRandom(void* buffer, std::uint32_t size) override {
+    if (Fails("RtlGenRandom") || randomFails || randomBytes.empty()) return false;
+    for (std::uint32_t i = 0; i < size; ++i)
+      static_cast<std::uint8_t*>(buffer)[i] = randomBytes[i % randomBytes.size()];
+    return true;
+  }
 
  private:
   // The entry named `path` (any case), a folder's only when `folder`; entries.end() if none.
@@ -382,11 +411,22 @@ class FakeRegistry : public Registry, SeamPart {
   int openKeys = 0;  // currently open (must be 0 after every step)
 
   Status OpenKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
-                 KeyToken* key) override;
+                 KeyToken* key) override {
+    if (Fails("RegOpenKeyEx")) return Fault();
+    return OpenNamed(KeyName(root, subKey), access, key);
+  }
   Status CreateKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
-                   KeyToken* key) override;
+                   KeyToken* key) override {
+    if (Fails("RegCreateKeyEx")) return Fault();
+    return OpenNamed(KeyName(root, subKey), access, key, true);
+  }
   Status OpenSubKey(KeyToken parent, const std::wstring& subKey, std::uint32_t access,
-                    KeyToken* key) override;
+                    KeyToken* key) override {
+    if (Fails("RegOpenKeyEx")) return Fault();
+    auto it = openKeyNames_.find(parent);
+    if (it == openKeyNames_.end()) return 6;  // ERROR_INVALID_HANDLE
+    return OpenNamed(it->second + L"\\" + subKey, access, key);
+  }
   Read<RegistryText> QueryText(KeyToken key, const std::wstring& name) override;
   void CloseKey(KeyToken key) override {
     Record("RegCloseKey");
@@ -397,6 +437,9 @@ class FakeRegistry : public Registry, SeamPart {
  private:
   // Opens (or, with `create`, makes) the key `name`, recording the operation.
   Status OpenNamed(const std::wstring& name, std::uint32_t access, KeyToken* key, bool create = false);
+  static std::wstring KeyName(RegistryRoot root, const std::wstring& subKey) {
+    return (root == RegistryRoot::CurrentUser ? L"HKCU\\" : L"HKLM\\") + subKey;
+  }
   const std::set<std::wstring>& loadedModules_;  // where the deletion's API set is looked for
   std::map<KeyToken, std::wstring> openKeyNames_;
   std::uintptr_t nextKey_ = 0x100;
@@ -461,12 +504,27 @@ class FakeWindowsInstaller : public WindowsInstaller, SeamPart {
   SizedRead GetProductInfo(const std::wstring& product, const std::wstring& property) override;
   Read<std::wstring> GetProductInfoUpTo(const std::wstring& product, const std::wstring& property,
                                         std::uint32_t maxCharacters) override;
-  int QueryProductState(const std::wstring& product) override;
-  int QueryFeatureState(const std::wstring& product, const std::wstring& feature) override;
-  Status SourceListClearAll(const std::wstring& product) override;
-  Status SourceListSetInfo(const std::wstring& product, std::uint32_t context,
-                           std::uint32_t options, const std::wstring& property,
-                           const std::wstring& value) override;
+  int QueryProductState(const std::wstring& product) override {
+    if (Fails("MsiQueryProductState")) return static_cast<int>(seam_.fault);
+    const FakeProduct* p = Product(product);
+    return p ? p->state : -1;  // INSTALLSTATE_UNKNOWN
+  }
+  int QueryFeatureState(const std::wstring& product, const std::wstring& feature) override {
+    if (Fails("MsiQueryFeatureState")) return static_cast<int>(seam_.fault);
+    const FakeProduct* p = Product(product);
+    return p && feature == L"NPSIVET" ? p->featureState : -1;
+  }
+  Status SourceListClearAll(const std::wstring& product) override {
+    if (Fails("MsiSourceListClearAll")) return Fault();
+    sourceListCalls.push_back({"ClearAll", product, 0, 0, L"", L""});
+    return product.empty() ? 87 : 0;
+  }
+  Status SourceListSetInfo(const std::wstring& product, std::uint32_t context, std::uint32_t options,
+                           const std::wstring& property, const std::wstring& value) override {
+    if (Fails("MsiSourceListSetInfo")) return Fault();
+    sourceListCalls.push_back({"SetInfo", product, context, options, property, value});
+    return product.empty() ? 87 : 0;
+  }
 
  private:
   bool ProductInstalled() const;
@@ -499,13 +557,22 @@ class FakeProcesses : public Processes, public PowerControl, SeamPart {
   };
   std::vector<ExitWindowsCall> exitWindowsCalls;
 
-  Status RunAndWait(const std::wstring& commandLine, const std::wstring& application) override;
+  Status RunAndWait(const std::wstring& commandLine, const std::wstring& application) override {
+    if (Fails("RunAndWait")) return Fault();
+    commandLines.push_back(commandLine);
+    applications.push_back(application);
+    return onRun ? onRun(commandLine) : 0;
+  }
   MutexClaim ClaimMutex(const std::wstring& name, const std::wstring& sddl, std::wstring* owner,
                         Status* error) override;
   std::optional<Status> EnableShutdownPrivilege() override {
     return Fails("EnableShutdownPrivilege") ? std::nullopt : privilegeResult;
   }
-  bool ExitWindows(std::uint32_t flags, std::uint32_t reason) override;
+  bool ExitWindows(std::uint32_t flags, std::uint32_t reason) override {
+    if (Fails("ExitWindowsEx")) return false;
+    exitWindowsCalls.push_back({flags, reason});
+    return exitWindowsAccepts;
+  }
 };
 
 // The clock, and standard output, where the start's time stamp also goes.
@@ -533,9 +600,16 @@ class FakeServices : public Services, SeamPart {
   bool managerFails = false;
   std::vector<std::uint32_t> accesses;  // recorded: the manager's, then each service's
 
-  ServiceToken OpenManager(std::uint32_t access) override;
-  ServiceToken OpenService(ServiceToken manager, const std::wstring& name,
-                           std::uint32_t access) override;
+  ServiceToken OpenManager(std::uint32_t access) override {
+    if (Fails("OpenSCManager")) return {};
+    accesses.push_back(access);
+    return managerFails ? ServiceToken{} : seam_.OpenHandle<ServiceToken>("service");
+  }
+  ServiceToken OpenService(ServiceToken, const std::wstring& name, std::uint32_t access) override {
+    if (Fails("OpenService")) return {};
+    accesses.push_back(access);
+    return existing.count(name) ? seam_.OpenHandle<ServiceToken>("service") : ServiceToken{};
+  }
   void CloseService(ServiceToken handle) override {
     Record("CloseServiceHandle");
     seam_.CloseHandle(handle, "service");
@@ -592,9 +666,25 @@ class FakeNetwork : public Network, SeamPart {
   std::vector<std::uint32_t> headerQueries;  // info levels asked for
   std::vector<std::uint32_t> readSizes;
 
-  InternetToken OpenSession(const std::wstring& agent, std::uint32_t accessType) override;
-  InternetToken OpenUrl(InternetToken session, const std::wstring& url, std::uint32_t flags) override;
-  Read<std::wstring> QueryHeader(InternetToken request, std::uint32_t infoLevel) override;
+  InternetToken OpenSession(const std::wstring& agent, std::uint32_t accessType) override {
+    if (Fails("InternetOpen")) return {};
+    sessions.push_back({agent, accessType});
+    return sessionFails ? InternetToken{} : seam_.OpenHandle<InternetToken>("internet");
+  }
+  InternetToken OpenUrl(InternetToken, const std::wstring& url, std::uint32_t flags) override {
+    if (Fails("InternetOpenUrl")) return {};
+    urlsOpened.push_back({url, flags});
+    nextChunk_ = 0;
+    reads_ = 0;
+    return urlFails ? InternetToken{} : seam_.OpenHandle<InternetToken>("internet");
+  }
+  Read<std::wstring> QueryHeader(InternetToken, std::uint32_t infoLevel) override {
+    if (Fails("HttpQueryInfo")) return {};
+    headerQueries.push_back(infoLevel);
+    // Not there (ERROR_HTTP_HEADER_NOT_FOUND), or with its null more than 520 bytes.
+    if (!contentDisposition || (contentDisposition->size() + 1) * sizeof(wchar_t) > 520) return {};
+    return {true, *contentDisposition, 0};
+  }
   bool ReadData(InternetToken request, void* buffer, std::uint32_t size, std::uint32_t* read) override;
   void CloseInternetHandle(InternetToken handle) override {
     Record("InternetCloseHandle");
@@ -614,7 +704,12 @@ class FakeTrust : public Trust, SeamPart {
   std::wstring signer = L"Korvana Test Publisher";  // of every file checked
   std::vector<std::wstring> verifiedPaths;          // recorded
 
-  TrustVerdict VerifyFile(const std::wstring& path) override;
+  TrustVerdict VerifyFile(const std::wstring& path) override {
+    if (Fails("WinVerifyTrust")) return {static_cast<std::int32_t>(seam_.fault), {}};
+    verifiedPaths.push_back(path);
+    auto it = results.find(path);
+    return {it == results.end() ? 0 : it->second, signer};
+  }
 };
 
 // Libraries loaded by name.
@@ -629,7 +724,12 @@ class FakeLibraries : public Libraries, SeamPart {
 
   LibraryToken LoadLibrary(const std::wstring& name) override;
   std::optional<std::int32_t> CallExport(LibraryToken library, const char* name) override;
-  void FreeLibrary(LibraryToken library) override;
+  void FreeLibrary(LibraryToken library) override {
+    Record("FreeLibrary");
+    auto it = openNames_.find(library);
+    if (it != openNames_.end()) freed.push_back(it->second);
+    if (seam_.CloseHandle(library, "library")) openNames_.erase(library);
+  }
 
  private:
   std::map<LibraryToken, std::wstring> openNames_;
@@ -650,7 +750,11 @@ class FakeLog : public Log, SeamPart {
   std::size_t linesBeforeFile = 0;  // lines written before the file was created
   bool abandoned = false;
 
-  void Write(const std::wstring& line) override;
+  void Write(const std::wstring& line) override {
+    written += line;
+    // The text alone: past the time ("hh:mm:ss.mmm "), before the CR LF.
+    lines.push_back(line.size() >= 15 ? line.substr(13, line.size() - 15) : line);
+  }
   Status Create(const std::wstring& path) override;
   void Abandon() override { abandoned = true; }
 };
