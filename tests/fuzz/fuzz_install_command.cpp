@@ -201,11 +201,10 @@ void CheckPlugin(const Input& in) {
   FakePlatform fake;
   SetTmp(fake, in);
   const std::wstring packageCode = in.installed && in.sameCode ? kOtherCode : kNewCode;
-  fake.files.AddFile(kPackagePath);
-  fake.msi.packages[kPackagePath].properties = {{L"ProductCode", packageCode},
-                                            {L"UpgradeCode", kUpgradeCode},
-                                            {L"ProductName", L"Korvana plug-in"},
-                                            {L"ProductVersion", L"2.0.14"}};
+  fake.AddPackage(kPackagePath, {{L"ProductCode", packageCode},
+                                 {L"UpgradeCode", kUpgradeCode},
+                                 {L"ProductName", L"Korvana plug-in"},
+                                 {L"ProductVersion", L"2.0.14"}});
   if (in.installed) {
     korvana::testing::FakeProduct product;
     product.productCode = kOtherCode;

@@ -62,9 +62,7 @@ struct Decided {
 Decided Decide(const std::wstring& installed, const std::wstring& fresh, bool silent) {
   FakePlatform fake;
   fake.files.AddFolder(L"C:\\setup");
-  fake.files.AddFile(kPackage);
-  fake.msi.packages[kPackage].properties = {{L"ProductName", L"Korvana Plugin"},
-                                        {L"ProductVersion", fresh}};
+  fake.AddPackage(kPackage, {{L"ProductName", L"Korvana Plugin"}, {L"ProductVersion", fresh}});
   fake.msi.products.push_back({kInstalledCode, L"{UPGRADE}", installed});
   korvana::PackageLocator locator(fake.platform());
   Decided d;

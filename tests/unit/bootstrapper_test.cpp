@@ -32,12 +32,11 @@ struct Machine : FakePlatform {
   bool installerWritesLog = true;
 
   Machine() {
-    files.AddFile(kPackage);
+    AddPackage(kPackage, {{L"ProductCode", L"{11111111-1111-1111-1111-111111111111}"},
+                          {L"UpgradeCode", L"{22222222-2222-2222-2222-222222222222}"},
+                          {L"ProductName", L"Korvana plug-in"},
+                          {L"ProductVersion", L"2.0.13"}});
     files.AddFile(L"C:\\setup\\csp\\Setup.exe");
-    msi.packages[kPackage].properties = {{L"ProductCode", L"{11111111-1111-1111-1111-111111111111}"},
-                                         {L"UpgradeCode", L"{22222222-2222-2222-2222-222222222222}"},
-                                         {L"ProductName", L"Korvana plug-in"},
-                                         {L"ProductVersion", L"2.0.13"}};
     processes.onRun = [this](const std::wstring& commandLine) -> Status {
       if (commandLine.find(L"csp\\Setup.exe\"") != std::wstring::npos) return cspResult;
       if (commandLine.find(L"msiexec.exe") == std::wstring::npos) return 0;
@@ -673,7 +672,7 @@ TEST(RunBootstrapper, TheLogTellsWhatTheRunSawAndDecided) {
        {L"decision: update", L"box: ", L"update declined", L"exit code 1"},
        [](Machine& m) {
          m.msi.products.push_back({L"{33333333-3333-3333-3333-333333333333}",
-                               L"{22222222-2222-2222-2222-222222222222}", L"2.0.12"});
+                                   L"{22222222-2222-2222-2222-222222222222}", L"2.0.12"});
          m.ui.boxAnswers = {kYes, kNo};
        }},
       {"configuration cancelled", {L"-csp", L"-selectDlg"}, true, 0,

@@ -34,11 +34,10 @@ struct InstallScenario {
   // The new package beside the executable (64-bit Windows, Russian UI by default).
   void AddPackage(const std::wstring& code = kNewCode, const std::wstring& version = L"2.0.14",
                   const std::wstring& path = kPackagePath) {
-    fake.files.AddFile(path);
-    fake.msi.packages[path].properties = {{L"ProductCode", code},
-                                      {L"UpgradeCode", kUpgradeCode},
-                                      {L"ProductName", L"Korvana plug-in"},
-                                      {L"ProductVersion", version}};
+    fake.AddPackage(path, {{L"ProductCode", code},
+                           {L"UpgradeCode", kUpgradeCode},
+                           {L"ProductName", L"Korvana plug-in"},
+                           {L"ProductVersion", version}});
   }
   // A product related to the package by its upgrade code.
   void AddInstalled(const std::wstring& code, const std::wstring& version,
