@@ -23,13 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!current.empty()) args.push_back(current);
 
   korvana::testing::FakePlatform fake;
-  fake.argv = std::optional<std::vector<std::wstring>>(args);
+  fake.commandLine.argv = std::optional<std::vector<std::wstring>>(args);
   korvana::SetupOptions options;
   const bool helpShown =
       korvana::ParseCommandLine(fake.platform(), options) != korvana::CommandLineRequest::Run;
   // The parse never shows a box itself: the help is the run's to show.
-  if (!fake.boxes.empty()) __builtin_trap();
+  if (!fake.ui.boxes.empty()) __builtin_trap();
   if (helpShown) korvana::ShowHelp(fake.platform(), options);
-  if (fake.boxes.size() != (helpShown ? 1u : 0u)) __builtin_trap();
+  if (fake.ui.boxes.size() != (helpShown ? 1u : 0u)) __builtin_trap();
   return 0;
 }

@@ -101,17 +101,17 @@ bool OwnLogSwitch(const std::wstring& arguments) {
 }
 
 void SetTmp(FakePlatform& fake, const Input& in) {
-  fake.now = kNow;
+  fake.clock.now = kNow;
   if (in.tmpUnset) {
-    fake.environment.erase(L"TMP");
+    fake.environment.variables.erase(L"TMP");
   } else {
-    fake.environment[L"TMP"] = in.tmp;
+    fake.environment.variables[L"TMP"] = in.tmp;
   }
 }
 
 std::size_t BoxesWith(const FakePlatform& fake, const std::wstring& text) {
   std::size_t n = 0;
-  for (const auto& box : fake.boxes) n += box.text == text;
+  for (const auto& box : fake.ui.boxes) n += box.text == text;
   return n;
 }
 
@@ -120,10 +120,10 @@ std::size_t BoxesWith(const FakePlatform& fake, const std::wstring& text) {
 void CheckCsp(const Input& in) {
   FakePlatform fake;
   SetTmp(fake, in);
-  if (in.cspFolder) fake.AddFile(L"C:\\setup\\csp\\Setup.exe");
+  if (in.cspFolder) fake.files.AddFile(L"C:\\setup\\csp\\Setup.exe");
   const std::wstring logPath = in.tmp + L"\\csp_" + kStamp + L".log";
-  fake.onRun = [&](const std::wstring&) {
-    if (in.cspLogWritten) fake.AddFile(logPath);
+  fake.processes.onRun = [&](const std::wstring&) {
+    if (in.cspLogWritten) fake.files.AddFile(logPath);
     return in.cspExit;
   };
   SetupOptions options;
@@ -138,7 +138,7 @@ void CheckCsp(const Input& in) {
   const Status result = step.ended ? step.code : 0;
 
   if (!in.cspFolder) {
-    Check(result == 0 && fake.commandLines.empty() && fake.boxes.empty(),
+    Check(result == 0 && fake.processes.commandLines.empty() && fake.ui.boxes.empty(),
           "csp: without a csp folder the plug-in goes on alone, nothing run");
     return;
   }
@@ -146,14 +146,14 @@ void CheckCsp(const Input& in) {
   if (logged && (in.tmpUnset || in.tmp.empty() || !korvana::IsUsableLogFolder(in.tmp))) {
     Check(result == (in.tmpUnset || in.tmp.empty() ? 203u : 161u),
           "csp: unreadable TMP gives ERROR_ENVVAR_NOT_FOUND, an unusable one ERROR_BAD_PATHNAME");
-    Check(fake.commandLines.empty(), "csp: nothing runs without the log's folder");
-    Check(fake.boxes.size() == (in.silent || (!in.tmpUnset && !in.tmp.empty()) ? 0u : 1u),
+    Check(fake.processes.commandLines.empty(), "csp: nothing runs without the log's folder");
+    Check(fake.ui.boxes.size() == (in.silent || (!in.tmpUnset && !in.tmp.empty()) ? 0u : 1u),
           "csp: one box for unreadable TMP");
     return;
   }
-  Check(fake.environmentReads.size() == (logged ? 1u : 0u), "csp: TMP read only for the log");
-  Check(fake.commandLines.size() == 1, "csp: the setup program runs once");
-  const std::wstring& line = fake.commandLines[0];
+  Check(fake.environment.reads.size() == (logged ? 1u : 0u), "csp: TMP read only for the log");
+  Check(fake.processes.commandLines.size() == 1, "csp: the setup program runs once");
+  const std::wstring& line = fake.processes.commandLines[0];
 
   // The fixed program part, then the KC level and language when given.
   std::wstring head = L"\"C:\\setup\\csp\\Setup.exe\" -root -restartkorvctrl -disablerm -skipinstallvalidate ";
@@ -183,15 +183,15 @@ void CheckCsp(const Input& in) {
   const bool success = effective == 0 || effective == 3 || effective == 4 || effective == 1602;
   Check(result == (success ? 0 : effective), "csp: result");
   if (success || in.silent) {
-    Check(fake.boxes.empty(), "csp: no box on success or when silent");
+    Check(fake.ui.boxes.empty(), "csp: no box on success or when silent");
     return;
   }
-  Check(fake.boxes.size() == 1, "csp: one failure box");
+  Check(fake.ui.boxes.size() == 1, "csp: one failure box");
   std::wstring message = fake.platform().texts.LoadText(text::kCspFailed) + L": " +
                          std::to_wstring(effective) + L".\n";
   if (logged && in.cspLogWritten) message += L"Install log: " + logPath;
-  Check(fake.boxes[0].text == message, "csp: failure text, with the log only when written");
-  Check(fake.boxes[0].caption == fake.platform().texts.LoadText(text::kCspCaption),
+  Check(fake.ui.boxes[0].text == message, "csp: failure text, with the log only when written");
+  Check(fake.ui.boxes[0].caption == fake.platform().texts.LoadText(text::kCspCaption),
         "csp: failure box under the run's caption");
 }
 
@@ -201,20 +201,19 @@ void CheckPlugin(const Input& in) {
   FakePlatform fake;
   SetTmp(fake, in);
   const std::wstring packageCode = in.installed && in.sameCode ? kOtherCode : kNewCode;
-  fake.AddFile(kPackagePath);
-  fake.packages[kPackagePath].properties = {{L"ProductCode", packageCode},
-                                            {L"UpgradeCode", kUpgradeCode},
-                                            {L"ProductName", L"Korvana plug-in"},
-                                            {L"ProductVersion", L"2.0.14"}};
+  fake.AddPackage(kPackagePath, {{L"ProductCode", packageCode},
+                                 {L"UpgradeCode", kUpgradeCode},
+                                 {L"ProductName", L"Korvana plug-in"},
+                                 {L"ProductVersion", L"2.0.14"}});
   if (in.installed) {
     korvana::testing::FakeProduct product;
     product.productCode = kOtherCode;
     product.upgradeCode = kUpgradeCode;
     product.versionString = L"2.0.13";
     product.featureState = in.featureAbsent ? 2 : 3;
-    fake.products.push_back(product);
+    fake.msi.products.push_back(product);
   }
-  fake.onRun = [&](const std::wstring&) { return in.msiExit; };
+  fake.processes.onRun = [&](const std::wstring&) { return in.msiExit; };
   SetupOptions options;
   options.disableRm = in.disableRm;
   options.skipInstallValidate = in.skipInstallValidate;
@@ -231,16 +230,16 @@ void CheckPlugin(const Input& in) {
   if (logged && (in.tmpUnset || in.tmp.empty() || !korvana::IsUsableLogFolder(in.tmp))) {
     Check(result == (in.tmpUnset || in.tmp.empty() ? 203u : 161u),
           "msiexec: unreadable TMP gives ERROR_ENVVAR_NOT_FOUND, an unusable one ERROR_BAD_PATHNAME");
-    Check(fake.commandLines.empty(), "msiexec: nothing runs without the log's folder");
+    Check(fake.processes.commandLines.empty(), "msiexec: nothing runs without the log's folder");
     Check(BoxesWith(fake, unreadableTmp) == (in.silent || (!in.tmpUnset && !in.tmp.empty()) ? 0u : 1u),
           "msiexec: TMP box");
     Check(step.logPath.empty(), "msiexec: no log named");
     return;
   }
-  Check(fake.boxes.size() == (in.installed && !in.silent ? 1u : 0u),
+  Check(fake.ui.boxes.size() == (in.installed && !in.silent ? 1u : 0u),
         "msiexec: no box but the update question");
-  Check(fake.commandLines.size() == 1, "msiexec runs once");
-  const std::wstring& line = fake.commandLines[0];
+  Check(fake.processes.commandLines.size() == 1, "msiexec runs once");
+  const std::wstring& line = fake.processes.commandLines[0];
 
   const std::wstring head = L"\"C:\\windows\\system32\\msiexec.exe\" /i \"" + kPackagePath + L"\" ";
   Check(StartsWith(line, head), "msiexec: quoted msiexec path, /i and the quoted package first");
@@ -268,9 +267,9 @@ void CheckPlugin(const Input& in) {
 
   const bool restart = in.msiExit == 3010 || in.msiExit == 1641;
   Check(result == (restart ? 0 : in.msiExit), "msiexec: result, a restart request is success");
-  Check(fake.keys.count(L"HKCU\\Software\\NeedBstrReboot") == (restart ? 1u : 0u),
+  Check(fake.registry.keys.count(L"HKCU\\Software\\NeedBstrReboot") == (restart ? 1u : 0u),
         "msiexec: the restart marker exactly on a restart request");
-  Check(fake.openKeys == 0 && fake.openMsiHandles == fake.closedMsiHandles,
+  Check(fake.registry.openKeys == 0 && fake.msi.handlesOpened == fake.msi.handlesClosed,
         "msiexec: every key and package closed");
 }
 

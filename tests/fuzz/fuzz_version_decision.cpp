@@ -61,11 +61,9 @@ struct Decided {
 
 Decided Decide(const std::wstring& installed, const std::wstring& fresh, bool silent) {
   FakePlatform fake;
-  fake.AddFolder(L"C:\\setup");
-  fake.AddFile(kPackage);
-  fake.packages[kPackage].properties = {{L"ProductName", L"Korvana Plugin"},
-                                        {L"ProductVersion", fresh}};
-  fake.products.push_back({kInstalledCode, L"{UPGRADE}", installed});
+  fake.files.AddFolder(L"C:\\setup");
+  fake.AddPackage(kPackage, {{L"ProductName", L"Korvana Plugin"}, {L"ProductVersion", fresh}});
+  fake.msi.products.push_back({kInstalledCode, L"{UPGRADE}", installed});
   korvana::PackageLocator locator(fake.platform());
   Decided d;
   korvana::VersionFindings found;
@@ -89,8 +87,8 @@ Decided Decide(const std::wstring& installed, const std::wstring& fresh, bool si
     Check(found.installedVersion == installed.substr(0, installed.find(L'\0')),
           "the installed version text as Windows Installer gave it, up to a null");
   }
-  d.boxes = fake.boxes.size();
-  Check(fake.openMsiHandles == fake.closedMsiHandles, "the package is closed");
+  d.boxes = fake.ui.boxes.size();
+  Check(fake.msi.handlesOpened == fake.msi.handlesClosed, "the package is closed");
   return d;
 }
 

@@ -14,11 +14,15 @@ namespace korvana {
 namespace {
 
 using testing::FakePlatform;
+using namespace testing::box;
 
 constexpr wchar_t kPackage[] = L"C:\\setup\\sivetcom-x64-rus.msi";
 constexpr wchar_t kMarker[] = L"HKCU\\Software\\NeedBstrReboot";
 const std::wstring kFailure =
     L"В процессе установки или обновления Корвана ЭЦП Browser plug-in возникла ошибка";
+
+enum Rights { kUser, kAdmin };
+enum Installer { kNoInstall, kInstalls };  // whether msiexec runs
 
 // A machine with the plug-in package beside the executable and nothing installed;
 // msiexec ends with `installerResult`.
@@ -28,25 +32,24 @@ struct Machine : FakePlatform {
   bool installerWritesLog = true;
 
   Machine() {
-    AddFile(kPackage);
-    AddFile(L"C:\\setup\\csp\\Setup.exe");
-    packages[kPackage].properties = {{L"ProductCode", L"{11111111-1111-1111-1111-111111111111}"},
-                                     {L"UpgradeCode", L"{22222222-2222-2222-2222-222222222222}"},
-                                     {L"ProductName", L"Korvana plug-in"},
-                                     {L"ProductVersion", L"2.0.13"}};
-    onRun = [this](const std::wstring& commandLine) -> Status {
+    AddPackage(kPackage, {{L"ProductCode", L"{11111111-1111-1111-1111-111111111111}"},
+                          {L"UpgradeCode", L"{22222222-2222-2222-2222-222222222222}"},
+                          {L"ProductName", L"Korvana plug-in"},
+                          {L"ProductVersion", L"2.0.13"}});
+    files.AddFile(L"C:\\setup\\csp\\Setup.exe");
+    processes.onRun = [this](const std::wstring& commandLine) -> Status {
       if (commandLine.find(L"csp\\Setup.exe\"") != std::wstring::npos) return cspResult;
       if (commandLine.find(L"msiexec.exe") == std::wstring::npos) return 0;
       // msiexec writes the log the command line names.
       auto at = commandLine.find(L"/Lv \"");
       if (installerWritesLog && at != std::wstring::npos) {
         auto start = at + 5;
-        AddFile(commandLine.substr(start, commandLine.find(L'"', start) - start));
+        files.AddFile(commandLine.substr(start, commandLine.find(L'"', start) - start));
       }
       // What Windows Installer then knows of the product.
       if (installerResult == 0 || installerResult == 3010)
-        products.push_back({L"{11111111-1111-1111-1111-111111111111}",
-                            L"{22222222-2222-2222-2222-222222222222}", L"2.0.13"});
+        msi.products.push_back({L"{11111111-1111-1111-1111-111111111111}",
+                                L"{22222222-2222-2222-2222-222222222222}", L"2.0.13"});
       return installerResult;
     };
   }
@@ -59,95 +62,98 @@ struct Machine : FakePlatform {
       tail += (tail.empty() ? L"" : L" ") + a;
       argv.push_back(a);
     }
-    this->argv = std::optional<std::vector<std::wstring>>(argv);
+    commandLine.argv = std::optional<std::vector<std::wstring>>(argv);
     return RunBootstrapper(platform(), tail);
   }
 
   std::vector<std::wstring> Texts() const {
     std::vector<std::wstring> out;
-    for (const auto& b : boxes) out.push_back(b.text);
+    for (const auto& b : ui.boxes) out.push_back(b.text);
     return out;
   }
   bool Ran(const std::wstring& piece) const {
-    return std::any_of(commandLines.begin(), commandLines.end(),
+    return std::any_of(processes.commandLines.begin(), processes.commandLines.end(),
                        [&](const std::wstring& c) { return c.find(piece) != std::wstring::npos; });
   }
 };
 
 TEST(RunBootstrapper, ExitCodesOfTheWholeRun) {
+  constexpr std::uint16_t kNotXp = 99;  // else the service pack of an XP (5.1)
   struct Case {
     const char* name;
     std::vector<std::wstring> args;
-    bool admin;
-    std::uint16_t servicePack;  // on XP (5.1) when not 99
+    Rights rights;
+    std::uint16_t servicePack;
     std::deque<int> answers;
     Status installerResult;
     std::uint32_t exitCode;
-    bool installerRuns;
+    Installer installer;
     Status cspResult = 0;  // the CSP's setup program's, in CSP mode
   };
   const Case cases[] = {
-      {"help", {L"-help"}, true, 99, {}, 0, 0, false},
-      {"help wins over missing rights", {L"-silent", L"-help"}, false, 99, {}, 0, 0, false},
-      {"no rights", {}, false, 99, {}, 0, 1, false},
-      {"no rights, silent", {L"-silent"}, false, 99, {}, 0, 1, false},
-      {"XP SP1", {L"-silent"}, true, 1, {}, 0, 4, false},
-      {"No to the first question", {}, true, 99, {7}, 0, 0, false},
-      {"silent success", {L"-silent"}, true, 99, {}, 0, 0, true},
-      {"user cancelled in msiexec", {}, true, 99, {6}, 1602, 1602, true},
-      {"user cancelled, silent", {L"-silent"}, true, 99, {}, 1602, 1602, true},
-      {"install failure", {}, true, 99, {6, 1}, 1603, 1603, true},
-      {"install failure, silent", {L"-silent"}, true, 99, {}, 1603, 1603, true},
-      {"restart needed, silent, norestart", {L"-silent", L"-norestart"}, true, 99, {}, 3010, 0, true},
-      {"interactive success", {}, true, 99, {6}, 0, 0, true},
+      {"help", {L"-help"}, kAdmin, kNotXp, {}, 0, 0, kNoInstall},
+      {"help wins over missing rights", {L"-silent", L"-help"}, kUser, kNotXp, {}, 0, 0, kNoInstall},
+      {"no rights", {}, kUser, kNotXp, {}, 0, 1, kNoInstall},
+      {"no rights, silent", {L"-silent"}, kUser, kNotXp, {}, 0, 1, kNoInstall},
+      {"XP SP1", {L"-silent"}, kAdmin, 1, {}, 0, 4, kNoInstall},
+      {"No to the first question", {}, kAdmin, kNotXp, {kNo}, 0, 0, kNoInstall},
+      {"silent success", {L"-silent"}, kAdmin, kNotXp, {}, 0, 0, kInstalls},
+      {"user cancelled in msiexec", {}, kAdmin, kNotXp, {kYes}, 1602, 1602, kInstalls},
+      {"user cancelled, silent", {L"-silent"}, kAdmin, kNotXp, {}, 1602, 1602, kInstalls},
+      {"install failure", {}, kAdmin, kNotXp, {kYes, kOk}, 1603, 1603, kInstalls},
+      {"install failure, silent", {L"-silent"}, kAdmin, kNotXp, {}, 1603, 1603, kInstalls},
+      {"restart needed, silent, norestart", {L"-silent", L"-norestart"}, kAdmin, kNotXp, {}, 3010, 0,
+       kInstalls},
+      {"interactive success", {}, kAdmin, kNotXp, {kYes}, 0, 0, kInstalls},
       // CSP mode: the CSP first; when it fails, msiexec never runs.
-      {"CSP mode, silent", {L"-csp", L"-silent"}, true, 99, {}, 0, 0, true},
-      {"CSP mode, CSP fails", {L"-csp", L"-silent"}, true, 99, {}, 0, 3010, false, 3010},
-      {"CSP mode, interactive", {L"-csp"}, true, 99, {}, 0, 0, true},
+      {"CSP mode, silent", {L"-csp", L"-silent"}, kAdmin, kNotXp, {}, 0, 0, kInstalls},
+      {"CSP mode, CSP fails", {L"-csp", L"-silent"}, kAdmin, kNotXp, {}, 0, 3010, kNoInstall, 3010},
+      {"CSP mode, interactive", {L"-csp"}, kAdmin, kNotXp, {}, 0, 0, kInstalls},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Machine m;
-    m.admin = c.admin;
-    if (c.servicePack != 99) {
-      m.osMajor = 5;
-      m.osMinor = 1;
-      m.osServicePack = c.servicePack;
+    m.system.admin = c.rights == kAdmin;
+    if (c.servicePack != kNotXp) {
+      m.system.osMajor = 5;
+      m.system.osMinor = 1;
+      m.system.osServicePack = c.servicePack;
     }
-    m.boxAnswers = c.answers;
+    m.ui.boxAnswers = c.answers;
     m.installerResult = c.installerResult;
     m.cspResult = c.cspResult;
     EXPECT_EQ(m.Run(c.args), c.exitCode);
-    EXPECT_EQ(m.Ran(L"msiexec.exe"), c.installerRuns);
-    EXPECT_EQ(m.openKeys, 0);
+    EXPECT_EQ(m.Ran(L"msiexec.exe"), c.installer == kInstalls);
+    EXPECT_EQ(m.registry.openKeys, 0);
   }
 }
 
 TEST(RunBootstrapper, BoxesCarryTheCaptionOfTheModeAndTheirStyle) {
   struct Case {
     std::vector<std::wstring> args;
-    bool admin;
+    Rights rights;
     std::wstring text;
     std::wstring caption;
     std::uint32_t style;
   };
   const Case cases[] = {
-      {{}, false, L"Программа должна быть запущена от имени администратора.",
-       L"Корвана ЭЦП Browser plug-in", 0x50010},
-      {{L"-csp"}, false, L"Программа должна быть запущена от имени администратора.",
-       L"Установка Корвана", 0x50010},
-      {{}, true, L"Установить Корвана ЭЦП Browser plug-in?", L"Корвана ЭЦП Browser plug-in", 0x50004},
+      {{}, kUser, L"Программа должна быть запущена от имени администратора.",
+       L"Корвана ЭЦП Browser plug-in", kErrorBoxStyle},
+      {{L"-csp"}, kUser, L"Программа должна быть запущена от имени администратора.",
+       L"Установка Корвана", kErrorBoxStyle},
+      {{}, kAdmin, L"Установить Корвана ЭЦП Browser plug-in?", L"Корвана ЭЦП Browser plug-in",
+       kQuestionBoxStyle},
   };
   for (const Case& c : cases) {
     Machine m;
-    m.admin = c.admin;
-    m.boxAnswers = {7};
+    m.system.admin = c.rights == kAdmin;
+    m.ui.boxAnswers = {kNo};
     m.Run(c.args);
-    ASSERT_FALSE(m.boxes.empty());
-    EXPECT_EQ(m.boxes[0].text, c.text);
-    EXPECT_EQ(m.boxes[0].caption, c.caption);
-    EXPECT_EQ(m.boxes[0].style, c.style);
-    EXPECT_EQ(m.boxes[0].owner, Owner::OwnerWindow);
+    ASSERT_FALSE(m.ui.boxes.empty());
+    EXPECT_EQ(m.ui.boxes[0].text, c.text);
+    EXPECT_EQ(m.ui.boxes[0].caption, c.caption);
+    EXPECT_EQ(m.ui.boxes[0].style, c.style);
+    EXPECT_EQ(m.ui.boxes[0].owner, Owner::OwnerWindow);
   }
 }
 
@@ -164,13 +170,13 @@ TEST(RunBootstrapper, TheOwnerWindowComesFirstAndTheInstallerUiIsSwitchedOffBefo
                                [](const std::string& c) { return c.rfind("Msi", 0) == 0; });
   ASSERT_NE(firstMsi, m.calls.end());
   EXPECT_EQ(*firstMsi, "MsiSetInternalUI");
-  EXPECT_EQ(m.internalUiLevels, std::vector<std::uint32_t>{2});
+  EXPECT_EQ(m.msi.internalUiLevels, std::vector<std::uint32_t>{2});
   // The gate ran before it, and the run lock between the two.
   const auto lock = std::find(m.calls.begin(), m.calls.end(), "CreateMutex");
   EXPECT_LT(std::find(m.calls.begin(), m.calls.end(), "VerifyVersionInfo"), lock);
   EXPECT_LT(lock, firstMsi);
   // Owned by Administrators and open to administrators and SYSTEM alone.
-  EXPECT_EQ(m.claimedMutexes,
+  EXPECT_EQ(m.processes.claimedMutexes,
             std::vector<std::wstring>{L"Global\\KorvanaSetupRun O:BAD:(A;;GA;;;BA)(A;;GA;;;SY)"});
 }
 
@@ -211,22 +217,22 @@ TEST(RunBootstrapper, OneRunAtATime) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Machine m;
-    m.mutexClaim = c.claim;
-    m.mutexOwner = c.owner;
+    m.processes.mutexClaim = c.claim;
+    m.processes.mutexOwner = c.owner;
     EXPECT_EQ(m.Run(c.args), c.exitCode);
     const bool held = c.exitCode == 1618;
     EXPECT_EQ(m.Ran(L"msiexec.exe"), !held);
     if (held) {
-      EXPECT_TRUE(m.commandLines.empty());
+      EXPECT_TRUE(m.processes.commandLines.empty());
       EXPECT_EQ(m.Count("MsiSourceListClearAll") + m.Count("DeleteFile") + m.Count("MsiSetInternalUI"), 0);
-      EXPECT_EQ(m.logLines.back(), L"exit code 1618");
+      EXPECT_EQ(m.log.lines.back(), L"exit code 1618");
     }
     std::vector<std::wstring> boxes;
-    for (const auto& b : m.boxes)
+    for (const auto& b : m.ui.boxes)
       if (b.text.rfind(kFailure, 0) == 0) boxes.insert(boxes.end(), {b.text, b.caption});
     EXPECT_EQ(boxes, c.boxes);
     std::vector<std::wstring> lockLines;
-    for (const auto& line : m.logLines)
+    for (const auto& line : m.log.lines)
       if (line.rfind(L"run lock: ", 0) == 0 || line == another) lockLines.push_back(line);
     EXPECT_EQ(lockLines, c.logged.empty() ? std::vector<std::wstring>{} : std::vector<std::wstring>{c.logged});
   }
@@ -234,7 +240,7 @@ TEST(RunBootstrapper, OneRunAtATime) {
 
 TEST(RunBootstrapper, AnEmptyTailIsNotParsed) {
   Machine m;
-  m.processCommandLine = L"korvana-setup.exe -help";  // would show the help if parsed
+  m.commandLine.text = L"korvana-setup.exe -help";  // would show the help if parsed
   RunBootstrapper(m.platform(), L"");
   EXPECT_EQ(m.Count("CommandLineToArgv"), 0);
   EXPECT_EQ(m.Count("GetCommandLine"), 0);
@@ -245,16 +251,16 @@ TEST(RunBootstrapper, FailureMessageCarriesTheCodeAndTheLogWhenItExists) {
     Machine m;
     m.installerResult = 1603;
     m.installerWritesLog = logExists;
-    m.boxAnswers = {6, 1};
+    m.ui.boxAnswers = {kYes, kOk};
     EXPECT_EQ(m.Run({}), 1603u);
-    ASSERT_EQ(m.boxes.size(), 2u);
-    const auto& box = m.boxes[1];
+    ASSERT_EQ(m.ui.boxes.size(), 2u);
+    const auto& box = m.ui.boxes[1];
     std::wstring expected = kFailure + L": 1603.\n";
     if (logExists)
       expected += L"Install log: C:\\temp\\sivetcom-x64-rus.msi_2026-12-07-04-36-54.log";
     EXPECT_EQ(box.text, expected);
     EXPECT_EQ(box.caption, L"Корвана ЭЦП Browser plug-in");
-    EXPECT_EQ(box.style, 0x50010u);
+    EXPECT_EQ(box.style, kErrorBoxStyle);
     EXPECT_EQ(box.owner, Owner::OwnerWindow);
   }
 }
@@ -262,10 +268,10 @@ TEST(RunBootstrapper, FailureMessageCarriesTheCodeAndTheLogWhenItExists) {
 TEST(RunBootstrapper, AFailureWithoutALogNamesNoLog) {
   Machine m;
   m.installerResult = 1603;
-  m.boxAnswers = {6, 1};
+  m.ui.boxAnswers = {kYes, kOk};
   EXPECT_EQ(m.Run({L"-SivetArgs", L"/l*v C:\\x.log"}), 1603u);
-  ASSERT_EQ(m.boxes.size(), 2u);
-  EXPECT_EQ(m.boxes[1].text, kFailure + L": 1603.\n");
+  ASSERT_EQ(m.ui.boxes.size(), 2u);
+  EXPECT_EQ(m.ui.boxes[1].text, kFailure + L": 1603.\n");
 }
 
 TEST(RunBootstrapper, TheScriptRunsThroughTheScriptHostBeforeThePlugInAndIsWaitedFor) {
@@ -284,10 +290,10 @@ TEST(RunBootstrapper, TheScriptRunsThroughTheScriptHostBeforeThePlugInAndIsWaite
   for (const Case& c : cases) {
     Machine m;
     m.installerResult = c.installerResult;
-    m.windowsDirectory = c.windows;
+    m.files.windowsDirectory = c.windows;
     std::vector<std::wstring> order;
-    auto install = m.onRun;
-    m.onRun = [&](const std::wstring& commandLine) -> Status {
+    auto install = m.processes.onRun;
+    m.processes.onRun = [&](const std::wstring& commandLine) -> Status {
       order.push_back(commandLine);
       if (commandLine.find(L"wscript") != std::wstring::npos) return 77;  // ignored
       return install(commandLine);
@@ -335,25 +341,25 @@ TEST(RunBootstrapper, TheRestartMarkerIsReadAndDeletedAfterSuccessOnly) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Machine m;
-    if (c.markerBefore) m.keys.insert(kMarker);
+    if (c.markerBefore) m.registry.keys.insert(kMarker);
     m.installerResult = c.installerResult;
-    m.exitWindowsAccepts = c.restartAccepted;
-    m.onDialog = [&](testing::FakeDialog& dialog) {
+    m.processes.exitWindowsAccepts = c.restartAccepted;
+    m.ui.onDialog = [&](testing::FakeDialog& dialog) {
       dialog.Init();
       dialog.Check(kBrowserBox, false);
       if (c.restartBoxAtOk) dialog.Check(kRestartBox, *c.restartBoxAtOk);
       dialog.Press(1);
     };
     EXPECT_EQ(m.Run(c.args), c.exitCode);
-    EXPECT_EQ(!m.exitWindowsCalls.empty(), c.restartAsked);
+    EXPECT_EQ(!m.processes.exitWindowsCalls.empty(), c.restartAsked);
     bool silent = std::count(c.args.begin(), c.args.end(), L"-silent") != 0;
     EXPECT_EQ(m.Count("DialogBoxParam"), silent ? 0 : 1);
     const std::vector<std::wstring> texts = m.Texts();
     EXPECT_EQ(std::count(texts.begin(), texts.end(),
                          L"Не удалось произвести перезагрузку.\nПерезагрузите компьютер вручную."),
               c.restartFailedBox ? 1 : 0);
-    EXPECT_EQ(m.keys.count(kMarker) == 1, c.markerAfter);
-    EXPECT_EQ(m.openKeys, 0);
+    EXPECT_EQ(m.registry.keys.count(kMarker) == 1, c.markerAfter);
+    EXPECT_EQ(m.registry.openKeys, 0);
   }
 }
 
@@ -405,23 +411,23 @@ TEST(RunBootstrapper, RestartOutcomesBySessionAndOptions) {
     SCOPED_TRACE(std::string(name.begin(), name.end()) + (row.due ? ", due" : ", not due") +
                  (row.accepted ? ", accepted" : ", refused") + ", box " + std::to_string(row.box));
     Machine m;
-    m.windowStationVisible = !row.unattended;
+    m.ui.windowStationVisible = !row.unattended;
     m.installerResult = row.due ? 3010 : 0;
-    m.exitWindowsAccepts = row.accepted;
-    m.onDialog = [&](testing::FakeDialog& dialog) {
+    m.processes.exitWindowsAccepts = row.accepted;
+    m.ui.onDialog = [&](testing::FakeDialog& dialog) {
       dialog.Init();
       dialog.Check(kBrowserBox, false);
       dialog.Check(kRestartBox, row.box == kTicked);
       dialog.Press(1);
     };
     EXPECT_EQ(m.Run(row.args), row.code);
-    EXPECT_EQ(!m.exitWindowsCalls.empty(), row.restartAsked);
+    EXPECT_EQ(!m.processes.exitWindowsCalls.empty(), row.restartAsked);
     EXPECT_EQ(m.Count("DialogBoxParam"), row.box == kNoDialog ? 0 : 1);
     const std::vector<std::wstring> texts = m.Texts();
     EXPECT_EQ(std::count(texts.begin(), texts.end(),
                          L"Не удалось произвести перезагрузку.\nПерезагрузите компьютер вручную."),
               row.notice ? 1 : 0);
-    EXPECT_EQ(m.keys.count(kMarker), 0u);
+    EXPECT_EQ(m.registry.keys.count(kMarker), 0u);
   }
 }
 
@@ -456,22 +462,22 @@ TEST(RunBootstrapper, AnUnattendedSessionShowsNothingAndWaitsForNothing) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Machine m;
-    m.windowStationVisible = row.visible;
+    m.ui.windowStationVisible = row.visible;
     EXPECT_EQ(m.Run(row.args), row.code);
     const bool unattended = row.visible == std::optional<bool>(false);
-    EXPECT_EQ(m.boxes.size(), row.boxes);
+    EXPECT_EQ(m.ui.boxes.size(), row.boxes);
     if (unattended) {
       EXPECT_EQ(m.Count("DialogBoxParam"), 0);
     }
     std::size_t at = 0;
     for (const std::wstring& part : row.lineParts) {
-      while (at < m.commandLines.size() && m.commandLines[at].find(part) == std::wstring::npos) ++at;
-      EXPECT_LT(at, m.commandLines.size()) << std::string(part.begin(), part.end());
+      while (at < m.processes.commandLines.size() && m.processes.commandLines[at].find(part) == std::wstring::npos) ++at;
+      EXPECT_LT(at, m.processes.commandLines.size()) << std::string(part.begin(), part.end());
     }
     if (row.lineParts.empty()) {
-      EXPECT_TRUE(m.commandLines.empty());
+      EXPECT_TRUE(m.processes.commandLines.empty());
     }
-    EXPECT_EQ(std::count_if(m.logLines.begin(), m.logLines.end(),
+    EXPECT_EQ(std::count_if(m.log.lines.begin(), m.log.lines.end(),
                             [](const std::wstring& l) { return l.rfind(L"no visible desktop", 0) == 0; }),
               unattended ? 1 : 0);
   }
@@ -496,8 +502,8 @@ TEST(RunBootstrapper, LogsGoWhereTheyAreCollected) {
        L"C:\\temp\\sivetcom-x64-rus.msi_", {}},
       {"a name taken twice", {L"-silent"}, L"C:\\temp",
        [&](Machine& m) {
-         m.logCreateErrors[L"C:\\temp\\" + kOwn + L".log"] = 80;
-         m.logCreateErrors[L"C:\\temp\\" + kOwn + L"_2.log"] = 80;
+         m.log.createErrors[L"C:\\temp\\" + kOwn + L".log"] = 80;
+         m.log.createErrors[L"C:\\temp\\" + kOwn + L"_2.log"] = 80;
        },
        0, L"C:\\temp\\" + kOwn + L"_3.log", L"C:\\temp\\sivetcom", {}},
       {"-logdir, nested, TMP unset", {L"-silent", L"-logdir", L"D:\\logs\\korvana"}, std::nullopt,
@@ -510,10 +516,10 @@ TEST(RunBootstrapper, LogsGoWhereTheyAreCollected) {
        [](Machine&) {}, 0, L"\\\\srv\\logs\\k\\" + kOwn + L".log", L"\\\\srv\\logs\\k\\",
        {L"\\\\srv\\logs\\k"}},
       {"-logdir that cannot be made", {L"-silent", L"-logdir", L"D:\\logs"}, L"C:\\temp",
-       [](Machine& m) { m.failingCreates.insert(L"D:\\logs"); }, 5,
+       [](Machine& m) { m.files.failingCreates.insert(L"D:\\logs"); }, 5,
        L"C:\\temp\\" + kOwn + L".log", L"", {}},
       {"-logdir not writable", {L"-silent", L"-logdir", L"D:\\logs"}, L"C:\\temp",
-       [&](Machine& m) { m.logCreateErrors[L"D:\\logs\\" + kOwn + L".log"] = 5; }, 5,
+       [&](Machine& m) { m.log.createErrors[L"D:\\logs\\" + kOwn + L".log"] = 5; }, 5,
        L"C:\\temp\\" + kOwn + L".log", L"", {L"D:\\logs"}},
       {"-logdir with a quote", {L"-silent", L"-logdir", L"D:\\a\" TRANSFORMS=x"}, L"C:\\temp",
        [](Machine&) {}, 161, L"C:\\temp\\" + kOwn + L".log", L"", {}},
@@ -526,22 +532,22 @@ TEST(RunBootstrapper, LogsGoWhereTheyAreCollected) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Machine m;
-    if (row.tmp) m.environment[L"TMP"] = *row.tmp;
-    else m.environment.erase(L"TMP");
+    if (row.tmp) m.environment.variables[L"TMP"] = *row.tmp;
+    else m.environment.variables.erase(L"TMP");
     row.arrange(m);
     EXPECT_EQ(m.Run(row.args), row.code);
-    EXPECT_EQ(m.logFile, row.ownLog);
-    EXPECT_EQ(m.logAbandoned, !row.ownLog.has_value());
+    EXPECT_EQ(m.log.file, row.ownLog);
+    EXPECT_EQ(m.log.abandoned, !row.ownLog.has_value());
     if (row.ownLog) {
-      EXPECT_GE(m.linesBeforeLogFile, 1u);  // the first line went in too
+      EXPECT_GE(m.log.linesBeforeFile, 1u);  // the first line went in too
     }
-    EXPECT_EQ(m.foldersCreated, row.folders);
+    EXPECT_EQ(m.files.foldersCreated, row.folders);
     if (row.installerLog.empty()) {
-      EXPECT_TRUE(m.commandLines.empty());
+      EXPECT_TRUE(m.processes.commandLines.empty());
     } else {
-      ASSERT_EQ(m.commandLines.size(), 1u);
-      EXPECT_NE(m.commandLines[0].find(L"/Lv \"" + row.installerLog), std::wstring::npos)
-          << std::string(m.commandLines[0].begin(), m.commandLines[0].end());
+      ASSERT_EQ(m.processes.commandLines.size(), 1u);
+      EXPECT_NE(m.processes.commandLines[0].find(L"/Lv \"" + row.installerLog), std::wstring::npos)
+          << std::string(m.processes.commandLines[0].begin(), m.processes.commandLines[0].end());
     }
   }
 }
@@ -549,11 +555,11 @@ TEST(RunBootstrapper, LogsGoWhereTheyAreCollected) {
 TEST(RunBootstrapper, TheMarkerIsOpenedAndDeletedWithTheDescribedAccessAndRoute) {
   for (bool apiSetLoaded : {true, false}) {
     Machine m;
-    m.keys.insert(kMarker);
-    if (apiSetLoaded) m.loadedModules.insert(L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll");
+    m.registry.keys.insert(kMarker);
+    if (apiSetLoaded) m.system.loadedModules.insert(L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll");
     EXPECT_EQ(m.Run({L"-silent"}), 0u);
-    std::vector<FakePlatform::RegistryCall> relevant;
-    for (const auto& call : m.registryCalls)
+    std::vector<testing::FakeRegistry::Operation> relevant;
+    for (const auto& call : m.registry.operations)
       if (call.what != "create") relevant.push_back(call);
     ASSERT_EQ(relevant.size(), 3u);
     EXPECT_EQ(relevant[0].what, "open");
@@ -570,12 +576,12 @@ TEST(RunBootstrapper, TheMarkerIsOpenedAndDeletedWithTheDescribedAccessAndRoute)
 
 TEST(RunBootstrapper, AnUnopenableSoftwareKeySkipsTheDeletion) {
   Machine m;
-  m.keys.insert(kMarker);
-  m.failingOpens.insert(L"HKCU\\Software");
+  m.registry.keys.insert(kMarker);
+  m.registry.failingOpens.insert(L"HKCU\\Software");
   EXPECT_EQ(m.Run({L"-silent"}), 0u);
-  EXPECT_EQ(m.keys.count(kMarker), 1u);
+  EXPECT_EQ(m.registry.keys.count(kMarker), 1u);
   EXPECT_EQ(m.Count("RegDeleteKeyW") + m.Count("RegDeleteKeyExW"), 0);
-  EXPECT_EQ(m.exitWindowsCalls.size(), 1u);  // the marker was still found
+  EXPECT_EQ(m.processes.exitWindowsCalls.size(), 1u);  // the marker was still found
 }
 
 TEST(RunBootstrapper, CspModeRunsTheCspFirstAsksNothingAndEndsInTheDialog) {
@@ -593,9 +599,9 @@ TEST(RunBootstrapper, CspModeRunsTheCspFirstAsksNothingAndEndsInTheDialog) {
   for (const auto& c : cases) {
     Machine m;
     std::wstring label;
-    m.onDialog = [&](testing::FakeDialog& dialog) {
+    m.ui.onDialog = [&](testing::FakeDialog& dialog) {
       dialog.Init();
-      if (m.dialogsShown.back() == kConfigurationDialogId) {
+      if (m.ui.dialogsShown.back() == kConfigurationDialogId) {
         dialog.Press(kNextButton);
         return;
       }
@@ -604,15 +610,15 @@ TEST(RunBootstrapper, CspModeRunsTheCspFirstAsksNothingAndEndsInTheDialog) {
       dialog.Press(1);
     };
     EXPECT_EQ(m.Run(c.args), 0u);
-    EXPECT_TRUE(m.boxes.empty());  // not even the install question
-    ASSERT_EQ(m.commandLines.size(), 2u);
-    EXPECT_EQ(m.commandLines[0].rfind(L"\"C:\\setup\\csp\\Setup.exe\" -root", 0), 0u);
-    EXPECT_NE(m.commandLines[0].find(c.kcAndLanguage), std::wstring::npos) << m.commandLines[0];
-    EXPECT_NE(m.commandLines[1].find(L"msiexec.exe"), std::wstring::npos);
+    EXPECT_TRUE(m.ui.boxes.empty());  // not even the install question
+    ASSERT_EQ(m.processes.commandLines.size(), 2u);
+    EXPECT_EQ(m.processes.commandLines[0].rfind(L"\"C:\\setup\\csp\\Setup.exe\" -root", 0), 0u);
+    EXPECT_NE(m.processes.commandLines[0].find(c.kcAndLanguage), std::wstring::npos) << m.processes.commandLines[0];
+    EXPECT_NE(m.processes.commandLines[1].find(L"msiexec.exe"), std::wstring::npos);
     std::vector<std::uint16_t> dialogs;
     if (c.configurationShown) dialogs.push_back(kConfigurationDialogId);
     if (c.completionText != 0) dialogs.push_back(kCompletionDialogId);
-    EXPECT_EQ(m.dialogsShown, dialogs);
+    EXPECT_EQ(m.ui.dialogsShown, dialogs);
     if (c.completionText != 0) {
       EXPECT_EQ(label, CompiledCatalog().LoadText(c.completionText));
     }
@@ -621,12 +627,12 @@ TEST(RunBootstrapper, CspModeRunsTheCspFirstAsksNothingAndEndsInTheDialog) {
 
 TEST(RunBootstrapper, CancelInTheConfigurationDialogEndsTheRunWithNothingStarted) {
   Machine m;
-  m.onDialog = [](testing::FakeDialog& dialog) {
+  m.ui.onDialog = [](testing::FakeDialog& dialog) {
     dialog.Init();
     dialog.Press(2);  // IDCANCEL
   };
   EXPECT_EQ(m.Run({L"-csp", L"-selectDlg"}), 0u);
-  EXPECT_TRUE(m.commandLines.empty());
+  EXPECT_TRUE(m.processes.commandLines.empty());
 }
 
 // The run's own log: for a few runs, the events an administrator reads it for, in
@@ -659,20 +665,20 @@ TEST(RunBootstrapper, TheLogTellsWhatTheRunSawAndDecided) {
       {"common controls not loaded: the run goes on", {L"-silent"}, true, 0,
        {L"korvana-setup 1.0.0.0, arguments: -silent", L"common controls: error 126",
         L"options: silent", L"its exit code: 0", L"exit code 0"},
-       [](Machine& m) { m.commonControlsResult = 126; }},
+       [](Machine& m) { m.ui.commonControlsResult = 126; }},
       // The runs that end before an installation close their log the same way.
       {"help", {L"-silent", L"-help"}, true, 0, {L"help shown", L"exit code 0"}},
       {"update declined", {}, true, 0,
        {L"decision: update", L"box: ", L"update declined", L"exit code 1"},
        [](Machine& m) {
-         m.products.push_back({L"{33333333-3333-3333-3333-333333333333}",
-                               L"{22222222-2222-2222-2222-222222222222}", L"2.0.12"});
-         m.boxAnswers = {6, 7};
+         m.msi.products.push_back({L"{33333333-3333-3333-3333-333333333333}",
+                                   L"{22222222-2222-2222-2222-222222222222}", L"2.0.12"});
+         m.ui.boxAnswers = {kYes, kNo};
        }},
       {"configuration cancelled", {L"-csp", L"-selectDlg"}, true, 0,
        {L"configuration cancelled", L"exit code 0"},
        [](Machine& m) {
-         m.onDialog = [](testing::FakeDialog& dialog) {
+         m.ui.onDialog = [](testing::FakeDialog& dialog) {
            dialog.Init();
            dialog.Press(2);  // IDCANCEL
          };
@@ -681,16 +687,16 @@ TEST(RunBootstrapper, TheLogTellsWhatTheRunSawAndDecided) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Machine m;
-    if (!c.package) m.entries.clear();
+    if (!c.package) m.files.entries.clear();
     m.installerResult = c.installerResult;
     if (c.arrange) c.arrange(m);
     m.Run(c.args);
-    ASSERT_FALSE(m.logLines.empty());
-    EXPECT_EQ(m.logLines.back(), c.events.back());  // the exit code closes every log
+    ASSERT_FALSE(m.log.lines.empty());
+    EXPECT_EQ(m.log.lines.back(), c.events.back());  // the exit code closes every log
     std::size_t at = 0;
     for (const std::wstring& event : c.events) {
-      while (at < m.logLines.size() && m.logLines[at].rfind(event, 0) != 0) ++at;
-      ASSERT_LT(at, m.logLines.size()) << "missing, or out of order: " << ::testing::PrintToString(event);
+      while (at < m.log.lines.size() && m.log.lines[at].rfind(event, 0) != 0) ++at;
+      ASSERT_LT(at, m.log.lines.size()) << "missing, or out of order: " << ::testing::PrintToString(event);
     }
   }
 }

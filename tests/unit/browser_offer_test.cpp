@@ -1,5 +1,5 @@
 // The browser offer: the Content-Disposition scan and the name rule, the download,
-// the TLS patch, the worker's steps, and the completion dialog's states.
+// the TLS patch and the worker's steps.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,9 +11,6 @@
 #include "browser_offer/content_disposition.h"
 #include "browser_offer/download_folder.h"
 #include "fake_platform.h"
-#include "resources/dialog_ids.h"
-#include "resources/text_ids.h"
-#include "ui/completion_dialog.h"
 
 namespace korvana {
 namespace {
@@ -118,23 +115,23 @@ struct Download : FakePlatform {
 
 TEST(DownloadBrowserInstaller, AsksOnceWithTheAgentAndStreamsIntoANewFileInTheFolder) {
   Download d;
-  d.bodyChunks = {"MZ", std::string(0x10000, 'x'), "tail"};
+  d.network.bodyChunks = {"MZ", std::string(0x10000, 'x'), "tail"};
   EXPECT_EQ(d.Run(), kInstaller);
-  ASSERT_EQ(d.sessions.size(), 1u);
-  EXPECT_EQ(d.sessions[0].agent, L"Korvana Setup");
-  EXPECT_EQ(d.sessions[0].accessType, 0u);  // INTERNET_OPEN_TYPE_PRECONFIG
-  ASSERT_EQ(d.urlsOpened.size(), 1u);
-  EXPECT_EQ(d.urlsOpened[0].url, kUrl);
-  EXPECT_EQ(d.urlsOpened[0].flags, 0x84000000u);  // reload, no cache write
-  EXPECT_EQ(d.headerQueries, std::vector<std::uint32_t>{47});
-  ASSERT_EQ(d.createdFiles.size(), 1u);
-  const auto& f = d.createdFiles[0];
+  ASSERT_EQ(d.network.sessions.size(), 1u);
+  EXPECT_EQ(d.network.sessions[0].agent, L"Korvana Setup");
+  EXPECT_EQ(d.network.sessions[0].accessType, 0u);  // INTERNET_OPEN_TYPE_PRECONFIG
+  ASSERT_EQ(d.network.urlsOpened.size(), 1u);
+  EXPECT_EQ(d.network.urlsOpened[0].url, kUrl);
+  EXPECT_EQ(d.network.urlsOpened[0].flags, 0x84000000u);  // reload, no cache write
+  EXPECT_EQ(d.network.headerQueries, std::vector<std::uint32_t>{47});
+  ASSERT_EQ(d.files.createdFiles.size(), 1u);
+  const auto& f = d.files.createdFiles[0];
   EXPECT_EQ(f.path, kInstaller);
   // GENERIC_WRITE, no sharing, CREATE_NEW: never a file that was there before.
   EXPECT_EQ(std::make_tuple(f.access, f.share, f.disposition, f.attributes),
             std::make_tuple(0x40000000u, 0u, 1u, 0x80u));
-  EXPECT_EQ(d.fileContents[kInstaller], "MZ" + std::string(0x10000, 'x') + "tail");
-  for (std::uint32_t size : d.readSizes) EXPECT_EQ(size, 0x10000u);
+  EXPECT_EQ(d.files.fileContents[kInstaller], "MZ" + std::string(0x10000, 'x') + "tail");
+  for (std::uint32_t size : d.network.readSizes) EXPECT_EQ(size, 0x10000u);
   EXPECT_TRUE(d.openHandles.empty());
   EXPECT_TRUE(d.handleFaults.empty());
 }
@@ -146,34 +143,34 @@ TEST(DownloadBrowserInstaller, EveryFailureGivesNoNameAndClosesEverything) {
     bool fileCreated;
     bool whole;  // the download counts as complete
   } cases[] = {
-      {"no session", [](Download& d) { d.sessionFails = true; }, false, false},
-      {"no request", [](Download& d) { d.urlFails = true; }, false, false},
-      {"no header", [](Download& d) { d.contentDisposition.reset(); }, false, false},
+      {"no session", [](Download& d) { d.network.sessionFails = true; }, false, false},
+      {"no request", [](Download& d) { d.network.urlFails = true; }, false, false},
+      {"no header", [](Download& d) { d.network.contentDisposition.reset(); }, false, false},
       {"header too long for 260 characters",
-       [](Download& d) { d.contentDisposition = L"attachment; filename=\"" + std::wstring(250, L'a') + L"\""; },
+       [](Download& d) { d.network.contentDisposition = L"attachment; filename=\"" + std::wstring(250, L'a') + L"\""; },
        false, false},
-      {"inline", [](Download& d) { d.contentDisposition = L"inline; filename=\"Yandex.exe\""; }, false, false},
-      {"a path climbing out", [](Download& d) { d.contentDisposition = L"attachment; filename=\"..\\..\\evil.exe\""; },
+      {"inline", [](Download& d) { d.network.contentDisposition = L"inline; filename=\"Yandex.exe\""; }, false, false},
+      {"a path climbing out", [](Download& d) { d.network.contentDisposition = L"attachment; filename=\"..\\..\\evil.exe\""; },
        false, false},
-      {"an absolute path", [](Download& d) { d.contentDisposition = L"attachment; filename=\"C:\\Windows\\evil.exe\""; },
+      {"an absolute path", [](Download& d) { d.network.contentDisposition = L"attachment; filename=\"C:\\Windows\\evil.exe\""; },
        false, false},
-      {"a device", [](Download& d) { d.contentDisposition = L"attachment; filename=\"NUL\""; }, false, false},
-      {"create fails", [](Download& d) { d.failingCreates.insert(kInstaller); }, false, false},
-      {"a file of that name already there: left alone", [](Download& d) { d.fileContents[kInstaller] = "old"; },
+      {"a device", [](Download& d) { d.network.contentDisposition = L"attachment; filename=\"NUL\""; }, false, false},
+      {"create fails", [](Download& d) { d.files.failingCreates.insert(kInstaller); }, false, false},
+      {"a file of that name already there: left alone", [](Download& d) { d.files.fileContents[kInstaller] = "old"; },
        false, false},
       {"write fails: the partial file named for deletion", [](Download& d) {
-         d.bodyChunks = {"MZ", "more"};
-         d.writesBeforeFailure = 1;
+         d.network.bodyChunks = {"MZ", "more"};
+         d.files.writesBeforeFailure = 1;
        }, true, false},
       {"read fails midway: the truncated file counts as downloaded", [](Download& d) {
-         d.bodyChunks = {"MZ", "more"};
-         d.readsBeforeFailure = 1;
+         d.network.bodyChunks = {"MZ", "more"};
+         d.network.readsBeforeFailure = 1;
        }, true, true},
-      {"empty body", [](Download& d) { d.bodyChunks.clear(); }, true, true},
+      {"empty body", [](Download& d) { d.network.bodyChunks.clear(); }, true, true},
       {"stopped before the request", [](Download& d) { d.stop = true; }, false, false},
       {"stopped while reading", [](Download& d) {
-         d.bodyChunks = {"MZ", "more", "more"};
-         d.onRead = [&d] { if (d.readSizes.size() == 2) d.stop = true; };
+         d.network.bodyChunks = {"MZ", "more", "more"};
+         d.network.onRead = [&d] { if (d.network.readSizes.size() == 2) d.stop = true; };
        }, true, false},
   };
   for (const auto& c : cases) {
@@ -183,8 +180,8 @@ TEST(DownloadBrowserInstaller, EveryFailureGivesNoNameAndClosesEverything) {
     EXPECT_EQ(d.Run(), c.whole ? kInstaller : L"");
     // Whatever became of it, the file written is named to the caller, and only that.
     EXPECT_EQ(d.created, c.fileCreated ? kInstaller : L"");
-    if (!c.fileCreated && d.fileContents.count(kInstaller)) {
-      EXPECT_EQ(d.fileContents[kInstaller], "old");
+    if (!c.fileCreated && d.files.fileContents.count(kInstaller)) {
+      EXPECT_EQ(d.files.fileContents[kInstaller], "old");
     }
     EXPECT_TRUE(d.openHandles.empty());
     EXPECT_TRUE(d.handleFaults.empty());
@@ -208,19 +205,19 @@ TEST(DownloadFolder, MadeNewBelowTheWindowsTempFolderForAdministratorsAndSystemO
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform f;
-    f.windowsDirectory = c.windows;
-    if (!c.random.empty()) f.randomBytes = c.random;
+    f.files.windowsDirectory = c.windows;
+    if (!c.random.empty()) f.files.randomBytes = c.random;
     {
       DownloadFolder folder(f.platform());
       ASSERT_TRUE(folder.Create());
       EXPECT_EQ(folder.path(), c.path);
-      ASSERT_EQ(f.createdFolders.size(), 1u);
-      EXPECT_EQ(f.createdFolders[0].path, c.path);
-      EXPECT_EQ(f.createdFolders[0].sddl, kAdminsAndSystemOnly);
-      EXPECT_EQ(f.logLines, std::vector<std::wstring>{std::wstring(L"browser folder: ") + c.path});
-      EXPECT_TRUE(f.removedFolders.empty());
+      ASSERT_EQ(f.files.createdFolders.size(), 1u);
+      EXPECT_EQ(f.files.createdFolders[0].path, c.path);
+      EXPECT_EQ(f.files.createdFolders[0].sddl, kAdminsAndSystemOnly);
+      EXPECT_EQ(f.log.lines, std::vector<std::wstring>{std::wstring(L"browser folder: ") + c.path});
+      EXPECT_TRUE(f.files.removedFolders.empty());
     }  // and removed when it goes
-    EXPECT_EQ(f.removedFolders, std::vector<std::wstring>{c.path});
+    EXPECT_EQ(f.files.removedFolders, std::vector<std::wstring>{c.path});
     EXPECT_EQ(f.Count("GetEnvironmentVariable"), 0);  // never TMP
   }
 }
@@ -232,13 +229,13 @@ TEST(DownloadFolder, RefusedWhenItCannotBeMadeNewAndNothingThereIsTouched) {
     const wchar_t* log;
     bool asked;  // CreateSecuredFolder was called
   } cases[] = {
-      {"no Windows folder", [](FakePlatform& f) { f.windowsDirectory.reset(); },
+      {"no Windows folder", [](FakePlatform& f) { f.files.windowsDirectory.reset(); },
        L"browser folder: none", false},
-      {"no random name", [](FakePlatform& f) { f.randomFails = true; }, L"browser folder: none", false},
-      {"a folder or link of that name already there", [](FakePlatform& f) { f.AddFolder(kDownloadFolder); },
+      {"no random name", [](FakePlatform& f) { f.files.randomFails = true; }, L"browser folder: none", false},
+      {"a folder or link of that name already there", [](FakePlatform& f) { f.files.AddFolder(kDownloadFolder); },
        L"browser folder: error 183", true},
-      {"no Temp folder", [](FakePlatform& f) { f.createFolderStatus = 3; }, L"browser folder: error 3", true},
-      {"access denied", [](FakePlatform& f) { f.createFolderStatus = 5; }, L"browser folder: error 5", true},
+      {"no Temp folder", [](FakePlatform& f) { f.files.createFolderStatus = 3; }, L"browser folder: error 3", true},
+      {"access denied", [](FakePlatform& f) { f.files.createFolderStatus = 5; }, L"browser folder: error 5", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -250,8 +247,8 @@ TEST(DownloadFolder, RefusedWhenItCannotBeMadeNewAndNothingThereIsTouched) {
       EXPECT_EQ(folder.path(), L"");
       folder.file = kInstaller;  // even a file named by mistake is left alone
     }
-    EXPECT_EQ(f.logLines, std::vector<std::wstring>{c.log});
-    EXPECT_EQ(f.createdFolders.size(), c.asked ? 1u : 0u);
+    EXPECT_EQ(f.log.lines, std::vector<std::wstring>{c.log});
+    EXPECT_EQ(f.files.createdFolders.size(), c.asked ? 1u : 0u);
     EXPECT_EQ(f.Count("RemoveDirectory") + f.Count("DeleteFile"), 0);
   }
 }
@@ -273,9 +270,9 @@ TEST(DownloadFolder, RemovesTheFileThenTheFolderOnceAndLogsWhatStays) {
     FakePlatform f;
     DownloadFolder folder(f.platform());
     ASSERT_TRUE(folder.Create());
-    FileHandle file(f);
+    FileHandle file(f.files);
     if (c.written) {
-      file = FileHandle(f, f.CreateFile(kInstaller, 0x40000000, 0, 1, 0x80));
+      file = FileHandle(f.files, f.files.CreateFile(kInstaller, 0x40000000, 0, 1, 0x80));
       folder.file = kInstaller;
       if (!c.stillOpen) file.Close();
     }
@@ -288,9 +285,9 @@ TEST(DownloadFolder, RemovesTheFileThenTheFolderOnceAndLogsWhatStays) {
         c.written ? std::vector<std::string>{"DeleteFile", "RemoveDirectory"}
                   : std::vector<std::string>{"RemoveDirectory"};
     EXPECT_EQ(order, expected);
-    EXPECT_EQ(std::vector<std::wstring>(f.logLines.begin() + 1, f.logLines.end()), c.log);
-    EXPECT_EQ(f.removedFolders.size(), c.removed ? 1u : 0u);
-    EXPECT_EQ(f.fileContents.count(kInstaller), c.stillOpen ? 1u : 0u);
+    EXPECT_EQ(std::vector<std::wstring>(f.log.lines.begin() + 1, f.log.lines.end()), c.log);
+    EXPECT_EQ(f.files.removedFolders.size(), c.removed ? 1u : 0u);
+    EXPECT_EQ(f.files.fileContents.count(kInstaller), c.stillOpen ? 1u : 0u);
   }
 }
 
@@ -314,20 +311,20 @@ TEST(ApplySchannelPatch, LoadsTheNamedLibraryOncePerProcessAndUnloadsAFailedPatc
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform f;
-    if (c.key) f.keys.insert(kPatchKey);
-    if (c.subKey) f.keys.insert(sub);
-    if (c.value) f.registryValues[sub + L"|Patch Dll"] = kPatchLibrary;
-    if (c.alreadyLoaded) f.loadedModules.insert(kPatchLibrary);
-    if (c.loads) f.libraries[kPatchLibrary] = c.entry;
+    if (c.key) f.registry.keys.insert(kPatchKey);
+    if (c.subKey) f.registry.keys.insert(sub);
+    if (c.value) f.registry.values[sub + L"|Patch Dll"] = kPatchLibrary;
+    if (c.alreadyLoaded) f.system.loadedModules.insert(kPatchLibrary);
+    if (c.loads) f.libraries.loadable[kPatchLibrary] = c.entry;
     bool done = false;
     ApplySchannelPatch(f.platform(), done);
     ApplySchannelPatch(f.platform(), done);  // a retry in the same process
     EXPECT_TRUE(done);
-    EXPECT_EQ(f.loadedLibraries.size(), c.loaded ? 1u : 0u);
-    EXPECT_EQ(f.exportCalls, c.called ? 1 : 0);
-    EXPECT_EQ(f.freedLibraries.size(), c.freed ? 1u : 0u);
-    EXPECT_EQ(f.openKeys, 0);
-    for (const auto& call : f.registryCalls) EXPECT_EQ(call.access, 1u);  // KEY_QUERY_VALUE
+    EXPECT_EQ(f.libraries.loaded.size(), c.loaded ? 1u : 0u);
+    EXPECT_EQ(f.libraries.exportCalls, c.called ? 1 : 0);
+    EXPECT_EQ(f.libraries.freed.size(), c.freed ? 1u : 0u);
+    EXPECT_EQ(f.registry.openKeys, 0);
+    for (const auto& call : f.registry.operations) EXPECT_EQ(call.access, 1u);  // KEY_QUERY_VALUE
   }
 }
 
@@ -362,15 +359,15 @@ TEST(ApplySchannelPatch, AnythingButAFullPathComesFromSystem32) {
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(std::wstring(c.value)));
     FakePlatform f;
-    f.keys.insert(kPatchKey);
-    f.keys.insert(sub);
-    f.registryValues[sub + L"|Patch Dll"] = c.value;
-    f.registryValueTypes[sub + L"|Patch Dll"] = c.type;
-    f.environment[L"SystemRoot"] = L"C:\\windows";
-    if (!c.systemFolder) f.systemDirectory.reset();
+    f.registry.keys.insert(kPatchKey);
+    f.registry.keys.insert(sub);
+    f.registry.values[sub + L"|Patch Dll"] = c.value;
+    f.registry.valueTypes[sub + L"|Patch Dll"] = c.type;
+    f.environment.variables[L"SystemRoot"] = L"C:\\windows";
+    if (!c.systemFolder) f.files.systemDirectory.reset();
     bool done = false;
     ApplySchannelPatch(f.platform(), done);
-    EXPECT_EQ(f.loadedLibraries, c.loaded);
+    EXPECT_EQ(f.libraries.loaded, c.loaded);
   }
 }
 
@@ -383,10 +380,10 @@ struct Worker : FakePlatform {
   // The messages posted, as S (step), F (failure) and OK (the closing command).
   std::string Run() {
     BrowserInstallWorker worker(platform(), FakeDialog::kWindow, kUrl, patchDone, publisher);
-    if (stopWhileReading) onRead = [&worker] { worker.RequestStop(); };
+    if (stopWhileReading) network.onRead = [&worker] { worker.RequestStop(); };
     exitCode = worker.Run();
     std::string out;
-    for (const auto& p : posted) {
+    for (const auto& p : ui.posted) {
       EXPECT_EQ(p.window, FakeDialog::kWindow);
       EXPECT_EQ(p.lParam, 0);
       out += out.empty() ? "" : " ";
@@ -410,43 +407,43 @@ TEST(BrowserInstallWorker, StepsForEachOutcomeAndNothingLeftBehind) {
   } cases[] = {
       {"success", [](Worker&) {}, "S S S S OK", 0, {run}},
       {"a name with a blank, Windows in a drive root", [](Worker& w) {
-         w.contentDisposition = L"attachment; filename=\"Yandex Browser.exe\"";
-         w.windowsDirectory = L"D:\\";
+         w.network.contentDisposition = L"attachment; filename=\"Yandex Browser.exe\"";
+         w.files.windowsDirectory = L"D:\\";
        }, "S S S S OK", 0,
        {L"\"D:\\Temp\\korvana-000102030405060708090a0b0c0d0e0f\\Yandex Browser.exe\" "
         L"--program-files-installation --silent --do-not-launch-browser"}},
-      {"download fails", [](Worker& w) { w.contentDisposition.reset(); }, "S F", 1, {}},
-      {"download cut short by a failed write", [](Worker& w) { w.writesBeforeFailure = 0; }, "S F", 1, {}},
+      {"download fails", [](Worker& w) { w.network.contentDisposition.reset(); }, "S F", 1, {}},
+      {"download cut short by a failed write", [](Worker& w) { w.files.writesBeforeFailure = 0; }, "S F", 1, {}},
       {"stopped during the download", [](Worker& w) { w.stopWhileReading = true; }, "S", 1, {}},
       {"no download folder: nothing asked of the server",
-       [](Worker& w) { w.AddFolder(kDownloadFolder); }, "S F", 1, {}, false},
-      {"signature rejected", [](Worker& w) { w.trustResults[kInstaller] = -2146762496; }, "S S F", 1, {}},
-      {"the file cannot be held", [](Worker& w) { w.lockedFiles.insert(kInstaller); }, "S S F", 1, {}},
+       [](Worker& w) { w.files.AddFolder(kDownloadFolder); }, "S F", 1, {}, false},
+      {"signature rejected", [](Worker& w) { w.trust.results[kInstaller] = -2146762496; }, "S S F", 1, {}},
+      {"the file cannot be held", [](Worker& w) { w.files.lockedFiles.insert(kInstaller); }, "S S F", 1, {}},
       {"another publisher than the pinned one", [](Worker& w) { w.publisher = L"Yandex LLC"; },
        "S S F", 1, {}},
       {"the pinned publisher", [](Worker& w) { w.publisher = L"Korvana Test Publisher"; },
        "S S S S OK", 0, {run}},
-      {"installer fails", [](Worker& w) { w.onRun = [](const std::wstring&) { return Status{1603}; }; },
+      {"installer fails", [](Worker& w) { w.processes.onRun = [](const std::wstring&) { return Status{1603}; }; },
        "S S S F", 1, {run}},
-      {"installer cannot start", [](Worker& w) { w.onRun = [](const std::wstring&) { return Status{2}; }; },
+      {"installer cannot start", [](Worker& w) { w.processes.onRun = [](const std::wstring&) { return Status{2}; }; },
        "S S S F", 1, {run}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Worker w;
-    const std::vector<FolderEntry> before = w.entries;
+    const std::vector<FolderEntry> before = w.files.entries;
     c.arrange(w);
     EXPECT_EQ(w.Run(), c.posted);
     EXPECT_EQ(w.exitCode, c.exitCode);
-    EXPECT_EQ(w.commandLines, c.run);
+    EXPECT_EQ(w.processes.commandLines, c.run);
     EXPECT_TRUE(w.openHandles.empty());
-    EXPECT_EQ(w.sessions.empty(), !c.folder);
+    EXPECT_EQ(w.network.sessions.empty(), !c.folder);
     // The folder made for the download, and every file written into it, are gone.
-    EXPECT_TRUE(w.fileContents.empty());
-    EXPECT_EQ(w.removedFolders.size(), c.folder ? 1u : 0u);
-    EXPECT_EQ(w.entries.size(), before.size() + (c.folder ? 0 : 1));  // one already there stays
-    for (const auto& file : w.createdFiles) {
-      EXPECT_EQ(file.path.rfind(w.createdFolders.at(0).path + L"\\", 0), 0u) << ::testing::PrintToString(file.path);
+    EXPECT_TRUE(w.files.fileContents.empty());
+    EXPECT_EQ(w.files.removedFolders.size(), c.folder ? 1u : 0u);
+    EXPECT_EQ(w.files.entries.size(), before.size() + (c.folder ? 0 : 1));  // one already there stays
+    for (const auto& file : w.files.createdFiles) {
+      EXPECT_EQ(file.path.rfind(w.files.createdFolders.at(0).path + L"\\", 0), 0u) << ::testing::PrintToString(file.path);
     }
   }
 }
@@ -457,14 +454,14 @@ TEST(BrowserInstallWorker, StepsForEachOutcomeAndNothingLeftBehind) {
 TEST(BrowserInstallWorker, HoldsTheFileFromBeforeTheCheckUntilTheInstallerEndsThenDeletesIt) {
   Worker w;
   ASSERT_EQ(w.Run(), "S S S S OK");
-  const auto& held = w.createdFiles.back();
+  const auto& held = w.files.createdFiles.back();
   EXPECT_EQ(held.path, kInstaller);
   EXPECT_EQ(held.access, 0x80000000u);   // GENERIC_READ
   EXPECT_EQ(held.share, 1u);             // FILE_SHARE_READ only
   EXPECT_EQ(held.disposition, 3u);       // OPEN_EXISTING
-  EXPECT_EQ(w.verifiedPaths, std::vector<std::wstring>{kInstaller});
-  EXPECT_EQ(w.deletedFiles, std::vector<std::wstring>{kInstaller});
-  EXPECT_EQ(w.removedFolders, std::vector<std::wstring>{kDownloadFolder});
+  EXPECT_EQ(w.trust.verifiedPaths, std::vector<std::wstring>{kInstaller});
+  EXPECT_EQ(w.files.deletedFiles, std::vector<std::wstring>{kInstaller});
+  EXPECT_EQ(w.files.removedFolders, std::vector<std::wstring>{kDownloadFolder});
   std::vector<std::string> order;
   for (const std::string& call : w.calls)
     if (call == "CreateDirectory" || call == "CreateFile" || call == "WinVerifyTrust" ||
@@ -481,7 +478,7 @@ TEST(BrowserInstallWorker, HoldsTheFileFromBeforeTheCheckUntilTheInstallerEndsTh
   const std::wstring logged[] = {std::wstring(L"browser folder: ") + kDownloadFolder,
                                  L"saved as: " + kInstaller, L"signature of " + kInstaller + L": 0x00000000"};
   for (const std::wstring& line : logged) {
-    EXPECT_TRUE(std::any_of(w.logLines.begin(), w.logLines.end(),
+    EXPECT_TRUE(std::any_of(w.log.lines.begin(), w.log.lines.end(),
                             [&](const std::wstring& l) { return l.rfind(line, 0) == 0; }))
         << ::testing::PrintToString(line);
   }
@@ -506,189 +503,6 @@ TEST(SignatureAccepted, TrustedAndWherePinnedByThatPublisher) {
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(std::wstring(c.signer) + L" / " + c.pinned));
     EXPECT_EQ(SignatureAccepted({c.result, c.signer}, c.pinned), c.accepted);
-  }
-}
-
-// ---- The dialog ------------------------------------------------------------------
-
-std::wstring Text(std::uint16_t id) { return CompiledCatalog().LoadText(id); }
-
-struct Completion : FakePlatform {
-  bool restartDue = false;
-  bool patchDone = true;
-  bool cspMode = false;
-  std::optional<CompletionDialog> logic;
-  std::optional<FakeDialog> dialog;
-
-  FakeDialog& Open() {
-    logic.emplace(platform(), cspMode, restartDue, patchDone, kUrl);
-    dialog.emplace(*logic);
-    EXPECT_TRUE(dialog->Init());
-    return *dialog;
-  }
-  std::wstring Label() { return dialog->texts[kBrowserBox]; }
-};
-
-TEST(CompletionDialog, InitialisationChoosesTheTextAndTheBoxes) {
-  const struct {
-    bool reboot, csp;
-    const char* browser;  // "service", "key", "both", "none", "key, no manager"
-    std::uint16_t text;
-    bool restartBox, browserBox;
-  } cases[] = {
-      {true, true, "none", 107, true, true},   {true, false, "none", 108, true, true},
-      {false, true, "none", 109, false, true}, {false, false, "none", 110, false, true},
-      {false, false, "service", 110, false, false},
-      {false, false, "key", 110, false, false},
-      {false, false, "key, no manager", 110, false, false},
-      {true, false, "both", 108, true, false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.browser) + " " + std::to_string(c.text));
-    Completion m;
-    m.restartDue = c.reboot;
-    m.cspMode = c.csp;
-    std::string browser = c.browser;
-    if (browser == "service" || browser == "both") m.services.insert(L"YandexBrowserService");
-    if (browser.rfind("key", 0) == 0 || browser == "both")
-      m.keys.insert(L"HKCU\\SOFTWARE\\Yandex\\YandexBrowser\\Session");
-    m.serviceManagerFails = browser == "key, no manager";
-    FakeDialog& d = m.Open();
-    EXPECT_EQ(d.texts[kCompletionMessage], Text(c.text));
-    EXPECT_EQ(d.IsChecked(kRestartBox), c.restartBox);
-    EXPECT_EQ(d.IsChecked(kBrowserBox), c.browserBox);
-    EXPECT_TRUE(d.IsEnabled(kBrowserBox));
-    EXPECT_EQ(d.icons, std::vector<std::uint16_t>{100});
-    EXPECT_EQ(d.broughtToFront, 1);
-    // The service is asked first; the registry only when it is not there.
-    EXPECT_EQ(m.Count("RegOpenKeyEx"), browser == "service" || browser == "both" ? 0 : 1);
-    for (std::uint32_t access : m.serviceAccesses) EXPECT_EQ(access, 4u);
-    EXPECT_TRUE(m.openHandles.empty());
-    EXPECT_EQ(m.openKeys, 0);
-  }
-}
-
-TEST(CompletionDialog, OkWithEachCombinationOfBoxes) {
-  constexpr auto kRestart = CompletionChoice::Restart;
-  constexpr auto kNoRestart = CompletionChoice::NoRestart;
-  constexpr auto kUnanswered = CompletionChoice::Unanswered;
-  const struct {
-    const char* name;
-    bool restartDue, browserBox, restartBox, threadStarts;
-    bool ended, workerStarted;
-    CompletionChoice choice;
-  } cases[] = {
-      {"neither: closes, no restart chosen", true, false, false, true, true, false, kNoRestart},
-      {"restart chosen without one due", false, false, true, true, true, false, kRestart},
-      {"restart chosen", true, false, true, true, true, false, kRestart},
-      {"browser: stays open, nothing chosen yet", true, true, true, true, false, true, kUnanswered},
-      {"browser, no thread: closes unanswered", true, true, true, false, true, false, kUnanswered},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Completion m;
-    m.restartDue = c.restartDue;
-    m.threadStartFails = !c.threadStarts;
-    FakeDialog& d = m.Open();
-    d.Check(kBrowserBox, c.browserBox);
-    d.Check(kRestartBox, c.restartBox);
-    // Only a worker that cannot start leaves the message unhandled.
-    EXPECT_EQ(d.Press(1), !(c.browserBox && !c.threadStarts));
-    EXPECT_EQ(d.endedWith.has_value(), c.ended);
-    EXPECT_EQ(d.endedWith.value_or(0), 0);
-    EXPECT_EQ(m.startedThreads.size(), c.workerStarted ? 1u : 0u);
-    // The restart is the run's to make once the dialog has closed.
-    EXPECT_TRUE(m.exitWindowsCalls.empty());
-    EXPECT_EQ(m.logic->choice(), c.choice);
-    EXPECT_EQ(d.IsEnabled(kBrowserBox), !c.workerStarted);
-    EXPECT_EQ(d.IsEnabled(1), !c.workerStarted);
-    EXPECT_TRUE(d.IsEnabled(kRestartBox));
-  }
-}
-
-TEST(CompletionDialog, LabelFollowsTheWorkerAndAFailureAllowsARetry) {
-  const struct {
-    const char* name;
-    std::function<void(Completion&)> arrange;
-    std::uint16_t label;
-    bool closed;
-  } cases[] = {
-      {"success closes by itself", [](Completion&) {}, 125, true},
-      {"download failure", [](Completion& m) { m.contentDisposition.reset(); }, 126, false},
-      {"signature failure", [](Completion& m) { m.trustResults[kInstaller] = 1; }, 127, false},
-      {"installer failure", [](Completion& m) { m.onRun = [](const std::wstring&) { return Status{1}; }; },
-       132, false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Completion m;
-    c.arrange(m);
-    FakeDialog& d = m.Open();
-    d.Check(kRestartBox, true);
-    d.Press(1);
-    ASSERT_FALSE(m.startedThreads.empty());
-    m.RunLastThread(d);
-    EXPECT_EQ(m.Label(), Text(c.label));
-    EXPECT_EQ(d.endedWith.has_value(), c.closed);
-    // Closing by itself chooses the restart when the box says so; a failure waits for
-    // the user.
-    EXPECT_EQ(m.logic->choice(),
-              c.closed ? CompletionChoice::Restart : CompletionChoice::Unanswered);
-    if (c.closed) {
-      EXPECT_EQ(m.threadWaits, std::vector<std::uint32_t>{0xFFFFFFFF});
-      EXPECT_TRUE(m.openHandles.empty());
-      continue;
-    }
-    EXPECT_TRUE(d.IsEnabled(kBrowserBox));
-    EXPECT_TRUE(d.IsEnabled(1));
-    EXPECT_TRUE(d.IsChecked(kBrowserBox));
-    // OK again collects the ended worker and starts over from the download.
-    d.Press(1);
-    EXPECT_EQ(m.threadWaits, std::vector<std::uint32_t>{0xFFFFFFFF});
-    EXPECT_EQ(m.startedThreads.size(), 2u);
-    EXPECT_EQ(m.OpenCount("thread"), 1);
-    d.Send(WM_BROWSER_STEP);
-    EXPECT_EQ(m.Label(), Text(115));
-  }
-}
-
-TEST(CompletionDialog, StepCaptionsInOrderAndNoFifth) {
-  Completion m;
-  FakeDialog& d = m.Open();
-  d.Press(1);
-  std::vector<std::wstring> labels;
-  for (int i = 0; i < 5; ++i) {
-    d.Send(WM_BROWSER_STEP);
-    labels.push_back(m.Label());
-  }
-  EXPECT_EQ(labels, (std::vector<std::wstring>{Text(115), Text(123), Text(124), Text(125), Text(125)}));
-  EXPECT_FALSE(d.Send(0x0111, kBrowserBox));  // other commands are left to the default
-}
-
-TEST(CompletionDialog, CancelStopsTheWorkerAndNothingItPostsLaterActs) {
-  for (bool endsInTime : {true, false}) {
-    SCOPED_TRACE(endsInTime ? "ends within the wait" : "given up on");
-    Completion m;
-    m.threadEndsInTime = endsInTime;
-    FakeDialog& d = m.Open();
-    d.Check(kRestartBox, true);
-    d.Press(1);
-    d.Send(WM_BROWSER_STEP);
-    EXPECT_TRUE(d.Press(2));  // IDCANCEL: Esc or the close box
-    EXPECT_EQ(d.endedWith, std::optional<std::intptr_t>(0));
-    EXPECT_EQ(m.threadWaits, std::vector<std::uint32_t>{100});
-    EXPECT_EQ(m.OpenCount("thread"), 0);
-    EXPECT_EQ(m.logic->choice(), CompletionChoice::Unanswered);  // no restart on Cancel
-    // The worker, still running, finds the stop request: no installer, no message.
-    std::size_t postedBefore = m.posted.size();
-    m.startedThreads.back()->Run();
-    EXPECT_EQ(m.posted.size(), postedBefore);
-    EXPECT_TRUE(m.commandLines.empty());
-    // And what a worker might still have queued changes nothing.
-    d.Send(WM_BROWSER_FAILED);
-    d.Press(1);
-    EXPECT_EQ(m.Label(), Text(115));
-    EXPECT_EQ(m.startedThreads.size(), 1u);
   }
 }
 

@@ -8,6 +8,7 @@ namespace korvana {
 namespace {
 
 using testing::FakePlatform;
+using namespace testing::box;
 
 struct ParseOutcome {
   CommandLineRequest request = CommandLineRequest::Run;
@@ -20,24 +21,24 @@ struct ParseOutcome {
 ParseOutcome Parse(std::vector<std::wstring> args) {
   FakePlatform fake;
   args.insert(args.begin(), L"C:\\setup\\korvana-setup.exe");
-  fake.argv = std::optional<std::vector<std::wstring>>(args);
+  fake.commandLine.argv = std::optional<std::vector<std::wstring>>(args);
   ParseOutcome outcome;
   outcome.request = ParseCommandLine(fake.platform(), outcome.options);
   // Whatever stops the parse brings up the help, as the run does on a visible desktop.
   outcome.helpShown = outcome.request != CommandLineRequest::Run;
   if (outcome.helpShown) {
     ShowHelp(fake.platform(), outcome.options);
-    EXPECT_EQ(fake.boxes.size(), 1u);
-    if (!fake.boxes.empty()) {
-      const auto& box = fake.boxes[0];
+    EXPECT_EQ(fake.ui.boxes.size(), 1u);
+    if (!fake.ui.boxes.empty()) {
+      const auto& box = fake.ui.boxes[0];
       EXPECT_EQ(box.caption, L"Справка");
-      EXPECT_EQ(box.style, 0x50040u);
+      EXPECT_EQ(box.style, kInformationBoxStyle);
       EXPECT_EQ(box.owner, Owner::OwnerWindow);
       outcome.helpText = box.text;
     }
   }
   if (!outcome.helpShown) {
-    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_TRUE(fake.ui.boxes.empty());
   }
   return outcome;
 }
@@ -125,11 +126,11 @@ TEST(ParseCommandLine, AValueOptionStandingLastShowsTheHelp) {
 
 TEST(ParseCommandLine, AFailedSplitLeavesTheDefaults) {
   FakePlatform fake;
-  fake.argv = std::optional<std::vector<std::wstring>>(std::nullopt);
+  fake.commandLine.argv = std::optional<std::vector<std::wstring>>(std::nullopt);
   SetupOptions options;
   ParseCommandLine(fake.platform(), options);
   EXPECT_FALSE(options.silent);
-  EXPECT_TRUE(fake.boxes.empty());
+  EXPECT_TRUE(fake.ui.boxes.empty());
 }
 
 TEST(ParseCommandLine, ArgumentZeroIsNeverExamined) {

@@ -55,7 +55,7 @@ TEST(ConfigurationDialog, PreselectsTheLanguageByTheInterfaceAndKc1) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.uiLanguage);
     Configuration m;
-    m.fake.uiLanguage = c.uiLanguage;
+    m.fake.system.uiLanguage = c.uiLanguage;
     EXPECT_TRUE(m.dialog.Init());
     EXPECT_EQ(m.dialog.checked, (std::set<int>{c.checked, kKc1Button}));
     EXPECT_EQ(m.dialog.icons, std::vector<std::uint16_t>{100});

@@ -34,11 +34,10 @@ struct InstallScenario {
   // The new package beside the executable (64-bit Windows, Russian UI by default).
   void AddPackage(const std::wstring& code = kNewCode, const std::wstring& version = L"2.0.14",
                   const std::wstring& path = kPackagePath) {
-    fake.AddFile(path);
-    fake.packages[path].properties = {{L"ProductCode", code},
-                                      {L"UpgradeCode", kUpgradeCode},
-                                      {L"ProductName", L"Korvana plug-in"},
-                                      {L"ProductVersion", version}};
+    fake.AddPackage(path, {{L"ProductCode", code},
+                           {L"UpgradeCode", kUpgradeCode},
+                           {L"ProductName", L"Korvana plug-in"},
+                           {L"ProductVersion", version}});
   }
   // A product related to the package by its upgrade code.
   void AddInstalled(const std::wstring& code, const std::wstring& version,
@@ -49,7 +48,7 @@ struct InstallScenario {
     product.versionString = version;
     product.state = state;
     product.featureState = featureState;
-    fake.products.push_back(product);
+    fake.msi.products.push_back(product);
   }
 
   std::wstring Text(std::uint16_t id) { return fake.platform().texts.LoadText(id); }
@@ -58,7 +57,7 @@ struct InstallScenario {
   // decision's boxes have no owner).
   std::vector<RecordedBox> OwnedBoxes() const {
     std::vector<RecordedBox> owned;
-    for (const auto& box : fake.boxes)
+    for (const auto& box : fake.ui.boxes)
       if (box.owner == Owner::OwnerWindow) owned.push_back(box);
     return owned;
   }
@@ -66,11 +65,11 @@ struct InstallScenario {
   // Exactly one error box (caption text::kErrorCaption, owner window) with catalogue
   // text `id`.
   void ExpectOnlyErrorBox(std::uint16_t id) {
-    ASSERT_EQ(fake.boxes.size(), 1u);
-    EXPECT_EQ(fake.boxes[0].owner, Owner::OwnerWindow);
-    EXPECT_EQ(fake.boxes[0].text, Text(id));
-    EXPECT_EQ(fake.boxes[0].caption, Text(text::kErrorCaption));
-    EXPECT_EQ(fake.boxes[0].style, 0x00050010u);
+    ASSERT_EQ(fake.ui.boxes.size(), 1u);
+    EXPECT_EQ(fake.ui.boxes[0].owner, Owner::OwnerWindow);
+    EXPECT_EQ(fake.ui.boxes[0].text, Text(id));
+    EXPECT_EQ(fake.ui.boxes[0].caption, Text(text::kErrorCaption));
+    EXPECT_EQ(fake.ui.boxes[0].style, kErrorBoxStyle);
   }
 };
 

@@ -57,9 +57,9 @@ TEST(MakeAndPrintTimeStamp, PadsEveryFieldAndWritesTheLine) {
   };
   for (const auto& row : rows) {
     InstallScenario s;
-    s.fake.now = row.time;
+    s.fake.clock.now = row.time;
     EXPECT_EQ(MakeAndPrintTimeStamp(s.fake.platform()), row.expected);
-    EXPECT_EQ(s.fake.stdoutLines, std::vector<std::wstring>{row.expected});
+    EXPECT_EQ(s.fake.clock.stdoutLines, std::vector<std::wstring>{row.expected});
   }
 }
 
@@ -83,9 +83,9 @@ TEST(DeleteSourceHash, DeletesOnlyAProductsOwnFileInTheInstallerFolder) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     InstallScenario s;
-    s.fake.windowsDirectory = row.windowsDirectory;
+    s.fake.files.windowsDirectory = row.windowsDirectory;
     DeleteSourceHash(s.fake.platform(), row.code);
-    EXPECT_EQ(s.fake.deletedFiles, row.deleted);
+    EXPECT_EQ(s.fake.files.deletedFiles, row.deleted);
   }
 }
 
@@ -116,34 +116,34 @@ TEST(RunPluginInstaller, NamesTheLogUnlessTheUserGaveOne) {
     SCOPED_TRACE(row.name);
     InstallScenario s;
     s.AddPackage();
-    if (row.tmp) s.fake.environment[L"TMP"] = *row.tmp;
-    else s.fake.environment.erase(L"TMP");
+    if (row.tmp) s.fake.environment.variables[L"TMP"] = *row.tmp;
+    else s.fake.environment.variables.erase(L"TMP");
     RunOutcome run = RunInstaller(s, row.arguments);
     EXPECT_EQ(run.result, 0u);
     EXPECT_EQ(run.logPath, row.expectedLog);
-    ASSERT_EQ(s.fake.commandLines.size(), 1u);
-    EXPECT_EQ(s.fake.commandLines[0], kMsiexecPrefix + row.expectedTail);
+    ASSERT_EQ(s.fake.processes.commandLines.size(), 1u);
+    EXPECT_EQ(s.fake.processes.commandLines[0], kMsiexecPrefix + row.expectedTail);
     const bool logged = !row.expectedLog.empty();
     // TMP is read, and the stamp line written, only when a log is named.
-    EXPECT_EQ(s.fake.environmentReads.size(), logged ? 1u : 0u);
-    EXPECT_EQ(s.fake.stdoutLines.size(), logged ? 1u : 0u);
-    EXPECT_TRUE(s.fake.boxes.empty());
+    EXPECT_EQ(s.fake.environment.reads.size(), logged ? 1u : 0u);
+    EXPECT_EQ(s.fake.clock.stdoutLines.size(), logged ? 1u : 0u);
+    EXPECT_TRUE(s.fake.ui.boxes.empty());
   }
 }
 
 TEST(RunPluginInstaller, PackageInASubfolderNamesLogAndSourceByFileNameOnly) {
   InstallScenario s;
-  s.fake.AddFolder(L"C:\\setup");
-  s.fake.AddFolder(L"C:\\setup\\x64");
+  s.fake.files.AddFolder(L"C:\\setup");
+  s.fake.files.AddFolder(L"C:\\setup\\x64");
   s.AddPackage(kNewCode, L"2.0.14", L"C:\\setup\\x64\\sivetcom-x64.msi");
   RunOutcome run = RunInstaller(s);
   EXPECT_EQ(run.logPath, L"C:\\temp\\sivetcom-x64.msi_" + kStamp + L".log");
-  ASSERT_EQ(s.fake.commandLines.size(), 1u);
-  EXPECT_EQ(s.fake.commandLines[0],
+  ASSERT_EQ(s.fake.processes.commandLines.size(), 1u);
+  EXPECT_EQ(s.fake.processes.commandLines[0],
             L"\"C:\\windows\\system32\\msiexec.exe\" /i \"C:\\setup\\x64\\sivetcom-x64.msi\" /Lv \"" +
                 run.logPath + L"\" REBOOT=R  /qb ADDNPSIVET=1");
-  ASSERT_EQ(s.fake.sourceListCalls.size(), 2u);
-  EXPECT_EQ(s.fake.sourceListCalls[1].value, L"sivetcom-x64.msi");
+  ASSERT_EQ(s.fake.msi.sourceListCalls.size(), 2u);
+  EXPECT_EQ(s.fake.msi.sourceListCalls[1].value, L"sivetcom-x64.msi");
 }
 
 // ---- Failures -------------------------------------------------------------------------
@@ -157,22 +157,22 @@ TEST(RunPluginInstaller, FailuresShowTheirMessageUnlessSilentAndRunNothing) {
     bool logNamed;  // the log path is already set when the failure comes
   };
   const Row rows[] = {
-      {"no package matches", [](InstallScenario& s) { s.fake.entries.clear(); },
+      {"no package matches", [](InstallScenario& s) { s.fake.files.entries.clear(); },
        text::kPackageNotFound, 232, false},
-      {"TMP unset", [](InstallScenario& s) { s.fake.environment.erase(L"TMP"); },
+      {"TMP unset", [](InstallScenario& s) { s.fake.environment.variables.erase(L"TMP"); },
        text::kEnvironmentUnreadable, 203, false},
-      {"TMP set but empty", [](InstallScenario& s) { s.fake.environment[L"TMP"] = L""; },
+      {"TMP set but empty", [](InstallScenario& s) { s.fake.environment.variables[L"TMP"] = L""; },
        text::kEnvironmentUnreadable, 203, false},
       {"system directory unreadable",
        [](InstallScenario& s) {
-         s.fake.systemDirectory.reset();
-         s.fake.systemDirectoryError = 5;
+         s.fake.files.systemDirectory.reset();
+         s.fake.files.systemDirectoryError = 5;
        },
        text::kSystemDirectoryUnreadable, 5, true},
       {"system directory unreadable without an error code",
        [](InstallScenario& s) {
-         s.fake.systemDirectory.reset();
-         s.fake.systemDirectoryError = 0;
+         s.fake.files.systemDirectory.reset();
+         s.fake.files.systemDirectoryError = 0;
        },
        text::kSystemDirectoryUnreadable, 2, true},
   };
@@ -190,14 +190,14 @@ TEST(RunPluginInstaller, FailuresShowTheirMessageUnlessSilentAndRunNothing) {
                                       L"sivetcom*x64*", kFreshArguments, /*publisher=*/L"");
       EXPECT_EQ(run.result, row.expected);
       if (silent) {
-        EXPECT_TRUE(s.fake.boxes.empty());
+        EXPECT_TRUE(s.fake.ui.boxes.empty());
       } else {
         s.ExpectOnlyErrorBox(row.message);
       }
       EXPECT_EQ(run.logPath, row.logNamed ? kDefaultLog : L"as the caller passed it");
-      EXPECT_TRUE(s.fake.commandLines.empty());
-      EXPECT_TRUE(s.fake.sourceListCalls.empty());
-      EXPECT_TRUE(s.fake.registryCalls.empty());
+      EXPECT_TRUE(s.fake.processes.commandLines.empty());
+      EXPECT_TRUE(s.fake.msi.sourceListCalls.empty());
+      EXPECT_TRUE(s.fake.registry.operations.empty());
     }
   }
 }
@@ -218,21 +218,21 @@ TEST(RunPluginInstaller, RestartRequestsBecomeSuccessPlusTheMarker) {
     SCOPED_TRACE(row.exitCode);
     InstallScenario s;
     s.AddPackage();
-    s.fake.onRun = [&](const std::wstring&) { return row.exitCode; };
+    s.fake.processes.onRun = [&](const std::wstring&) { return row.exitCode; };
     RunOutcome run = RunInstaller(s);
     EXPECT_EQ(run.result, row.expected);
-    EXPECT_TRUE(s.fake.boxes.empty());
+    EXPECT_TRUE(s.fake.ui.boxes.empty());
     if (!row.marker) {
-      EXPECT_TRUE(s.fake.registryCalls.empty());
+      EXPECT_TRUE(s.fake.registry.operations.empty());
       continue;
     }
-    ASSERT_EQ(s.fake.registryCalls.size(), 1u);
-    EXPECT_EQ(s.fake.registryCalls[0].what, "create");
-    EXPECT_EQ(s.fake.registryCalls[0].key, kMarker);
-    EXPECT_EQ(s.fake.registryCalls[0].access, 0x00020019u | 0x00020006u | 0x00000200u);
-    EXPECT_EQ(s.fake.keys.count(kMarker), 1u);
+    ASSERT_EQ(s.fake.registry.operations.size(), 1u);
+    EXPECT_EQ(s.fake.registry.operations[0].what, "create");
+    EXPECT_EQ(s.fake.registry.operations[0].key, kMarker);
+    EXPECT_EQ(s.fake.registry.operations[0].access, 0x00020019u | 0x00020006u | 0x00000200u);
+    EXPECT_EQ(s.fake.registry.keys.count(kMarker), 1u);
     // Closed at once, after msiexec has ended.
-    EXPECT_EQ(s.fake.openKeys, 0);
+    EXPECT_EQ(s.fake.registry.openKeys, 0);
     EXPECT_LT(CallIndex(s.fake, "RunAndWait"), CallIndex(s.fake, "RegCreateKeyEx"));
     EXPECT_LT(CallIndex(s.fake, "RegCreateKeyEx"), CallIndex(s.fake, "RegCloseKey"));
   }
@@ -241,10 +241,10 @@ TEST(RunPluginInstaller, RestartRequestsBecomeSuccessPlusTheMarker) {
 TEST(RunPluginInstaller, MarkerThatCannotBeCreatedStillMeansSuccess) {
   InstallScenario s;
   s.AddPackage();
-  s.fake.failingOpens.insert(kMarker);
-  s.fake.onRun = [](const std::wstring&) { return Status{3010}; };
+  s.fake.registry.failingOpens.insert(kMarker);
+  s.fake.processes.onRun = [](const std::wstring&) { return Status{3010}; };
   EXPECT_EQ(RunInstaller(s).result, 0u);
-  EXPECT_EQ(s.fake.openKeys, 0);
+  EXPECT_EQ(s.fake.registry.openKeys, 0);
   EXPECT_EQ(CallIndex(s.fake, "RegCloseKey"), s.fake.calls.size());  // nothing to close
 }
 
@@ -253,10 +253,10 @@ TEST(RunPluginInstaller, ResetsTheSourceListBeforeTheRunEvenWithoutAProduct) {
     InstallScenario s;
     s.AddPackage();
     EXPECT_EQ(RunInstaller(s, kFreshArguments, {}, false, installed).result, 0u);
-    ASSERT_EQ(s.fake.sourceListCalls.size(), 2u);
-    EXPECT_EQ(s.fake.sourceListCalls[0].what, "ClearAll");
-    EXPECT_EQ(s.fake.sourceListCalls[0].product, installed);
-    const auto& setInfo = s.fake.sourceListCalls[1];
+    ASSERT_EQ(s.fake.msi.sourceListCalls.size(), 2u);
+    EXPECT_EQ(s.fake.msi.sourceListCalls[0].what, "ClearAll");
+    EXPECT_EQ(s.fake.msi.sourceListCalls[0].product, installed);
+    const auto& setInfo = s.fake.msi.sourceListCalls[1];
     EXPECT_EQ(setInfo.what, "SetInfo");
     EXPECT_EQ(setInfo.product, installed);
     EXPECT_EQ(setInfo.context, 4u);
@@ -278,15 +278,15 @@ TEST(RunPluginInstaller, DeletesTheInstalledSourceHashOnXpAnd2003Only) {
     SCOPED_TRACE(std::to_string(row.major) + "." + std::to_string(row.minor));
     InstallScenario s;
     s.AddPackage();
-    s.fake.osMajor = row.major;
-    s.fake.osMinor = row.minor;
+    s.fake.system.osMajor = row.major;
+    s.fake.system.osMinor = row.minor;
     RunInstaller(s);
     if (row.deletes) {
-      EXPECT_EQ(s.fake.deletedFiles,
+      EXPECT_EQ(s.fake.files.deletedFiles,
                 std::vector<std::wstring>{L"C:\\windows\\Installer\\SourceHash" + kOtherCode});
       EXPECT_LT(CallIndex(s.fake, "DeleteFile"), CallIndex(s.fake, "RunAndWait"));
     } else {
-      EXPECT_TRUE(s.fake.deletedFiles.empty());
+      EXPECT_TRUE(s.fake.files.deletedFiles.empty());
     }
   }
 }
@@ -310,8 +310,8 @@ TEST(RunPluginInstaller, SwitchesFollowTheUsersTextInFixedOrder) {
     options.disableRm = row.disableRm;
     options.skipInstallValidate = row.skipInstallValidate;
     RunInstaller(s, Fresh(L" FOO=1 "), options);
-    ASSERT_EQ(s.fake.commandLines.size(), 1u);
-    EXPECT_EQ(s.fake.commandLines[0],
+    ASSERT_EQ(s.fake.processes.commandLines.size(), 1u);
+    EXPECT_EQ(s.fake.processes.commandLines[0],
               kMsiexecPrefix + L"/Lv \"" + kDefaultLog + L"\" REBOOT=R " + row.expectedEnd);
   }
 }

@@ -9,6 +9,7 @@ namespace korvana {
 namespace {
 
 using testing::FakePlatform;
+using namespace testing::box;
 
 TEST(CheckOperatingSystem, RefusesOnlyTheThreeOldServicePackLevels) {
   struct Case {
@@ -34,20 +35,20 @@ TEST(CheckOperatingSystem, RefusesOnlyTheThreeOldServicePackLevels) {
   for (const Case& c : cases) {
     for (bool silent : {false, true}) {
       FakePlatform fake;
-      fake.osMajor = c.major;
-      fake.osMinor = c.minor;
-      fake.osServicePack = c.servicePack;
+      fake.system.osMajor = c.major;
+      fake.system.osMinor = c.minor;
+      fake.system.osServicePack = c.servicePack;
       SCOPED_TRACE(std::to_string(c.major) + "." + std::to_string(c.minor) + " SP" +
                    std::to_string(c.servicePack) + (silent ? " silent" : ""));
       EXPECT_EQ(CheckOperatingSystem(fake.platform(), Boxes(fake.platform(), silent)), c.expected);
       if (c.text == nullptr || silent) {
-        EXPECT_TRUE(fake.boxes.empty());
+        EXPECT_TRUE(fake.ui.boxes.empty());
       } else {
-        ASSERT_EQ(fake.boxes.size(), 1u);
-        EXPECT_EQ(fake.boxes[0].text, c.text);
-        EXPECT_EQ(fake.boxes[0].caption, L"Корвана ЭЦП Browser plug-in");
-        EXPECT_EQ(fake.boxes[0].style, 0x50010u);
-        EXPECT_EQ(fake.boxes[0].owner, Owner::OwnerWindow);
+        ASSERT_EQ(fake.ui.boxes.size(), 1u);
+        EXPECT_EQ(fake.ui.boxes[0].text, c.text);
+        EXPECT_EQ(fake.ui.boxes[0].caption, L"Корвана ЭЦП Browser plug-in");
+        EXPECT_EQ(fake.ui.boxes[0].style, kErrorBoxStyle);
+        EXPECT_EQ(fake.ui.boxes[0].owner, Owner::OwnerWindow);
       }
     }
   }
@@ -56,10 +57,10 @@ TEST(CheckOperatingSystem, RefusesOnlyTheThreeOldServicePackLevels) {
 TEST(CheckOperatingSystem, AsksForEachOldVersionItsServicePack) {
   FakePlatform fake;
   EXPECT_EQ(CheckOperatingSystem(fake.platform(), Boxes(fake.platform())), 0u);
-  ASSERT_EQ(fake.versionQueries.size(), 3u);
+  ASSERT_EQ(fake.system.versionQueries.size(), 3u);
   const std::uint16_t servicePacks[] = {4, 2, 1};
   for (std::uint32_t minor = 0; minor < 3; ++minor) {
-    const auto& q = fake.versionQueries[minor];
+    const auto& q = fake.system.versionQueries[minor];
     EXPECT_EQ(q.major, 5u);
     EXPECT_EQ(q.minor, minor);
     EXPECT_EQ(q.servicePack, servicePacks[minor]);
@@ -68,11 +69,11 @@ TEST(CheckOperatingSystem, AsksForEachOldVersionItsServicePack) {
 
 TEST(CheckOperatingSystem, AFailedQueryCountsAsAnotherSystem) {
   FakePlatform fake;
-  fake.osMajor = 5;
-  fake.osMinor = 1;
-  fake.verifyVersionFails = true;
+  fake.system.osMajor = 5;
+  fake.system.osMinor = 1;
+  fake.system.verifyVersionFails = true;
   EXPECT_EQ(CheckOperatingSystem(fake.platform(), Boxes(fake.platform())), 0u);
-  EXPECT_TRUE(fake.boxes.empty());
+  EXPECT_TRUE(fake.ui.boxes.empty());
 }
 
 TEST(RestartComputer, EnablesThePrivilegeThenAsksWindowsWithFlagsByVersion) {
@@ -93,16 +94,16 @@ TEST(RestartComputer, EnablesThePrivilegeThenAsksWindowsWithFlagsByVersion) {
   };
   for (const Case& c : cases) {
     FakePlatform fake;
-    fake.privilegeResult = c.privilege;
-    fake.osMajor = c.major;
-    fake.exitWindowsAccepts = c.accepts;
-    EXPECT_EQ(RestartComputer(fake, fake), c.expected);
+    fake.processes.privilegeResult = c.privilege;
+    fake.system.osMajor = c.major;
+    fake.processes.exitWindowsAccepts = c.accepts;
+    EXPECT_EQ(RestartComputer(fake.system, fake.processes), c.expected);
     if (c.flags) {
-      ASSERT_EQ(fake.exitWindowsCalls.size(), 1u);
-      EXPECT_EQ(fake.exitWindowsCalls[0].flags, *c.flags);
-      EXPECT_EQ(fake.exitWindowsCalls[0].reason, 0x00040000u);
+      ASSERT_EQ(fake.processes.exitWindowsCalls.size(), 1u);
+      EXPECT_EQ(fake.processes.exitWindowsCalls[0].flags, *c.flags);
+      EXPECT_EQ(fake.processes.exitWindowsCalls[0].reason, 0x00040000u);
     } else {
-      EXPECT_TRUE(fake.exitWindowsCalls.empty());
+      EXPECT_TRUE(fake.processes.exitWindowsCalls.empty());
     }
   }
 }

@@ -13,8 +13,8 @@ namespace korvana {
 namespace {
 
 using testing::kErrorCaptionText;
-using testing::kErrorStyle;
-using testing::PackageFake;
+using testing::kErrorBoxStyle;
+using testing::FakePlatform;
 
 const std::wstring kPackage = L"C:\\setup\\x64-rus-sivetcom.msi";
 const std::wstring kProductCode = L"{11111111-2222-3333-4444-555555555555}";
@@ -24,21 +24,21 @@ const std::wstring kOtherInstalledCode = L"{12345678-8888-7777-6666-555555555555
 
 // A machine with the plug-in package beside the executable and the previous
 // version installed.
-void Scene(PackageFake& fake) {
-  fake.AddFolder(L"C:\\setup");
+void Scene(FakePlatform& fake) {
+  fake.files.AddFolder(L"C:\\setup");
   fake.AddPackage(kPackage, {{L"ProductCode", kProductCode},
                              {L"UpgradeCode", kUpgradeCode},
                              {L"ProductName", L"Korvana Plugin"},
                              {L"ProductVersion", L"2.0.14"}});
-  fake.products.push_back({kInstalledCode, kUpgradeCode, L"2.0.13"});
+  fake.msi.products.push_back({kInstalledCode, kUpgradeCode, L"2.0.13"});
 }
 
 // Every handle opened was closed once, and nothing else was closed.
-void ExpectHandlesBalanced(const PackageFake& fake, bool opened) {
-  EXPECT_EQ(fake.openMsiHandles, opened ? 1 : 0);
-  EXPECT_EQ(fake.closedMsiHandles, fake.openMsiHandles);
+void ExpectHandlesBalanced(const FakePlatform& fake, bool opened) {
+  EXPECT_EQ(fake.msi.handlesOpened, opened ? 1 : 0);
+  EXPECT_EQ(fake.msi.handlesClosed, fake.msi.handlesOpened);
   if (opened) {
-    EXPECT_EQ(fake.closedHandles, std::vector<MsiToken>{MsiToken{0x2000}});
+    EXPECT_EQ(fake.msi.closedTokens, std::vector<MsiToken>{MsiToken{0x2000}});
     EXPECT_EQ(fake.calls.back(), "MsiCloseHandle");
   }
 }
@@ -47,14 +47,14 @@ void ExpectHandlesBalanced(const PackageFake& fake, bool opened) {
 // The two calls behind a read are the Win32 side's (tests/unit/win32/windows_installer_test).
 
 TEST(GetProperty, ReadsDefinedAndUndefinedPropertiesOfARealPackage) {
-  PackageFake fake;
-  fake.packages[kPackage] = {{{L"ProductName", L"Korvana Plugin"}}, 0};
+  FakePlatform fake;
+  fake.msi.packages[kPackage] = {{{L"ProductName", L"Korvana Plugin"}}, 0};
   MsiToken handle{};
-  ASSERT_EQ(fake.OpenPackageEx(kPackage, 1, &handle), 0u);
-  const Read<std::wstring> name = fake.GetProperty(handle, L"ProductName");
+  ASSERT_EQ(fake.msi.OpenPackageEx(kPackage, 1, &handle), 0u);
+  const Read<std::wstring> name = fake.msi.GetProperty(handle, L"ProductName");
   EXPECT_TRUE(name.ok);
   EXPECT_EQ(name.value, L"Korvana Plugin");
-  const Read<std::wstring> undefined = fake.GetProperty(handle, L"NoSuchProperty");
+  const Read<std::wstring> undefined = fake.msi.GetProperty(handle, L"NoSuchProperty");
   EXPECT_TRUE(undefined.ok);
   EXPECT_EQ(undefined.value, L"");
 }
@@ -64,7 +64,7 @@ TEST(GetProperty, ReadsDefinedAndUndefinedPropertiesOfARealPackage) {
 TEST(ReadPackageCode, StatusCodeAndHandlesForEveryPath) {
   struct Case {
     const char* name;
-    std::function<void(PackageFake&)> setup;
+    std::function<void(FakePlatform&)> setup;
     CodeRequest request;
     Status status;
     std::wstring code;
@@ -75,65 +75,65 @@ TEST(ReadPackageCode, StatusCodeAndHandlesForEveryPath) {
   const std::vector<Case> cases = {
       {"own product code", Scene, own, 0, kProductCode, true},
       {"own code of the architecture's package, not of one listed earlier",
-       [](PackageFake& f) {
-         f.AddFolder(L"C:\\setup");
-         f.AddFile(L"C:\\setup\\aaa.msi");  // opening this one would fail
+       [](FakePlatform& f) {
+         f.files.AddFolder(L"C:\\setup");
+         f.files.AddFile(L"C:\\setup\\aaa.msi");  // opening this one would fail
          f.AddPackage(L"C:\\setup\\pkg-x64.msi", {{L"ProductCode", kProductCode}});
        },
        own, 0, kProductCode, true},
       {"related product installed", Scene, related, 0, kInstalledCode, true},
       {"two related products: the first enumerated",
-       [](PackageFake& f) {
+       [](FakePlatform& f) {
          Scene(f);
-         f.products.insert(f.products.begin(), {kOtherInstalledCode, kUpgradeCode, L"1.0"});
+         f.msi.products.insert(f.msi.products.begin(), {kOtherInstalledCode, kUpgradeCode, L"1.0"});
        },
        related, 0, kOtherInstalledCode, true},
       {"no related product installed",
-       [](PackageFake& f) {
+       [](FakePlatform& f) {
          Scene(f);
-         f.products.clear();
-         f.products.push_back({kInstalledCode, L"{OTHER-UPGRADE}", L"2.0"});
+         f.msi.products.clear();
+         f.msi.products.push_back({kInstalledCode, L"{OTHER-UPGRADE}", L"2.0"});
        },
        related, 259, L"", true},
-      {"no package: own", [](PackageFake& f) { f.AddFolder(L"C:\\setup"); }, own, 232, L"", false},
-      {"no package: related", [](PackageFake& f) { f.AddFolder(L"C:\\setup"); }, related, 232,
+      {"no package: own", [](FakePlatform& f) { f.files.AddFolder(L"C:\\setup"); }, own, 232, L"", false},
+      {"no package: related", [](FakePlatform& f) { f.files.AddFolder(L"C:\\setup"); }, related, 232,
        L"", false},
       {"package cannot be opened",
-       [](PackageFake& f) {
+       [](FakePlatform& f) {
          Scene(f);
-         f.packages[kPackage].openStatus = 1620;
+         f.msi.packages[kPackage].openStatus = 1620;
        },
        own, 1620, L"", false},
       {"product code unreadable",
-       [](PackageFake& f) {
+       [](FakePlatform& f) {
          Scene(f);
-         f.failingProperties[L"ProductCode"] = 1615;
+         f.msi.failingProperties[L"ProductCode"] = 1615;
        },
        own, 1615, L"", true},
       {"upgrade code unreadable",
-       [](PackageFake& f) {
+       [](FakePlatform& f) {
          Scene(f);
-         f.failingProperties[L"UpgradeCode"] = 1615;
+         f.msi.failingProperties[L"UpgradeCode"] = 1615;
        },
        related, 1615, L"", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    PackageFake fake;
+    FakePlatform fake;
     c.setup(fake);
     PackageLocator locator(fake.platform());
     std::wstring code;
     EXPECT_EQ(ReadPackageCode(fake.platform(), locator, c.request, code), c.status);
     EXPECT_EQ(code, c.code);
     ExpectHandlesBalanced(fake, c.opened);
-    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_TRUE(fake.ui.boxes.empty());
   }
 }
 
 TEST(ReadPackageCode, AnUnreadableUpgradeCodeIsNeverEnumerated) {
-  PackageFake fake;
+  FakePlatform fake;
   Scene(fake);
-  fake.failingProperties[L"UpgradeCode"] = 1615;
+  fake.msi.failingProperties[L"UpgradeCode"] = 1615;
   PackageLocator locator(fake.platform());
   std::wstring code;
   ReadPackageCode(fake.platform(), locator, CodeRequest::RelatedProductCode, code);
@@ -145,44 +145,44 @@ TEST(ReadPackageCode, AnUnreadableUpgradeCodeIsNeverEnumerated) {
 TEST(ReadNewPackageInfo, MessagesStatusesAndHandlesForEveryPath) {
   struct Case {
     const char* name;
-    std::function<void(PackageFake&)> setup;
+    std::function<void(FakePlatform&)> setup;
     Status status;
     const wchar_t* message;  // null: no box
     bool opened;
   };
   const std::vector<Case> cases = {
       {"name and version read", Scene, 0, nullptr, true},
-      {"no package found", [](PackageFake& f) { f.AddFolder(L"C:\\setup"); }, 232,
+      {"no package found", [](FakePlatform& f) { f.files.AddFolder(L"C:\\setup"); }, 232,
        L"Невозможно найти полный путь установленного msi-пакета.", false},
       {"package cannot be opened",
-       [](PackageFake& f) {
+       [](FakePlatform& f) {
          Scene(f);
-         f.packages[kPackage].openStatus = 1620;
+         f.msi.packages[kPackage].openStatus = 1620;
        },
        1620, L"Невозможно открыть новый msi-пакет.", false},
       {"product name unreadable",
-       [](PackageFake& f) {
+       [](FakePlatform& f) {
          Scene(f);
-         f.failingProperties[L"ProductName"] = 1615;
+         f.msi.failingProperties[L"ProductName"] = 1615;
        },
        1615, L"Невозможно узнать версию нового msi-пакета.", true},
       {"product version unreadable",
-       [](PackageFake& f) {
+       [](FakePlatform& f) {
          Scene(f);
-         f.failingProperties[L"ProductVersion"] = 6;
+         f.msi.failingProperties[L"ProductVersion"] = 6;
        },
        6, L"Невозможно узнать версию нового msi-пакета.", true},
       {"product version undefined",
-       [](PackageFake& f) {
+       [](FakePlatform& f) {
          Scene(f);
-         f.packages[kPackage].properties.erase(L"ProductVersion");
+         f.msi.packages[kPackage].properties.erase(L"ProductVersion");
        },
        1620, L"Невозможно узнать версию нового msi-пакета.", true},
   };
   for (const Case& c : cases) {
     for (bool silent : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (silent ? ", silent" : ""));
-      PackageFake fake;
+      FakePlatform fake;
       c.setup(fake);
       PackageLocator locator(fake.platform());
       std::wstring name, version;
@@ -195,14 +195,14 @@ TEST(ReadNewPackageInfo, MessagesStatusesAndHandlesForEveryPath) {
         EXPECT_EQ(version, L"2.0.14");
       }
       if (c.message == nullptr || silent) {
-        EXPECT_TRUE(fake.boxes.empty());
+        EXPECT_TRUE(fake.ui.boxes.empty());
         continue;
       }
-      ASSERT_EQ(fake.boxes.size(), 1u);
-      EXPECT_EQ(fake.boxes[0].owner, Owner::None);
-      EXPECT_EQ(fake.boxes[0].text, c.message);
-      EXPECT_EQ(fake.boxes[0].caption, kErrorCaptionText);
-      EXPECT_EQ(fake.boxes[0].style, kErrorStyle);
+      ASSERT_EQ(fake.ui.boxes.size(), 1u);
+      EXPECT_EQ(fake.ui.boxes[0].owner, Owner::None);
+      EXPECT_EQ(fake.ui.boxes[0].text, c.message);
+      EXPECT_EQ(fake.ui.boxes[0].caption, kErrorCaptionText);
+      EXPECT_EQ(fake.ui.boxes[0].style, kErrorBoxStyle);
       if (c.opened) {
         // The box is answered while the package is still open.
         auto box = std::find(fake.calls.begin(), fake.calls.end(), "MessageBox");
@@ -214,8 +214,8 @@ TEST(ReadNewPackageInfo, MessagesStatusesAndHandlesForEveryPath) {
 }
 
 TEST(ReadNewPackageInfo, ReadsThePackageTheLanguageSearchFinds) {
-  PackageFake fake;
-  fake.AddFolder(L"C:\\setup");
+  FakePlatform fake;
+  fake.files.AddFolder(L"C:\\setup");
   fake.AddPackage(L"C:\\setup\\sivetcom.msi", {{L"ProductName", L"Generic"},
                                                {L"ProductVersion", L"1.0"}});
   fake.AddPackage(L"C:\\setup\\x64-eng-sivetcom.msi", {{L"ProductName", L"English"},

@@ -84,14 +84,14 @@ TEST(FindPackage, SearchesTheOwnFolderThenItsFirstLevelSubfolders) {
   for (const FindCase& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
-    fake.modulePath = c.modulePath;
-    fake.entries = c.entries;
+    fake.files.modulePath = c.modulePath;
+    fake.files.entries = c.entries;
     PackageLocator locator(fake.platform());
     std::wstring path = kUntouched;
     EXPECT_EQ(locator.FindPackage(c.pattern, path), c.status);
     EXPECT_EQ(path, c.path);
     if (!c.searches.empty()) {
-      EXPECT_EQ(fake.searches, c.searches);
+      EXPECT_EQ(fake.files.searches, c.searches);
     }
   }
 }
@@ -100,10 +100,10 @@ TEST(FindPackage, UsesTheWholeModulePathHoweverLong) {
   // Longer than the 260 characters of a classic path buffer: nothing may be cut.
   const std::wstring folder = L"C:\\" + std::wstring(300, L'd');
   FakePlatform fake;
-  fake.modulePath = folder + L"\\korvana-setup.exe";
-  fake.AddFolder(folder);
-  fake.AddFolder(folder + L"\\x64");
-  fake.AddFile(folder + L"\\x64\\sivetcom-x64.msi");
+  fake.files.modulePath = folder + L"\\korvana-setup.exe";
+  fake.files.AddFolder(folder);
+  fake.files.AddFolder(folder + L"\\x64");
+  fake.files.AddFile(folder + L"\\x64\\sivetcom-x64.msi");
   PackageLocator locator(fake.platform());
   std::wstring path;
   ASSERT_EQ(locator.FindPackage(L"sivetcom*", path), 0u);
@@ -112,27 +112,32 @@ TEST(FindPackage, UsesTheWholeModulePathHoweverLong) {
 
 // ---- Probes -------------------------------------------------------------------------
 
+// kernel32 as the probes find it: not at all, without the export asked for, or with it.
+enum Kernel32 { kNotFound, kNoExport, kExports };
+// IMAGE_FILE_MACHINE_..., and the user interface languages the patterns know.
+constexpr std::uint16_t kArm64 = 0xAA64, kAmd64 = 0x8664, kI386 = 0x014C;
+constexpr std::uint16_t kRussian = 0x0419, kEnglishUs = 0x0409, kRussianMoldova = 0x0819;
+
 TEST(ArchitecturePattern, FallsBackToWin32OnEveryFailure) {
   struct Case {
     const char* name;
-    bool kernel32Loaded;
-    bool hasIsWow64Process;
+    Kernel32 kernel32;  // and IsWow64Process
     std::optional<bool> isWow64;
     const wchar_t* expected;
   };
   const Case cases[] = {
-      {"WOW64 process", true, true, true, L"*x64*"},
-      {"native 32-bit process", true, true, false, L"*win32*"},
-      {"the call fails", true, true, std::nullopt, L"*win32*"},
-      {"no IsWow64Process export", true, false, true, L"*win32*"},
-      {"kernel32 not found", false, true, true, L"*win32*"},
+      {"WOW64 process", kExports, true, L"*x64*"},
+      {"native 32-bit process", kExports, false, L"*win32*"},
+      {"the call fails", kExports, std::nullopt, L"*win32*"},
+      {"no IsWow64Process export", kNoExport, true, L"*win32*"},
+      {"kernel32 not found", kNotFound, true, L"*win32*"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
-    fake.kernel32Loaded = c.kernel32Loaded;
-    fake.hasIsWow64Process = c.hasIsWow64Process;
-    fake.isWow64 = c.isWow64;
+    fake.system.kernel32Loaded = c.kernel32 != kNotFound;
+    fake.system.hasIsWow64Process = c.kernel32 != kNoExport;
+    fake.system.isWow64 = c.isWow64;
     PackageLocator locator(fake.platform());
     EXPECT_EQ(locator.ArchitecturePattern(), c.expected);
   }
@@ -141,15 +146,15 @@ TEST(ArchitecturePattern, FallsBackToWin32OnEveryFailure) {
 // The lookups as the seam makes them (the fake follows the Win32 side).
 TEST(ArchitecturePattern, MissingKernel32LeavesTheEntryUnresolvedAndIsRetried) {
   FakePlatform fake;
-  fake.kernel32Loaded = false;
+  fake.system.kernel32Loaded = false;
   PackageLocator locator(fake.platform());
   EXPECT_EQ(locator.ArchitecturePattern(), L"*win32*");
 
-  fake.kernel32Loaded = true;
+  fake.system.kernel32Loaded = true;
   EXPECT_EQ(locator.ArchitecturePattern(), L"*x64*");
 
   // Once present, the entry is reused, but the process is asked each time.
-  fake.isWow64 = false;
+  fake.system.isWow64 = false;
   EXPECT_EQ(locator.ArchitecturePattern(), L"*win32*");
   EXPECT_EQ(CallsNamed(fake, {"GetProcAddress:IsWow64Process"}).size(), 2u);
   EXPECT_EQ(CallsNamed(fake, {"IsWow64Process"}).size(), 2u);
@@ -157,38 +162,37 @@ TEST(ArchitecturePattern, MissingKernel32LeavesTheEntryUnresolvedAndIsRetried) {
 
 TEST(ArchitecturePattern, AnAbsentExportIsLookedUpOnlyOnce) {
   FakePlatform fake;
-  fake.hasIsWow64Process = false;
+  fake.system.hasIsWow64Process = false;
   PackageLocator locator(fake.platform());
   for (int i = 0; i < 3; ++i) EXPECT_EQ(locator.ArchitecturePattern(), L"*win32*");
   // Even if the export could now be found, "absent" is final for the process.
-  fake.hasIsWow64Process = true;
+  fake.system.hasIsWow64Process = true;
   EXPECT_EQ(locator.ArchitecturePattern(), L"*win32*");
-  EXPECT_EQ(fake.kernel32Lookups, 1);
+  EXPECT_EQ(fake.system.kernel32Lookups, 1);
   EXPECT_TRUE(CallsNamed(fake, {"IsWow64Process"}).empty());
 }
 
 TEST(Arm64Pattern, OnlyAnArm64NativeMachineGivesTheWord) {
   struct Case {
     const char* name;
-    bool kernel32Loaded;
-    bool hasIsWow64Process2;
+    Kernel32 kernel32;  // and IsWow64Process2
     std::optional<std::uint16_t> nativeMachine;
     const wchar_t* expected;
   };
   const Case cases[] = {
-      {"ARM64 native machine", true, true, 0xAA64, L"*arm64*"},
-      {"x64 native machine", true, true, 0x8664, L""},
-      {"x86 native machine", true, true, 0x014C, L""},
-      {"the call fails", true, true, std::nullopt, L""},
-      {"no IsWow64Process2 export", true, false, 0xAA64, L""},
-      {"kernel32 not found", false, true, 0xAA64, L""},
+      {"ARM64 native machine", kExports, kArm64, L"*arm64*"},
+      {"x64 native machine", kExports, kAmd64, L""},
+      {"x86 native machine", kExports, kI386, L""},
+      {"the call fails", kExports, std::nullopt, L""},
+      {"no IsWow64Process2 export", kNoExport, kArm64, L""},
+      {"kernel32 not found", kNotFound, kArm64, L""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
-    fake.kernel32Loaded = c.kernel32Loaded;
-    fake.hasIsWow64Process2 = c.hasIsWow64Process2;
-    fake.nativeMachine = c.nativeMachine;
+    fake.system.kernel32Loaded = c.kernel32 != kNotFound;
+    fake.system.hasIsWow64Process2 = c.kernel32 != kNoExport;
+    fake.system.nativeMachine = c.nativeMachine;
     PackageLocator locator(fake.platform());
     EXPECT_EQ(locator.Arm64Pattern(), c.expected);
   }
@@ -196,11 +200,11 @@ TEST(Arm64Pattern, OnlyAnArm64NativeMachineGivesTheWord) {
 
 TEST(Arm64Pattern, KeepsNoCache) {
   FakePlatform fake;
-  fake.hasIsWow64Process2 = false;
+  fake.system.hasIsWow64Process2 = false;
   PackageLocator locator(fake.platform());
   EXPECT_EQ(locator.Arm64Pattern(), L"");
-  fake.hasIsWow64Process2 = true;
-  fake.nativeMachine = 0xAA64;
+  fake.system.hasIsWow64Process2 = true;
+  fake.system.nativeMachine = kArm64;
   EXPECT_EQ(locator.Arm64Pattern(), L"*arm64*");
   EXPECT_EQ(CallsNamed(fake, {"GetProcAddress:IsWow64Process2"}).size(), 2u);
 }
@@ -215,7 +219,7 @@ TEST(LanguagePattern, OnlyRussianRussiaAsAWholeLangIdIsRussian) {
   for (const auto& [langId, expected] : cases) {
     SCOPED_TRACE(langId);
     FakePlatform fake;
-    fake.uiLanguage = langId;
+    fake.system.uiLanguage = langId;
     PackageLocator locator(fake.platform());
     EXPECT_EQ(locator.LanguagePattern(), expected);
   }
@@ -250,11 +254,11 @@ TEST(IdentitySearch, TriesTheArchitectureThenAnyPackage) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
-    fake.isWow64 = c.isWow64;
-    fake.hasIsWow64Process2 = true;
-    fake.nativeMachine = 0xAA64;
-    fake.AddFolder(L"C:\\setup");
-    for (const auto& f : c.files) fake.AddFile(f);
+    fake.system.isWow64 = c.isWow64;
+    fake.system.hasIsWow64Process2 = true;
+    fake.system.nativeMachine = kArm64;
+    fake.files.AddFolder(L"C:\\setup");
+    for (const auto& f : c.files) fake.files.AddFile(f);
     PackageLocator locator(fake.platform());
     std::wstring path = kUntouched;
     EXPECT_EQ(locator.IdentitySearch(path), c.status);
@@ -277,27 +281,27 @@ struct MachineCase {
 
 TEST(VersionSearch, TriesThePatternsInTheirFixedOrder) {
   const std::vector<MachineCase> cases = {
-      {"64-bit x64 Windows, Russian", true, false, 0, 0x0419,
+      {"64-bit x64 Windows, Russian", true, false, 0, kRussian,
        {L"*x64**rus*sivetcom*.msi", L"*x64*sivetcom*.msi", L"sivetcom*.msi"}},
-      {"32-bit Windows, English", false, false, 0, 0x0409,
+      {"32-bit Windows, English", false, false, 0, kEnglishUs,
        {L"*win32**eng*sivetcom*.msi", L"*win32*sivetcom*.msi", L"sivetcom*.msi"}},
-      {"x64 Windows that has IsWow64Process2", true, true, 0x8664, 0x0819,
+      {"x64 Windows that has IsWow64Process2", true, true, kAmd64, kRussianMoldova,
        {L"*x64**eng*sivetcom*.msi", L"*x64*sivetcom*.msi", L"sivetcom*.msi"}},
-      {"ARM64 Windows, Russian", true, true, 0xAA64, 0x0419,
+      {"ARM64 Windows, Russian", true, true, kArm64, kRussian,
        {L"*arm64**rus*sivetcom*.msi", L"*x64**rus*sivetcom*.msi", L"*arm64*sivetcom*.msi",
         L"*x64*sivetcom*.msi", L"sivetcom*.msi"}},
-      {"ARM64 Windows, 32-bit answer from IsWow64Process", false, true, 0xAA64, 0x0409,
+      {"ARM64 Windows, 32-bit answer from IsWow64Process", false, true, kArm64, kEnglishUs,
        {L"*arm64**eng*sivetcom*.msi", L"*win32**eng*sivetcom*.msi", L"*arm64*sivetcom*.msi",
         L"*win32*sivetcom*.msi", L"sivetcom*.msi"}},
   };
   for (const MachineCase& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
-    fake.isWow64 = c.isWow64;
-    fake.hasIsWow64Process2 = c.hasIsWow64Process2;
-    fake.nativeMachine = c.nativeMachine;
-    fake.uiLanguage = c.uiLanguage;
-    fake.AddFolder(L"C:\\setup");
+    fake.system.isWow64 = c.isWow64;
+    fake.system.hasIsWow64Process2 = c.hasIsWow64Process2;
+    fake.system.nativeMachine = c.nativeMachine;
+    fake.system.uiLanguage = c.uiLanguage;
+    fake.files.AddFolder(L"C:\\setup");
     PackageLocator locator(fake.platform());
     std::wstring path = kUntouched;
     EXPECT_EQ(locator.VersionSearch(L"sivetcom*.msi", path), 232u);
@@ -330,10 +334,10 @@ TEST(VersionSearch, StopsAtTheFirstPatternThatFinds) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fake;
-    fake.hasIsWow64Process2 = true;
-    fake.nativeMachine = 0xAA64;
-    fake.AddFolder(L"C:\\setup");
-    for (const auto& f : c.files) fake.AddFile(f);
+    fake.system.hasIsWow64Process2 = true;
+    fake.system.nativeMachine = kArm64;
+    fake.files.AddFolder(L"C:\\setup");
+    for (const auto& f : c.files) fake.files.AddFile(f);
     PackageLocator locator(fake.platform());
     std::wstring path;
     EXPECT_EQ(locator.VersionSearch(L"sivetcom*.msi", path), 0u);

@@ -34,7 +34,7 @@ Outcome Install(InstallScenario& s, bool silent = false, bool reinstall = false,
 const std::wstring kPublisher = L"Korvana Test Publisher";  // the fake's signer
 // The run's log line of the package's check.
 std::wstring CheckLine(const FakePlatform& fake) {
-  for (const std::wstring& line : fake.logLines)
+  for (const std::wstring& line : fake.log.lines)
     if (line.rfind(L"package check: ", 0) == 0) return line;
   return L"<none>";
 }
@@ -42,9 +42,9 @@ std::wstring CheckLine(const FakePlatform& fake) {
 // The argument text msiexec got after the fixed log and REBOOT=R pieces.
 std::wstring PropertiesOf(const InstallScenario& s) {
   const std::wstring head = kMsiexecPrefix + L"/Lv \"" + kDefaultLog + L"\" REBOOT=R ";
-  if (s.fake.commandLines.size() != 1)
-    return L"<ran " + std::to_wstring(s.fake.commandLines.size()) + L" times>";
-  const std::wstring& line = s.fake.commandLines[0];
+  if (s.fake.processes.commandLines.size() != 1)
+    return L"<ran " + std::to_wstring(s.fake.processes.commandLines.size()) + L" times>";
+  const std::wstring& line = s.fake.processes.commandLines[0];
   if (line.compare(0, head.size(), head) != 0) return L"<unexpected head> " + line;
   return line.substr(head.size());
 }
@@ -54,15 +54,15 @@ TEST(InstallPlugin, FreshInstallationRunsTheExactCommandLine) {
   s.AddPackage();
   Outcome out = Install(s);
   EXPECT_EQ(out.result, 0u);
-  ASSERT_EQ(s.fake.commandLines.size(), 1u);
-  EXPECT_EQ(s.fake.commandLines[0],
+  ASSERT_EQ(s.fake.processes.commandLines.size(), 1u);
+  EXPECT_EQ(s.fake.processes.commandLines[0],
             L"\"C:\\windows\\system32\\msiexec.exe\" /i \"C:\\setup\\sivetcom-x64-rus.msi\" /Lv "
             L"\"C:\\temp\\sivetcom-x64-rus.msi_2026-12-07-04-36-54.log\" REBOOT=R  /qb "
             L"ADDNPSIVET=1");
-  EXPECT_TRUE(s.fake.boxes.empty());
-  EXPECT_EQ(s.fake.stdoutLines, std::vector<std::wstring>{kStamp});
+  EXPECT_TRUE(s.fake.ui.boxes.empty());
+  EXPECT_EQ(s.fake.clock.stdoutLines, std::vector<std::wstring>{kStamp});
   // A fresh installation has no installed product whose cached hash would matter.
-  EXPECT_TRUE(s.fake.deletedFiles.empty());
+  EXPECT_TRUE(s.fake.files.deletedFiles.empty());
 }
 
 TEST(InstallPlugin, ChoosesThePropertiesForEachSituation) {
@@ -108,7 +108,7 @@ TEST(InstallPlugin, ChoosesThePropertiesForEachSituation) {
         row.installedCode.empty()
             ? std::vector<std::wstring>{}
             : std::vector<std::wstring>{L"C:\\windows\\Installer\\SourceHash" + kNewCode};
-    EXPECT_EQ(s.fake.deletedFiles, expectedDeleted);
+    EXPECT_EQ(s.fake.files.deletedFiles, expectedDeleted);
   }
 }
 
@@ -120,52 +120,54 @@ TEST(InstallPlugin, ProductNotInTheInstalledStateIsAFreshInstallation) {
     s.AddInstalled(kOtherCode, L"9.9", kFeatureAbsent, state);
     EXPECT_EQ(Install(s).result, 0u);
     EXPECT_EQ(PropertiesOf(s), L" /qb ADDNPSIVET=1");
-    EXPECT_TRUE(s.fake.boxes.empty());  // no version question either
-    EXPECT_TRUE(s.fake.deletedFiles.empty());
+    EXPECT_TRUE(s.fake.ui.boxes.empty());  // no version question either
+    EXPECT_TRUE(s.fake.files.deletedFiles.empty());
   }
 }
 
 TEST(InstallPlugin, DecidesByOutcomeReinstallAndSilent) {
+  enum How { Asked, Silent, Reinstall, SilentReinstall };  // with -silent, -reinstall or both
   enum Expect { Runs, NoRun };
   struct Row {
     const char* name;
     std::wstring installedVersion;  // the package is 2.0.14
-    bool reinstall, silent;
+    How how;
     std::vector<int> answers;
     Status expected;
     Expect runs;
     std::vector<std::uint16_t> boxes;  // owner-window boxes, by text
   };
   const Row rows[] = {
-      {"same, silent", L"2.0.14", false, true, {}, 0, NoRun, {}},
-      {"same, asked, No", L"2.0.14", false, false, {7}, 1602, NoRun, {text::kReinstallQuestion}},
-      {"same, asked, box failed", L"2.0.14", false, false, {0}, 1602, NoRun,
+      {"same, silent", L"2.0.14", Silent, {}, 0, NoRun, {}},
+      {"same, asked, No", L"2.0.14", Asked, {kNo}, 1602, NoRun, {text::kReinstallQuestion}},
+      {"same, asked, box failed", L"2.0.14", Asked, {kBoxFailed}, 1602, NoRun,
        {text::kReinstallQuestion}},
-      {"same, asked, Yes", L"2.0.14", false, false, {6}, 0, Runs, {text::kReinstallQuestion}},
-      {"same, -reinstall", L"2.0.14", true, false, {}, 0, Runs, {}},
-      {"same, -reinstall, silent", L"2.0.14", true, true, {}, 0, Runs, {}},
-      {"newer installed", L"2.1", false, false, {}, 1638, NoRun, {text::kNewerInstalled}},
-      {"newer installed, -reinstall", L"2.1", true, false, {}, 1638, NoRun,
+      {"same, asked, Yes", L"2.0.14", Asked, {kYes}, 0, Runs, {text::kReinstallQuestion}},
+      {"same, -reinstall", L"2.0.14", Reinstall, {}, 0, Runs, {}},
+      {"same, -reinstall, silent", L"2.0.14", SilentReinstall, {}, 0, Runs, {}},
+      {"newer installed", L"2.1", Asked, {}, 1638, NoRun, {text::kNewerInstalled}},
+      {"newer installed, -reinstall", L"2.1", Reinstall, {}, 1638, NoRun,
        {text::kNewerInstalled}},
-      {"newer installed, silent", L"2.1", false, true, {}, 0, Runs, {}},
-      {"update, asked, Yes", L"2.0.13", false, false, {6}, 0, Runs, {}},
-      {"update, asked, No", L"2.0.13", false, false, {7}, 1, NoRun, {}},
-      {"update, asked, any other answer", L"2.0.13", false, false, {1}, 0, Runs, {}},
-      {"update, asked, box failed", L"2.0.13", false, false, {0}, 0, Runs, {}},
-      {"update, -reinstall, No", L"2.0.13", true, false, {7}, 1, NoRun, {}},
-      {"update, silent", L"2.0.13", false, true, {7}, 0, Runs, {}},
+      {"newer installed, silent", L"2.1", Silent, {}, 0, Runs, {}},
+      {"update, asked, Yes", L"2.0.13", Asked, {kYes}, 0, Runs, {}},
+      {"update, asked, No", L"2.0.13", Asked, {kNo}, 1, NoRun, {}},
+      {"update, asked, any other answer", L"2.0.13", Asked, {kOk}, 0, Runs, {}},
+      {"update, asked, box failed", L"2.0.13", Asked, {kBoxFailed}, 0, Runs, {}},
+      {"update, -reinstall, No", L"2.0.13", Reinstall, {kNo}, 1, NoRun, {}},
+      {"update, silent", L"2.0.13", Silent, {kNo}, 0, Runs, {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     InstallScenario s;
     s.AddPackage(kNewCode, L"2.0.14");
     s.AddInstalled(kNewCode, row.installedVersion);
-    s.fake.boxAnswers.assign(row.answers.begin(), row.answers.end());
-    Outcome out = Install(s, row.silent, row.reinstall);
+    s.fake.ui.boxAnswers.assign(row.answers.begin(), row.answers.end());
+    const bool silent = row.how == Silent || row.how == SilentReinstall;
+    Outcome out = Install(s, silent, row.how == Reinstall || row.how == SilentReinstall);
     EXPECT_EQ(out.result, row.expected);
-    EXPECT_EQ(s.fake.commandLines.size(), row.runs == Runs ? 1u : 0u);
+    EXPECT_EQ(s.fake.processes.commandLines.size(), row.runs == Runs ? 1u : 0u);
     if (row.runs == NoRun) {
-      EXPECT_TRUE(s.fake.deletedFiles.empty());
+      EXPECT_TRUE(s.fake.files.deletedFiles.empty());
       EXPECT_TRUE(out.logPath.empty());
     }
     const auto owned = s.OwnedBoxes();
@@ -174,11 +176,11 @@ TEST(InstallPlugin, DecidesByOutcomeReinstallAndSilent) {
       const bool question = row.boxes[i] == text::kReinstallQuestion;
       EXPECT_EQ(owned[i].text, s.Text(row.boxes[i]));
       EXPECT_EQ(owned[i].caption, s.Text(text::kUpdateCaption));
-      EXPECT_EQ(owned[i].style, question ? 0x00050004u : 0x00050040u);
+      EXPECT_EQ(owned[i].style, question ? kQuestionBoxStyle : kInformationBoxStyle);
     }
     // The update question alone has no owner window.
-    const bool update = row.installedVersion == L"2.0.13" && !row.silent;
-    EXPECT_EQ(s.fake.boxes.size(), owned.size() + (update ? 1 : 0));
+    const bool update = row.installedVersion == L"2.0.13" && !silent;
+    EXPECT_EQ(s.fake.ui.boxes.size(), owned.size() + (update ? 1 : 0));
   }
 }
 
@@ -187,12 +189,12 @@ TEST(InstallPlugin, TheUpdateQuestion) {
   s.AddPackage(kNewCode, L"2.0.14");
   s.AddInstalled(kNewCode, L"2.0.13");
   EXPECT_EQ(Install(s).result, 0u);
-  ASSERT_EQ(s.fake.boxes.size(), 1u);
-  EXPECT_EQ(s.fake.boxes[0].owner, Owner::None);
-  EXPECT_EQ(s.fake.boxes[0].text,
+  ASSERT_EQ(s.fake.ui.boxes.size(), 1u);
+  EXPECT_EQ(s.fake.ui.boxes[0].owner, Owner::None);
+  EXPECT_EQ(s.fake.ui.boxes[0].text,
             L"Будет произведено обновление Korvana plug-in 2.0.13 до версии 2.0.14. Обновить?");
-  EXPECT_EQ(s.fake.boxes[0].caption, L"Обновление");
-  EXPECT_EQ(s.fake.boxes[0].style, 0x00050004u);
+  EXPECT_EQ(s.fake.ui.boxes[0].caption, L"Обновление");
+  EXPECT_EQ(s.fake.ui.boxes[0].style, kQuestionBoxStyle);
 }
 
 TEST(InstallPlugin, FailuresBeforeTheRunKeepTheirStatus) {
@@ -209,20 +211,20 @@ TEST(InstallPlugin, FailuresBeforeTheRunKeepTheirStatus) {
       {"package cannot be opened",
        [](InstallScenario& s) {
          s.AddPackage();
-         s.fake.packages[kPackagePath].openStatus = 1620;
+         s.fake.msi.packages[kPackagePath].openStatus = 1620;
        },
        text::kProductCodeUnreadable, 1620},
       // Undefined properties read as empty: such a package is refused as invalid.
       {"package without a ProductCode",
        [](InstallScenario& s) {
          s.AddPackage();
-         s.fake.packages[kPackagePath].properties.erase(L"ProductCode");
+         s.fake.msi.packages[kPackagePath].properties.erase(L"ProductCode");
        },
        text::kProductCodeUnreadable, 1620},
       {"package without a ProductVersion, a product installed",
        [](InstallScenario& s) {
          s.AddPackage();
-         s.fake.packages[kPackagePath].properties.erase(L"ProductVersion");
+         s.fake.msi.packages[kPackagePath].properties.erase(L"ProductVersion");
          s.AddInstalled(kOtherCode, L"2.0.13");
        },
        std::nullopt, 1620},
@@ -234,42 +236,42 @@ TEST(InstallPlugin, FailuresBeforeTheRunKeepTheirStatus) {
        [](InstallScenario& s) {
          s.AddPackage();
          s.AddInstalled(kOtherCode, L"2.0.13");
-         s.fake.productInfoLengthStatus = 1605;
+         s.fake.msi.productInfoLengthStatus = 1605;
        },
        std::nullopt, 1},
       {"TMP unset",
        [](InstallScenario& s) {
          s.AddPackage();
-         s.fake.environment.erase(L"TMP");
+         s.fake.environment.variables.erase(L"TMP");
        },
        text::kEnvironmentUnreadable, 203},
       // A pinned publisher: the package msiexec would get is refused for its signature.
       {"package signed by another publisher",
        [](InstallScenario& s) {
          s.AddPackage();
-         s.fake.signer = L"Korvana Other Publisher";
+         s.fake.trust.signer = L"Korvana Other Publisher";
        },
        std::nullopt, 0x800B0004, kPublisher.c_str(),  // TRUST_E_SUBJECT_NOT_TRUSTED
        L"package check: C:\\setup\\sivetcom-x64-rus.msi: 0x800B0004, signer Korvana Other Publisher"},
       {"signer differing from the pin in case only",
        [](InstallScenario& s) {
          s.AddPackage();
-         s.fake.signer = L"korvana test publisher";
+         s.fake.trust.signer = L"korvana test publisher";
        },
        std::nullopt, 0x800B0004, kPublisher.c_str(),
        L"package check: C:\\setup\\sivetcom-x64-rus.msi: 0x800B0004, signer korvana test publisher"},
       {"unsigned package",
        [](InstallScenario& s) {
          s.AddPackage();
-         s.fake.trustResults[kPackagePath] = static_cast<std::int32_t>(0x800B0100);
-         s.fake.signer = L"";
+         s.fake.trust.results[kPackagePath] = static_cast<std::int32_t>(0x800B0100);
+         s.fake.trust.signer = L"";
        },
        std::nullopt, 0x800B0100, kPublisher.c_str(),  // TRUST_E_NOSIGNATURE
        L"package check: C:\\setup\\sivetcom-x64-rus.msi: 0x800B0100, signer "},
       {"package that cannot be held",
        [](InstallScenario& s) {
          s.AddPackage();
-         s.fake.lockedFiles.insert(kPackagePath);
+         s.fake.files.lockedFiles.insert(kPackagePath);
        },
        std::nullopt, 32, kPublisher.c_str(),  // ERROR_SHARING_VIOLATION
        L"package check: C:\\setup\\sivetcom-x64-rus.msi: 0x00000020, not held"},
@@ -285,9 +287,9 @@ TEST(InstallPlugin, FailuresBeforeTheRunKeepTheirStatus) {
       EXPECT_EQ(out.failureBox, text::kPluginFailed);
       EXPECT_EQ(CheckLine(s.fake), row.check);
       EXPECT_EQ(s.fake.OpenCount("file"), 0);
-      EXPECT_TRUE(s.fake.commandLines.empty());
+      EXPECT_TRUE(s.fake.processes.commandLines.empty());
       if (silent) {
-        EXPECT_TRUE(s.fake.boxes.empty());
+        EXPECT_TRUE(s.fake.ui.boxes.empty());
       } else if (row.ownMessage) {
         s.ExpectOnlyErrorBox(*row.ownMessage);
       } else {
@@ -299,12 +301,12 @@ TEST(InstallPlugin, FailuresBeforeTheRunKeepTheirStatus) {
 
 TEST(InstallPlugin, RunsThePackageOfThisProcessArchitecture) {
   InstallScenario s;
-  s.fake.isWow64 = false;
+  s.fake.system.isWow64 = false;
   s.AddPackage(kNewCode, L"2.0.14", L"C:\\setup\\sivetcom-x64.msi");
   s.AddPackage(kNewCode, L"2.0.14", L"C:\\setup\\sivetcom-win32.msi");
   EXPECT_EQ(Install(s).result, 0u);
-  ASSERT_EQ(s.fake.commandLines.size(), 1u);
-  EXPECT_NE(s.fake.commandLines[0].find(L"/i \"C:\\setup\\sivetcom-win32.msi\""), std::wstring::npos);
+  ASSERT_EQ(s.fake.processes.commandLines.size(), 1u);
+  EXPECT_NE(s.fake.processes.commandLines[0].find(L"/i \"C:\\setup\\sivetcom-win32.msi\""), std::wstring::npos);
 }
 
 TEST(InstallPlugin, APinnedPackageIsHeldFromItsCheckUntilMsiexecHasEnded) {
@@ -315,25 +317,25 @@ TEST(InstallPlugin, APinnedPackageIsHeldFromItsCheckUntilMsiexecHasEnded) {
     s.AddPackage(kNewCode, L"2.0.14", L"C:\\setup\\sivetcom-win32.msi");
     s.AddPackage(kNewCode, L"2.0.14", L"C:\\setup\\sivetcom-x64.msi");
     int heldDuringRun = -1;
-    s.fake.onRun = [&s, &heldDuringRun](const std::wstring&) {
+    s.fake.processes.onRun = [&s, &heldDuringRun](const std::wstring&) {
       heldDuringRun = s.fake.OpenCount("file");
       return Status{0};
     };
     EXPECT_EQ(Install(s, false, false, L"", {}, publisher.c_str()).result, 0u);
-    ASSERT_EQ(s.fake.commandLines.size(), 1u);
-    EXPECT_NE(s.fake.commandLines[0].find(L"/i \"C:\\setup\\sivetcom-x64.msi\""), std::wstring::npos);
+    ASSERT_EQ(s.fake.processes.commandLines.size(), 1u);
+    EXPECT_NE(s.fake.processes.commandLines[0].find(L"/i \"C:\\setup\\sivetcom-x64.msi\""), std::wstring::npos);
     if (publisher.empty()) {  // as before the setting existed: nothing opened or checked
       EXPECT_EQ(s.fake.Count("CreateFile") + s.fake.Count("WinVerifyTrust"), 0);
       EXPECT_EQ(CheckLine(s.fake), L"<none>");
       continue;
     }
     // Opened to read, others may only read; checked; msiexec run; closed after it.
-    ASSERT_EQ(s.fake.createdFiles.size(), 1u);
-    const auto& hold = s.fake.createdFiles[0];
+    ASSERT_EQ(s.fake.files.createdFiles.size(), 1u);
+    const auto& hold = s.fake.files.createdFiles[0];
     EXPECT_EQ(hold.path, L"C:\\setup\\sivetcom-x64.msi");
     EXPECT_EQ(std::vector<std::uint32_t>({hold.access, hold.share, hold.disposition}),
               std::vector<std::uint32_t>({0x80000000, 1, 3}));
-    EXPECT_EQ(s.fake.verifiedPaths, std::vector<std::wstring>{hold.path});
+    EXPECT_EQ(s.fake.trust.verifiedPaths, std::vector<std::wstring>{hold.path});
     const auto& calls = s.fake.calls;
     const auto at = [&calls](const char* name) {
       return std::find(calls.begin(), calls.end(), name) - calls.begin();
@@ -351,12 +353,12 @@ TEST(InstallPlugin, APinnedPackageIsHeldFromItsCheckUntilMsiexecHasEnded) {
 
 TEST(InstallPlugin, XpAlsoDropsTheInstalledProductsSourceHash) {
   InstallScenario s;
-  s.fake.osMajor = 5;
-  s.fake.osMinor = 1;
+  s.fake.system.osMajor = 5;
+  s.fake.system.osMinor = 1;
   s.AddPackage(kNewCode, L"2.0.14");
   s.AddInstalled(kOtherCode, L"2.0.13");
   EXPECT_EQ(Install(s, /*silent=*/true).result, 0u);
-  EXPECT_EQ(s.fake.deletedFiles,
+  EXPECT_EQ(s.fake.files.deletedFiles,
             (std::vector<std::wstring>{L"C:\\windows\\Installer\\SourceHash" + kNewCode,
                                        L"C:\\windows\\Installer\\SourceHash" + kOtherCode}));
 }

@@ -108,8 +108,8 @@ struct Machine : InstallScenario {
   Status installerResult = 0;
   Machine() {
     AddPackage();
-    fake.AddFile(L"C:\\setup\\csp\\Setup.exe");
-    fake.onRun = [this](const std::wstring& commandLine) -> Status {
+    fake.files.AddFile(L"C:\\setup\\csp\\Setup.exe");
+    fake.processes.onRun = [this](const std::wstring& commandLine) -> Status {
       return commandLine.find(L"msiexec.exe") != std::wstring::npos ? installerResult : 0;
     };
   }
@@ -152,12 +152,12 @@ const Scenario kScenarios[] = {
     // A log folder of the command line's that cannot be made or written ends the run.
     {"logs in a folder of the command line's", L"-silent -logdir C:\\logs\\setup", [](Machine&) {}},
     {"browser download succeeds", L"", [](Machine& m) {
-       m.fake.libraries[kPatchLibrary] = 1;
-       m.fake.registryValueTypes[std::wstring(kPatchKey) + L"\\SCHANNEL|Patch Dll"] = 2;  // REG_EXPAND_SZ
+       m.fake.libraries.loadable[kPatchLibrary] = 1;
+       m.fake.registry.valueTypes[std::wstring(kPatchKey) + L"\\SCHANNEL|Patch Dll"] = 2;  // REG_EXPAND_SZ
      }, 1},
     {"browser download fails, retried", L"", [](Machine& m) {
-       m.fake.libraries[kPatchLibrary] = 0;  // a patch that fails is unloaded again
-       m.fake.trustResults[std::wstring(kDownloadFolder) + L"\\Yandex.exe"] = -2146762496;
+       m.fake.libraries.loadable[kPatchLibrary] = 0;  // a patch that fails is unloaded again
+       m.fake.trust.results[std::wstring(kDownloadFolder) + L"\\Yandex.exe"] = -2146762496;
      }, 2},
     // The step alone has no log line naming the architecture: its first question makes
     // the installer's pattern, and the second a search's, which falls back.
@@ -174,17 +174,17 @@ const Scenario kScenarios[] = {
 // OK, the worker's body run here and its messages handed to the dialog; the user
 // closes whatever stays open. 0 when the dialog closed on the worker's success.
 std::uint32_t OfferBrowser(FakePlatform& f, int attempts) {
-  f.keys.insert({kPatchKey, std::wstring(kPatchKey) + L"\\SCHANNEL"});
-  f.registryValues[std::wstring(kPatchKey) + L"\\SCHANNEL|Patch Dll"] = kPatchLibrary;
+  f.registry.keys.insert({kPatchKey, std::wstring(kPatchKey) + L"\\SCHANNEL"});
+  f.registry.values[std::wstring(kPatchKey) + L"\\SCHANNEL|Patch Dll"] = kPatchLibrary;
   bool rebootRequested = false, patchDone = false;
   std::uint32_t outcome = 1;
   CompletionDialog logic(f.platform(), false, rebootRequested, patchDone, L"https://download.test/b");
   FakeDialog dialog(logic);
   dialog.Init();
   for (int i = 0; i < attempts && !dialog.endedWith; ++i) {
-    const std::size_t started = f.startedThreads.size();
+    const std::size_t started = f.threads.started.size();
     dialog.Press(1);
-    if (f.startedThreads.size() == started) break;
+    if (f.threads.started.size() == started) break;
     outcome = f.RunLastThread(dialog);
   }
   if (dialog.endedWith) return outcome;
@@ -200,7 +200,7 @@ std::uint32_t RunScenario(const Scenario& s, Machine& m) {
     const StepOutcome step = s.pinnedStep(m, options);
     return step.ended ? step.code : 0;
   }
-  m.fake.processCommandLine = std::wstring(L"korvana-setup.exe ") + s.tail;
+  m.fake.commandLine.text = std::wstring(L"korvana-setup.exe ") + s.tail;
   return RunBootstrapper(m.fake.platform(), s.tail);
 }
 
@@ -236,25 +236,25 @@ TEST(SeamFaults, EveryCallThatCanFailIsSurvived) {
       const FakePlatform& f = m.fake;
       ASSERT_GT(f.calls.size(), k);
       EXPECT_EQ(f.calls[k], calls[k]);  // the same run up to the fault
-      EXPECT_EQ(f.openKeys, 0);
-      EXPECT_EQ(f.closedMsiHandles, f.openMsiHandles);
-      EXPECT_EQ(std::set<MsiToken>(f.closedHandles.begin(), f.closedHandles.end()).size(), f.closedHandles.size());
+      EXPECT_EQ(f.registry.openKeys, 0);
+      EXPECT_EQ(f.msi.handlesClosed, f.msi.handlesOpened);
+      EXPECT_EQ(std::set<MsiToken>(f.msi.closedTokens.begin(), f.msi.closedTokens.end()).size(), f.msi.closedTokens.size());
       EXPECT_TRUE(f.handleFaults.empty()) << f.handleFaults.front();
       for (const auto& open : f.openHandles) EXPECT_EQ(open.second, "library");  // kept on purpose
       // Files are written only into a download folder made in this run, below the
       // Windows folder's Temp, and deleted only there or among the source hashes.
       const auto inMadeFolder = [&f](const std::wstring& path) {
-        return std::any_of(f.createdFolders.begin(), f.createdFolders.end(), [&](const auto& folder) {
+        return std::any_of(f.files.createdFolders.begin(), f.files.createdFolders.end(), [&](const auto& folder) {
           return folder.path.rfind(L"C:\\windows\\Temp\\korvana-", 0) == 0 &&
                  path.rfind(folder.path + L"\\", 0) == 0 &&
                  path.find(L'\\', folder.path.size() + 1) == std::wstring::npos;
         });
       };
-      for (const std::wstring& path : f.deletedFiles) {
+      for (const std::wstring& path : f.files.deletedFiles) {
         EXPECT_TRUE(path.rfind(L"C:\\windows\\Installer\\SourceHash", 0) == 0 || inMadeFolder(path))
             << ::testing::PrintToString(path);
       }
-      for (const auto& file : f.createdFiles) {
+      for (const auto& file : f.files.createdFiles) {
         if (file.access != 0x80000000) {  // GENERIC_READ: the hold on the file written
           EXPECT_TRUE(inMadeFolder(file.path)) << ::testing::PrintToString(file.path);
         }
@@ -262,8 +262,8 @@ TEST(SeamFaults, EveryCallThatCanFailIsSurvived) {
       // ... and neither they nor their folder outlive the attempt, unless deleting
       // them is what failed.
       if (calls[k] != "DeleteFile" && calls[k] != "RemoveDirectory") {
-        for (const auto& file : f.fileContents) ADD_FAILURE() << "left: " << ::testing::PrintToString(file.first);
-        for (const auto& entry : f.entries) {
+        for (const auto& file : f.files.fileContents) ADD_FAILURE() << "left: " << ::testing::PrintToString(file.first);
+        for (const auto& entry : f.files.entries) {
           EXPECT_EQ(entry.name.find(L"\\Temp\\korvana-"), std::wstring::npos)
               << ::testing::PrintToString(entry.name);
         }

@@ -11,22 +11,22 @@ namespace korvana::testing {
 // emptied, a released token is no longer the owner's to close.
 TEST(ScopedToken, EveryTokenIsClosedOnceWhateverItsOwnerDoes) {
   FakePlatform fake;
-  Registry& registry = fake;
+  Registry& registry = fake.registry;
   {
     RegistryKey key(registry);
     ASSERT_EQ(registry.OpenKey(RegistryRoot::CurrentUser, L"Software", 1, key.Receive()), 0u);
     ASSERT_EQ(registry.OpenKey(RegistryRoot::CurrentUser, L"Software", 1, key.Receive()), 0u);
-    EXPECT_EQ(fake.openKeys, 1);
+    EXPECT_EQ(fake.registry.openKeys, 1);
     RegistryKey moved(std::move(key));
     EXPECT_FALSE(key);
     RegistryKey other(registry);
     ASSERT_EQ(registry.OpenKey(RegistryRoot::CurrentUser, L"Software", 1, other.Receive()), 0u);
     other = std::move(moved);
-    EXPECT_EQ(fake.openKeys, 1);
+    EXPECT_EQ(fake.registry.openKeys, 1);
     registry.CloseKey(other.Release());
     EXPECT_FALSE(other);
   }
-  EXPECT_EQ(fake.openKeys, 0);
+  EXPECT_EQ(fake.registry.openKeys, 0);
   EXPECT_EQ(fake.Count("RegCloseKey"), 3);
 }
 
@@ -44,9 +44,9 @@ TEST(LogEvent, WritesOneTimedLinePerEvent) {
   };
   for (const auto& c : cases) {
     FakePlatform fake;
-    fake.now = c.time;
+    fake.clock.now = c.time;
     LogEvent(fake.platform(), {L"exit code ", c.piece});
-    EXPECT_EQ(fake.logWritten, c.written);
+    EXPECT_EQ(fake.log.written, c.written);
   }
 }
 

@@ -15,8 +15,8 @@ namespace korvana {
 namespace {
 
 using testing::kErrorCaptionText;
-using testing::kErrorStyle;
-using testing::PackageFake;
+using testing::kErrorBoxStyle;
+using testing::FakePlatform;
 
 constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
 constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
@@ -104,10 +104,10 @@ const std::wstring kPackage = L"C:\\setup\\x64-rus-sivetcom.msi";
 const std::wstring kInstalledCode = L"{99999999-8888-7777-6666-555555555555}";
 const wchar_t kSuffix[] = L"sivetcom*.msi";
 
-void Scene(PackageFake& fake, const std::wstring& installed, const std::wstring& fresh) {
-  fake.AddFolder(L"C:\\setup");
+void Scene(FakePlatform& fake, const std::wstring& installed, const std::wstring& fresh) {
+  fake.files.AddFolder(L"C:\\setup");
   fake.AddPackage(kPackage, {{L"ProductName", L"Korvana Plugin"}, {L"ProductVersion", fresh}});
-  fake.products.push_back({kInstalledCode, L"{UPGRADE}", installed});
+  fake.msi.products.push_back({kInstalledCode, L"{UPGRADE}", installed});
 }
 
 struct Decision {
@@ -115,7 +115,7 @@ struct Decision {
   VersionFindings found;
 };
 
-Decision Decide(PackageFake& fake, bool silent,
+Decision Decide(FakePlatform& fake, bool silent,
                 VersionComparison initial = VersionComparison::PackageNewer) {
   PackageLocator locator(fake.platform());
   Decision d;
@@ -149,7 +149,7 @@ TEST(CompareVersions, ComparesTheKeysOfBothVersions) {
       SCOPED_TRACE(std::string(c.installed, c.installed + std::wcslen(c.installed)) + " -> " +
                    std::string(c.fresh, c.fresh + std::wcslen(c.fresh)) +
                    (silent ? ", silent" : ""));
-      PackageFake fake;
+      FakePlatform fake;
       Scene(fake, c.installed, c.fresh);
       const VersionComparison initial = c.outcome == VersionComparison::PackageNewer
                                             ? VersionComparison::InstalledNewer
@@ -160,9 +160,9 @@ TEST(CompareVersions, ComparesTheKeysOfBothVersions) {
       EXPECT_EQ(d.found.installedVersion, c.installed);
       EXPECT_EQ(d.found.productName, L"Korvana Plugin");
       EXPECT_EQ(d.found.productVersion, c.fresh);
-      EXPECT_TRUE(fake.boxes.empty());  // the comparison asks nothing
-      EXPECT_EQ(fake.openMsiHandles, 1);
-      EXPECT_EQ(fake.closedMsiHandles, 1);
+      EXPECT_TRUE(fake.ui.boxes.empty());  // the comparison asks nothing
+      EXPECT_EQ(fake.msi.handlesOpened, 1);
+      EXPECT_EQ(fake.msi.handlesClosed, 1);
     }
   }
 }
@@ -170,79 +170,79 @@ TEST(CompareVersions, ComparesTheKeysOfBothVersions) {
 TEST(CompareVersions, EveryFailureWithItsMessageAndStatus) {
   struct Case {
     const char* name;
-    std::function<void(PackageFake&)> setup;
+    std::function<void(FakePlatform&)> setup;
     Status status;
     const wchar_t* message;
     bool packageOpened;
   };
-  const auto scene = [](PackageFake& f) { Scene(f, L"2.0.13", L"2.0.14"); };
+  const auto scene = [](FakePlatform& f) { Scene(f, L"2.0.13", L"2.0.14"); };
   const std::vector<Case> cases = {
       {"length query fails: status 1, not the installer's",
-       [&](PackageFake& f) {
+       [&](FakePlatform& f) {
          scene(f);
-         f.productInfoLengthStatus = 1610;
+         f.msi.productInfoLengthStatus = 1610;
        },
        1, L"Невозможно узнать версию установленного msi-пакета.", false},
       {"installed product unknown",
-       [&](PackageFake& f) {
+       [&](FakePlatform& f) {
          scene(f);
-         f.products.clear();
+         f.msi.products.clear();
        },
        1, L"Невозможно узнать версию установленного msi-пакета.", false},
       {"value query fails: its own status",
-       [&](PackageFake& f) {
+       [&](FakePlatform& f) {
          scene(f);
-         f.productInfoValueStatus = 1610;
+         f.msi.productInfoValueStatus = 1610;
        },
        1610, L"Невозможно узнать версию установленного msi-пакета.", false},
       {"new package not found",
-       [](PackageFake& f) { f.products.push_back({kInstalledCode, L"{UPGRADE}", L"2.0.13"}); },
+       [](FakePlatform& f) { f.msi.products.push_back({kInstalledCode, L"{UPGRADE}", L"2.0.13"}); },
        232, L"Невозможно найти полный путь установленного msi-пакета.", false},
       {"new package cannot be opened",
-       [&](PackageFake& f) {
+       [&](FakePlatform& f) {
          scene(f);
-         f.packages[kPackage].openStatus = 1620;
+         f.msi.packages[kPackage].openStatus = 1620;
        },
        1620, L"Невозможно открыть новый msi-пакет.", false},
       {"new product name unreadable",
-       [&](PackageFake& f) {
+       [&](FakePlatform& f) {
          scene(f);
-         f.failingProperties[L"ProductName"] = 1615;
+         f.msi.failingProperties[L"ProductName"] = 1615;
        },
        1615, L"Невозможно узнать версию нового msi-пакета.", true},
       {"new product version unreadable",
-       [&](PackageFake& f) {
+       [&](FakePlatform& f) {
          scene(f);
-         f.failingProperties[L"ProductVersion"] = 1615;
+         f.msi.failingProperties[L"ProductVersion"] = 1615;
        },
        1615, L"Невозможно узнать версию нового msi-пакета.", true},
   };
   for (const Case& c : cases) {
     for (bool silent : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (silent ? ", silent" : ""));
-      PackageFake fake;
+      FakePlatform fake;
       c.setup(fake);
       const Decision d = Decide(fake, silent, VersionComparison::InstalledNewer);
       EXPECT_EQ(d.status, c.status);
       EXPECT_EQ(d.found.comparison, VersionComparison::InstalledNewer);  // untouched on failure
-      EXPECT_EQ(fake.openMsiHandles, c.packageOpened ? 1 : 0);
-      EXPECT_EQ(fake.closedMsiHandles, fake.openMsiHandles);
+      EXPECT_EQ(fake.msi.handlesOpened, c.packageOpened ? 1 : 0);
+      EXPECT_EQ(fake.msi.handlesClosed, fake.msi.handlesOpened);
       if (silent) {
-        EXPECT_TRUE(fake.boxes.empty());
+        EXPECT_TRUE(fake.ui.boxes.empty());
         continue;
       }
-      ASSERT_EQ(fake.boxes.size(), 1u);
-      EXPECT_EQ(fake.boxes[0].owner, Owner::None);
-      EXPECT_EQ(fake.boxes[0].text, c.message);
-      EXPECT_EQ(fake.boxes[0].caption, kErrorCaptionText);
-      EXPECT_EQ(fake.boxes[0].style, kErrorStyle);
+      ASSERT_EQ(fake.ui.boxes.size(), 1u);
+      EXPECT_EQ(fake.ui.boxes[0].owner, Owner::None);
+      EXPECT_EQ(fake.ui.boxes[0].text, c.message);
+      EXPECT_EQ(fake.ui.boxes[0].caption, kErrorCaptionText);
+      EXPECT_EQ(fake.ui.boxes[0].style, kErrorBoxStyle);
     }
   }
 }
 
 TEST(CompareVersions, AskedTheLengthThenTheValueWithRoomForTheNull) {
   // The fake refuses a buffer without room for the null (234), so a wrong size shows.
-  PackageFake fake;
+  FakePlatform fake;
   Scene(fake, L"10.20.30.40", L"10.20.30.40");
   const Decision d = Decide(fake, false);
   EXPECT_EQ(d.status, 0u);
