@@ -1,7 +1,7 @@
 // Questions about the running system: rights, version, architecture, language.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/system_probes.h"
 #include "platform/win32/windows_api.h"
 
 namespace korvana::win32 {
