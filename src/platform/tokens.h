@@ -42,43 +42,44 @@ constexpr bool IsOpen(Token token) {
 enum class Owner { None, OwnerWindow };
 
 // Owns one token that a service hands out (a registry key, a package handle, a
-// thread) and gives it back through `Close` exactly once, on every way out; a token
-// of none is not given back. Movable, never copied: the token has one owner.
+// thread) and gives it back through `CloseToken` exactly once, on every way out; a
+// token of none is not given back. Movable, never copied: the token has one owner.
+// Its verbs are win32::UniqueHandle's: get, put, reset, release.
 template <class Service, class Token, void (Service::*CloseToken)(Token)>
 class ScopedToken {
  public:
   explicit ScopedToken(Service& service, Token token = Token{}) : service_(&service), token_(token) {}
   ScopedToken(const ScopedToken&) = delete;
   ScopedToken& operator=(const ScopedToken&) = delete;
-  ScopedToken(ScopedToken&& other) noexcept : service_(other.service_), token_(other.Release()) {}
+  ScopedToken(ScopedToken&& other) noexcept : service_(other.service_), token_(other.release()) {}
   ScopedToken& operator=(ScopedToken&& other) noexcept {
     if (this != &other) {
-      Close();
+      reset();
       service_ = other.service_;
-      token_ = other.Release();
+      token_ = other.release();
     }
     return *this;
   }
-  ~ScopedToken() { Close(); }
+  ~ScopedToken() { reset(); }
 
+  Token get() const { return token_; }
   // The slot for a call that hands out a token; whatever was held before is given
   // back first, so a reused owner never loses a handle.
-  Token* Receive() {
-    Close();
+  Token* put() {
+    reset();
     return &token_;
   }
   // Gives the token back now rather than at the end of the scope.
-  void Close() {
+  void reset() {
     if (IsOpen(token_)) (service_->*CloseToken)(token_);
     token_ = Token{};
   }
   // Hands the token over without giving it back.
-  Token Release() {
+  [[nodiscard]] Token release() {
     const Token token = token_;
     token_ = Token{};
     return token;
   }
-  Token get() const { return token_; }
   explicit operator bool() const { return IsOpen(token_); }
 
  private:
