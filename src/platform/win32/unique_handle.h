@@ -107,6 +107,20 @@ using UniqueLoadedModule = UniqueHandle<LoadedModuleTraits>;
 using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
 using UniqueWindow = UniqueHandle<WindowTraits>;
 
+// Holds a critical section from here to the end of the scope.
+class CriticalSectionLock {
+ public:
+  explicit CriticalSectionLock(CRITICAL_SECTION& section) : section_(section) {
+    ::EnterCriticalSection(&section_);
+  }
+  CriticalSectionLock(const CriticalSectionLock&) = delete;
+  CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+  ~CriticalSectionLock() { ::LeaveCriticalSection(&section_); }
+
+ private:
+  CRITICAL_SECTION& section_;
+};
+
 // A seam token's Win32 handle, and back: the token's value is the handle's.
 template <class Handle, class Token>
 Handle FromToken(Token token) {
