@@ -554,6 +554,7 @@ std::intptr_t FakePlatform::ShowDialog(std::uint16_t templateId, Owner owner, Di
     dialog.Check(kBrowserBox, false);
     dialog.Press(1);
   }
+  dialog.Send(0x0002);  // WM_DESTROY: DialogBoxParamW destroys the window before it returns
   return dialog.endedWith.value_or(0);
 }
 
