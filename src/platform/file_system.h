@@ -25,7 +25,7 @@ class FileSystem {
   virtual bool DeleteFile(const std::wstring& path) = 0;
   // CreateDirectoryW with default security: 0, or GetLastError (ERROR_ALREADY_EXISTS
   // for any name that exists, a file's included).
-  virtual Status CreateFolder(const std::wstring& path) = 0;
+  [[nodiscard]] virtual Status CreateFolder(const std::wstring& path) = 0;
   // GetWindowsDirectoryW into 260 characters; not ok (status 0) when the folder
   // does not fit or the call returns 0.
   virtual Read<std::wstring> GetWindowsDirectory() = 0;
@@ -40,20 +40,21 @@ class FileSystem {
                                std::uint32_t disposition, std::uint32_t attributes,
                                Status* error = nullptr) = 0;
   // WriteFile of all `size` bytes; false when the call fails or writes fewer.
-  virtual bool WriteFile(FileToken file, const void* data, std::uint32_t size) = 0;
+  [[nodiscard]] virtual bool WriteFile(FileToken file, const void* data, std::uint32_t size) = 0;
   virtual void CloseFile(FileToken file) = 0;  // CloseHandle
   // CreateDirectoryW(path) with the security descriptor that advapi32's
   // ConvertStringSecurityDescriptorToSecurityDescriptorW makes of `sddl` (SDDL
   // revision 1; freed with LocalFree). 0, or GetLastError of the failed conversion or
   // creation: ERROR_ALREADY_EXISTS for anything already there by that name, a
   // folder, a file or a link.
-  virtual Status CreateSecuredFolder(const std::wstring& path, const std::wstring& sddl) = 0;
+  [[nodiscard]] virtual Status CreateSecuredFolder(const std::wstring& path,
+                                                   const std::wstring& sddl) = 0;
   // RemoveDirectoryW; 0, or GetLastError (ERROR_DIR_NOT_EMPTY while it holds anything).
-  virtual Status RemoveFolder(const std::wstring& path) = 0;
+  [[nodiscard]] virtual Status RemoveFolder(const std::wstring& path) = 0;
   // RtlGenRandom (SystemFunction036, on every Windows since XP: from cryptbase.dll in
   // System32 by full path where that exists, else from the loaded advapi32.dll) into
   // `size` bytes; false when it fails or cannot be found.
-  virtual bool FillRandom(void* buffer, std::uint32_t size) = 0;
+  [[nodiscard]] virtual bool FillRandom(void* buffer, std::uint32_t size) = 0;
 };
 
 // The process's environment.

@@ -20,7 +20,7 @@ class Network {
   // for a header of 260 characters or more.
   virtual Read<std::wstring> QueryHeader(InternetToken request, std::uint32_t infoLevel) = 0;
   // InternetReadFile: up to `size` bytes; *read is the count.
-  virtual bool ReadData(InternetToken request, void* buffer, std::uint32_t size,
+  [[nodiscard]] virtual bool ReadData(InternetToken request, void* buffer, std::uint32_t size,
                         std::uint32_t* read) = 0;
   virtual void CloseInternetHandle(InternetToken handle) = 0;  // InternetCloseHandle
 };

@@ -13,8 +13,9 @@ class PowerControl {
   // OpenProcessToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY), LookupPrivilegeValueW
   // ("SeShutdownPrivilege") and AdjustTokenPrivileges(SE_PRIVILEGE_ENABLED).
   // nullopt when the token cannot be opened, else GetLastError right after the adjust.
-  virtual std::optional<Status> EnableShutdownPrivilege() = 0;
-  virtual bool ExitWindows(std::uint32_t flags, std::uint32_t reason) = 0;  // ExitWindowsEx
+  [[nodiscard]] virtual std::optional<Status> EnableShutdownPrivilege() = 0;
+  // ExitWindowsEx.
+  [[nodiscard]] virtual bool ExitWindows(std::uint32_t flags, std::uint32_t reason) = 0;
 };
 
 }  // namespace korvana

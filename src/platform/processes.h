@@ -9,7 +9,7 @@
 namespace korvana {
 
 // What claiming a named mutex came to.
-enum class MutexClaim {
+enum class [[nodiscard]] MutexClaim {
   Created,         // made by this call, with the security asked for: this process owns it
   Owned,           // it existed and was free: this process owns it now
   OwnedAbandoned,  // it existed, its last owner ended without releasing it; this process owns it now
@@ -24,7 +24,8 @@ class Processes {
   // or, when it is empty, as the program the command line's first token names; waits
   // without a time limit. The exit code, or GetLastError of the failed start or of a
   // failed GetExitCodeProcess.
-  virtual Status RunAndWait(const std::wstring& commandLine, const std::wstring& application) = 0;
+  [[nodiscard]] virtual Status RunAndWait(const std::wstring& commandLine,
+                                          const std::wstring& application) = 0;
   // CreateMutexW(initially owned, name) with the security descriptor that
   // ConvertStringSecurityDescriptorToSecurityDescriptorW makes of `sddl` (SDDL
   // revision 1), which applies only when this call creates it. When it existed

@@ -19,14 +19,14 @@ class Registry {
  public:
   virtual ~Registry() = default;
   // RegOpenKeyExW; 0 and a token, or the error.
-  virtual Status OpenKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
-                         KeyToken* key) = 0;
+  [[nodiscard]] virtual Status OpenKey(RegistryRoot root, const std::wstring& subKey,
+                                       std::uint32_t access, KeyToken* key) = 0;
   // RegCreateKeyExW, no class, REG_OPTION_NON_VOLATILE, default security.
-  virtual Status CreateKey(RegistryRoot root, const std::wstring& subKey, std::uint32_t access,
-                           KeyToken* key) = 0;
+  [[nodiscard]] virtual Status CreateKey(RegistryRoot root, const std::wstring& subKey,
+                                         std::uint32_t access, KeyToken* key) = 0;
   // RegOpenKeyExW below an open key.
-  virtual Status OpenSubKey(KeyToken parent, const std::wstring& subKey, std::uint32_t access,
-                            KeyToken* key) = 0;
+  [[nodiscard]] virtual Status OpenSubKey(KeyToken parent, const std::wstring& subKey,
+                                          std::uint32_t access, KeyToken* key) = 0;
   // RegQueryValueExW into 520 bytes: a REG_SZ or REG_EXPAND_SZ value up to its first
   // null. Not ok: the call's status; ERROR_UNSUPPORTED_TYPE for a value of another
   // type, ERROR_MORE_DATA for a text that fills the 520 bytes (it may be cut short).
@@ -36,7 +36,7 @@ class Registry {
   // that is loaded already, else RegDeleteKeyW of advapi32.dll (loaded with
   // LoadLibraryW). ERROR_PROC_NOT_FOUND or ERROR_MOD_NOT_FOUND when the export cannot
   // be reached, else the call's status.
-  virtual Status DeleteSubKey(KeyToken parent, const std::wstring& name) = 0;
+  [[nodiscard]] virtual Status DeleteSubKey(KeyToken parent, const std::wstring& name) = 0;
 };
 
 using RegistryKey = ScopedToken<Registry, KeyToken, &Registry::CloseKey>;

@@ -17,7 +17,7 @@ class Log {
   // CreateFileW(path, write, read sharing, CREATE_NEW, not through a reparse point),
   // then the lines kept so far: 0, or the create's error (ERROR_FILE_EXISTS when the
   // name is taken: nothing is ever added to a file that was there before).
-  virtual Status Create(const std::wstring& path) = 0;
+  [[nodiscard]] virtual Status Create(const std::wstring& path) = 0;
   // No file will come: the lines kept are dropped, and later ones are not kept.
   virtual void Abandon() = 0;
 };

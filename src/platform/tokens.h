@@ -13,7 +13,7 @@ using Status = std::uint32_t;
 // What a read of a text or a value came to: when `ok`, `value` holds it; else `status`
 // is the error reported (0 where none was) and `value` what the read left, if anything.
 template <class T>
-struct Read {
+struct [[nodiscard]] Read {
   bool ok = false;
   T value{};
   Status status = 0;
@@ -21,16 +21,17 @@ struct Read {
 
 // Handles cross the seam as tokens, one distinct type for each kind, so that a
 // registry key cannot be passed where a file or an Internet handle is expected. The
-// value of a token is the handle's; a token of 0 (Token{}) stands for none.
-enum class WindowToken : std::uintptr_t {};    // a window handle
-enum class IconToken : std::uintptr_t {};      // an icon handle
-enum class FileToken : std::uintptr_t {};      // an open file
-enum class KeyToken : std::uintptr_t {};       // an open registry key
-enum class MsiToken : std::uint32_t {};       // a Windows Installer handle
-enum class ServiceToken : std::uintptr_t {};   // an SC_HANDLE
-enum class ThreadToken : std::uintptr_t {};    // a thread handle
-enum class InternetToken : std::uintptr_t {};  // an HINTERNET
-enum class LibraryToken : std::uintptr_t {};   // an HMODULE
+// value of a token is the handle's; a token of 0 (Token{}) stands for none. A token
+// handed out and dropped is a handle lost, so none may be ignored.
+enum class [[nodiscard]] WindowToken : std::uintptr_t {};    // a window handle
+enum class [[nodiscard]] IconToken : std::uintptr_t {};      // an icon handle
+enum class [[nodiscard]] FileToken : std::uintptr_t {};      // an open file
+enum class [[nodiscard]] KeyToken : std::uintptr_t {};       // an open registry key
+enum class [[nodiscard]] MsiToken : std::uint32_t {};       // a Windows Installer handle
+enum class [[nodiscard]] ServiceToken : std::uintptr_t {};   // an SC_HANDLE
+enum class [[nodiscard]] ThreadToken : std::uintptr_t {};    // a thread handle
+enum class [[nodiscard]] InternetToken : std::uintptr_t {};  // an HINTERNET
+enum class [[nodiscard]] LibraryToken : std::uintptr_t {};   // an HMODULE
 
 // Whether a token holds a handle.
 template <class Token>

@@ -6,7 +6,7 @@
 
 namespace korvana {
 
-struct TrustVerdict {
+struct [[nodiscard]] TrustVerdict {
   std::int32_t result = 0;  // WinVerifyTrust's
   std::wstring signer;      // the signer certificate's simple display name; empty when none was read
 };

@@ -56,7 +56,7 @@ class UserInterface {
   // ICC_STANDARD_CLASSES; the library stays loaded. 0, or GetLastError of the load,
   // ERROR_PROC_NOT_FOUND without the export, or GetLastError of a call that failed
   // (ERROR_GEN_FAILURE for a failure that set no code).
-  virtual Status InitCommonControls() = 0;
+  [[nodiscard]] virtual Status InitCommonControls() = 0;
   // GetProcessWindowStation and GetUserObjectInformationW(UOI_FLAGS): whether
   // WSF_VISIBLE is set, i.e. whether a window of this process can ever be seen (a
   // service's station in session 0 has no display, and a box there never returns).

@@ -9,7 +9,7 @@ namespace korvana {
 
 // A read that asks for the value's length first: `lengthRead` tells whether that much
 // succeeded (with a length that leaves room for the null).
-struct SizedRead : Read<std::wstring> {
+struct [[nodiscard]] SizedRead : Read<std::wstring> {
   bool lengthRead = false;
 };
 
@@ -17,7 +17,8 @@ class WindowsInstaller {
  public:
   virtual ~WindowsInstaller() = default;
   virtual void SetInternalUI(std::uint32_t level) = 0;  // no window
-  virtual Status OpenPackageEx(const std::wstring& path, std::uint32_t options, MsiToken* handle) = 0;
+  [[nodiscard]] virtual Status OpenPackageEx(const std::wstring& path, std::uint32_t options,
+                                             MsiToken* handle) = 0;
   // MsiGetPropertyW twice: into no room, to learn the length (any status but
   // ERROR_MORE_DATA is the answer, an empty value on success), then into room for the
   // value and its null. The value up to its first null, also what a failed call left.
@@ -36,8 +37,8 @@ class WindowsInstaller {
                                                 std::uint32_t maxCharacters) = 0;
   virtual int QueryProductState(const std::wstring& product) = 0;
   virtual int QueryFeatureState(const std::wstring& product, const std::wstring& feature) = 0;
-  virtual Status SourceListClearAll(const std::wstring& product) = 0;  // no user name
-  virtual Status SourceListSetInfo(const std::wstring& product, std::uint32_t context,
+  [[nodiscard]] virtual Status SourceListClearAll(const std::wstring& product) = 0;  // no user name
+  [[nodiscard]] virtual Status SourceListSetInfo(const std::wstring& product, std::uint32_t context,
                                    std::uint32_t options, const std::wstring& property,
                                    const std::wstring& value) = 0;  // no user SID
 };

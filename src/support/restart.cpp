@@ -20,7 +20,9 @@ std::wstring MarkerKey() { return std::wstring(kMarkerParent) + L"\\" + kMarkerN
 void CreateRestartMarker(Platform& platform) {
   LogEvent(platform, {L"restart asked for"});
   RegistryKey marker(platform.registry);
-  platform.registry.CreateKey(RegistryRoot::CurrentUser, MarkerKey(), kWriteAccess, marker.put());
+  // Its status is not looked at: a marker that cannot be written costs only the restart.
+  static_cast<void>(platform.registry.CreateKey(RegistryRoot::CurrentUser, MarkerKey(),
+                                                kWriteAccess, marker.put()));
 }
 
 bool TakeRestartMarker(Platform& platform) {
@@ -35,7 +37,7 @@ bool TakeRestartMarker(Platform& platform) {
   if (platform.registry.OpenKey(RegistryRoot::CurrentUser, kMarkerParent, kWriteAccess,
                                 software.put()) != 0)
     return found;
-  platform.registry.DeleteSubKey(software.get(), kMarkerName);
+  static_cast<void>(platform.registry.DeleteSubKey(software.get(), kMarkerName));
   return found;
 }
 
