@@ -63,6 +63,8 @@ class Run {
     const CommandLineRequest request = commandLineTail.empty()
                                            ? CommandLineRequest::Run
                                            : ParseCommandLine(platform_, options_);
+    caption_ = options_.cspMode ? text::kCspCaption : text::kPluginCaption;
+    boxes_ = Boxes(platform_, options_.NoBoxes(), caption_);
     if (const Status refused = OpenLogs(start)) return refused;
     switch (request) {
       case CommandLineRequest::Run:
@@ -77,14 +79,13 @@ class Run {
         return exit_code::kHelpShown;
     }
     LogOptions();
-    caption_ = options_.cspMode ? text::kCspCaption : text::kPluginCaption;
 
     if (!platform_.system.IsUserAnAdmin()) {
       LogEvent(platform_, {L"not an administrator"});
       Show(text::kNotAdministrator, kErrorBox);
       return exit_code::kNotAdministrator;
     }
-    if (Status refused = CheckOperatingSystem(platform_, options_.NoBoxes())) return refused;
+    if (Status refused = CheckOperatingSystem(platform_, boxes_)) return refused;
     if (const StepOutcome busy = TakeRunLock(); busy.ended) return Finish(busy);
     LogSystem();
 
@@ -97,12 +98,12 @@ class Run {
       if (options_.selectDlg && !options_.NoBoxes() &&
           ShowConfigurationDialog(platform_, options_) == ConfigurationResult::Cancelled)
         return exit_code::kConfigurationCancelled;
-      if (const StepOutcome csp = InstallCsp(platform_, options_); csp.ended) return Finish(csp);
+      if (const StepOutcome csp = InstallCsp(platform_, options_, boxes_); csp.ended) return Finish(csp);
     }
 
     RunScript();
 
-    if (const StepOutcome plugin = InstallPlugin(platform_, locator_, options_); plugin.ended)
+    if (const StepOutcome plugin = InstallPlugin(platform_, locator_, options_, boxes_); plugin.ended)
       return Finish(plugin);
     return Complete();
   }
@@ -175,13 +176,12 @@ class Run {
 
   void LogSystem() {
     const NtVersion windows = platform_.system.GetNtVersion();
-    // The pattern is "*x64*" or "*win32*": the log names the word. An arm64 machine
-    // installs the x64 package; its arm64 patterns serve only the version read.
-    std::wstring architecture = locator_.ArchitecturePattern();
-    architecture.pop_back();
+    // An arm64 machine installs the x64 package; its arm64 patterns serve only the
+    // version read.
+    const wchar_t* const architecture = locator_.ArchitectureWord();
     LogEvent(platform_, {L"Windows NT ", ToDecimal(windows.major), L".", ToDecimal(windows.minor),
                          L", UI language ", ToDecimal(platform_.system.GetUserDefaultUILanguage()),
-                         L", package architecture ", architecture.c_str() + 1,
+                         L", package architecture ", architecture,
                          locator_.Arm64Pattern().empty() ? L"" : L" (arm64 machine)"});
   }
 
@@ -221,13 +221,12 @@ class Run {
 
   // The end of a step that stopped the run: its failure box, then its code.
   Status Finish(const StepOutcome& outcome) {
-    ShowFailureBox(platform_, options_.NoBoxes(), outcome, caption_);
+    boxes_.ShowFailure(outcome);
     return outcome.code;
   }
 
   int Show(std::uint16_t textId, std::uint32_t style, std::uint16_t captionId = 0) {
-    return ShowTextBox(platform_, options_.NoBoxes(), Owner::OwnerWindow, textId,
-                       captionId != 0 ? captionId : caption_, style);
+    return boxes_.ShowText(textId, {style, captionId});
   }
 
   // "-vbscript": the script host runs the given text and is waited for; what it
@@ -274,9 +273,10 @@ class Run {
   }
 
   Platform& platform_;
-  PackageLocator locator_;  // owns the process's cached IsWow64Process entry
+  PackageLocator locator_;
   SetupOptions options_;
   std::uint16_t caption_ = text::kPluginCaption;
+  Boxes boxes_{platform_};  // made again once the command line is read
 };
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 namespace korvana {
 
-std::uint32_t CheckOperatingSystem(Platform& platform, bool silent) {
+std::uint32_t CheckOperatingSystem(Platform& platform, const Boxes& boxes) {
   struct Refusal {
     std::uint32_t minor;
     std::uint16_t servicePack;
@@ -25,7 +25,7 @@ std::uint32_t CheckOperatingSystem(Platform& platform, bool silent) {
   for (const Refusal& refusal : kRefusals) {
     if (platform.system.IsBelowServicePack(5, refusal.minor, refusal.servicePack)) {
       LogEvent(platform, {L"service pack too old"});
-      ShowTextBox(platform, silent, Owner::OwnerWindow, refusal.textId, text::kPluginCaption, kErrorBox);
+      boxes.ShowText(refusal.textId, {kErrorBox, text::kPluginCaption});
       return refusal.exitCode;
     }
   }

@@ -5,6 +5,7 @@
 
 #include "browser_offer/content_disposition.h"
 #include "platform/win_constants.h"
+#include "support/paths.h"
 
 
 namespace korvana {
@@ -35,26 +36,6 @@ bool Transfer(Platform& platform, InternetToken request, FileToken file, const S
     if (stop) return false;
     if (!platform.files.WriteFile(file, buffer.get(), read)) return false;
   }
-}
-
-// "C:\..." (or "C:/...") and "\\server\share\...": paths that name one file
-// wherever the process stands.
-bool IsFullPath(const std::wstring& path) {
-  const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
-  if (path.size() >= 3 && path[1] == L':' && separator(path[2])) return true;
-  return path.size() >= 2 && separator(path[0]) && separator(path[1]);
-}
-
-// Whether `path` has a ".." part, which could climb out of whatever folder it is
-// joined to.
-bool HasParentPart(const std::wstring& path) {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= path.size(); ++i) {
-    if (i < path.size() && path[i] != L'\\' && path[i] != L'/') continue;
-    if (path.compare(start, i - start, L"..") == 0) return true;
-    start = i + 1;
-  }
-  return false;
 }
 
 }  // namespace

@@ -1,23 +1,18 @@
 #include "install/csp_installer.h"
 
 #include "install/command_lines.h"
-#include "install/installer_command.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
 #include "support/child_process.h"
 #include "support/log_event.h"
+#include "support/log_folder.h"
+#include "support/paths.h"
 #include "support/signed_file.h"
 
 namespace korvana {
 namespace {
 
 constexpr wchar_t kComponent[] = L"csp";
-
-// The folder of `path`, without its last backslash; empty when it has none.
-std::wstring FolderOf(const std::wstring& path) {
-  const auto cut = path.rfind(L'\\');
-  return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
-}
 
 // Where the CSP's setup program may be: beside the executable, then in the current
 // directory; each a full path, so neither the system folders nor PATH (where the user
@@ -53,7 +48,8 @@ bool IsCspSuccess(Status result) {
 
 }  // namespace
 
-StepOutcome InstallCsp(Platform& platform, const SetupOptions& options, const wchar_t* publisher) {
+StepOutcome InstallCsp(Platform& platform, const SetupOptions& options, const Boxes& boxes,
+                       const wchar_t* publisher) {
   const CspSetup setup = FindCspSetup(platform);
   // The program started is the file checked: held until it has ended.
   FileHandle held(platform.files);
@@ -76,10 +72,10 @@ StepOutcome InstallCsp(Platform& platform, const SetupOptions& options, const wc
   line.userText = options.cspArgs;
   // The setup program shows boxes of its own unless told it runs silent; where nobody
   // can see them, they would wait for ever.
-  line.silent = options.NoBoxes();
+  line.silent = boxes.KeptBack();
   line.reinstall = options.reinstall;
   if (!HasLogSwitch(line.userText)) {
-    if (const Status failed = BuildLogPath(platform, options, kComponent, line.log))
+    if (const Status failed = BuildLogPath(platform, options, boxes, kComponent, line.log))
       return StepOutcome::End(failed);
   }
 

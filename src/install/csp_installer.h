@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "run/exit_codes.h"
 #include "run/setup_options.h"
+#include "support/message_box.h"
 #include "support/build_settings.h"
 
 namespace korvana {
@@ -18,7 +19,7 @@ namespace korvana {
 // setting); empty, it is not checked. With one, the program is held from its check
 // until it has ended (HoldSignedFile), and a program refused is not started: the run
 // ends with the check's result and the CSP's failure box.
-StepOutcome InstallCsp(Platform& platform, const SetupOptions& options,
+StepOutcome InstallCsp(Platform& platform, const SetupOptions& options, const Boxes& boxes,
                        const wchar_t* publisher = PackagePublisher());
 
 }  // namespace korvana

@@ -6,6 +6,7 @@
 #include "support/child_process.h"
 #include "support/log_event.h"
 #include "support/message_box.h"
+#include "support/paths.h"
 #include "support/log_folder.h"
 #include "support/restart.h"
 #include "support/signed_file.h"
@@ -13,13 +14,6 @@
 
 namespace korvana {
 namespace {
-
-// The characters after the last backslash, extension included; the whole path when
-// it has none.
-std::wstring FileNameOf(const std::wstring& path) {
-  const auto cut = path.rfind(L'\\');
-  return cut == std::wstring::npos ? path : path.substr(cut + 1);
-}
 
 // A product code is joined straight onto a file name in the Installer folder. A
 // code comes from a package's own tables, so one that is empty (no product) or that
@@ -39,45 +33,12 @@ bool IsRestartRequest(Status result) {
          result == win::ERROR_SUCCESS_RESTART_REQUIRED;
 }
 
-Status ShowError(Platform& platform, bool silent, std::uint16_t textId, Status status) {
-  ShowTextBox(platform, silent, Owner::OwnerWindow, textId, text::kErrorCaption, kErrorBox);
+Status ShowError(const Boxes& boxes, std::uint16_t textId, Status status) {
+  boxes.ShowText(textId, kErrorLook);
   return status;
 }
 
 }  // namespace
-
-std::wstring MakeAndPrintTimeStamp(Platform& platform) {
-  const std::wstring stamp = FormatTimeStamp(platform.clock.Now());
-  // Seen only when whoever started us redirected standard output; a lost line is fine.
-  platform.output.WriteLine(stamp);
-  return stamp;
-}
-
-Status BuildLogPath(Platform& platform, const SetupOptions& options, const std::wstring& prefix,
-                    std::wstring& logPath) {
-  std::wstring folder = options.logDir;
-  if (folder.empty()) {
-    const Read<std::wstring> tmp = platform.environment.GetVariable(L"TMP");
-    if (!tmp.ok) {
-      // An unset TMP reports ERROR_ENVVAR_NOT_FOUND. A TMP that is set but empty also
-      // reads as nothing, yet sets no error code of its own; it is the same trouble for
-      // us (no folder to put the log in), so it gets the same code rather than a 0 that
-      // the caller would take for success.
-      const Status error = tmp.status != 0 ? tmp.status : win::ERROR_ENVVAR_NOT_FOUND;
-      LogEvent(platform, {L"TMP: error ", ToDecimal(error)});
-      return ShowError(platform, options.NoBoxes(), text::kEnvironmentUnreadable, error);
-    }
-    // The run has refused such a TMP at its start, with its box; here it only must
-    // never reach a command line.
-    if (!IsUsableLogFolder(tmp.value)) return win::ERROR_BAD_PATHNAME;
-    folder = tmp.value;
-  }
-  // The backslash goes in even when the folder already ends with one; Windows reads the
-  // doubled separator as one.
-  logPath = folder;
-  logPath.append(L"\\").append(prefix).append(L"_").append(MakeAndPrintTimeStamp(platform)).append(L".log");
-  return 0;
-}
 
 void DeleteSourceHash(Platform& platform, const std::wstring& productCode) {
   if (!IsUsableInFileName(productCode)) return;
@@ -88,15 +49,15 @@ void DeleteSourceHash(Platform& platform, const std::wstring& productCode) {
 }
 
 Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const SetupOptions& options,
-                          std::wstring& logPath, const std::wstring& installedProductCode,
+                          const Boxes& boxes, std::wstring& logPath,
+                          const std::wstring& installedProductCode,
                           const std::wstring& packagePattern, const PluginArguments& arguments,
                           const wchar_t* publisher) {
-  const bool silent = options.NoBoxes();
   // One pattern, no fallback: the installer runs only a package named for this
   // architecture.
   MsiexecLine line;
   const Status found = locator.FindPackage(packagePattern, line.package);
-  if (found != 0) return ShowError(platform, silent, text::kPackageNotFound, found);
+  if (found != 0) return ShowError(boxes, text::kPackageNotFound, found);
   const std::wstring packageFileName = FileNameOf(line.package);
   // The package msiexec gets is the file checked: held until msiexec has ended.
   FileHandle held(platform.files);
@@ -104,7 +65,7 @@ Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const Set
 
   // A log option of the user's own wins; then TMP is not even read.
   if (!HasLogSwitch(arguments.userText)) {
-    if (const Status failed = BuildLogPath(platform, options, packageFileName, logPath)) return failed;
+    if (const Status failed = BuildLogPath(platform, options, boxes, packageFileName, logPath)) return failed;
     line.log = logPath;
   }
 
@@ -117,7 +78,7 @@ Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const Set
     const Status error =
         systemDirectory.status != 0 ? systemDirectory.status : win::ERROR_FILE_NOT_FOUND;
     LogEvent(platform, {L"system folder: error ", ToDecimal(error)});
-    return ShowError(platform, silent, text::kSystemDirectoryUnreadable, error);
+    return ShowError(boxes, text::kSystemDirectoryUnreadable, error);
   }
   line.systemDirectory = systemDirectory.value;
   line.uiLevel = DefaultUiLevel(options.unattended);

@@ -1,4 +1,5 @@
-// The msiexec command line with its time-stamped verbose log, and the run of it.
+// The plug-in's msiexec run: its package found and checked, its log named, its line
+// composed, and a restart it asks for noted.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include "install/command_lines.h"
 #include "packages/package_locator.h"
 #include "platform/platform.h"
+#include "support/message_box.h"
 
 namespace korvana {
 
@@ -22,26 +24,17 @@ struct PluginArguments {
 // Locates the package by `packagePattern`, names the log, composes and runs the
 // msiexec command line, and turns a restart request (1641, 3010, 3011) into 0 plus the
 // restart marker. Reads the interface level, the log folder, disableRm and
-// skipInstallValidate from `options`; its boxes are kept back when `options.NoBoxes()`.
+// skipInstallValidate from `options`; its error boxes go through `boxes`.
 // With a `publisher` pinned, the package found must carry that publisher's signature
 // and is held from its check until msiexec has ended (HoldSignedFile); a package
 // refused is not installed, and the check's result is returned, with no box of its own.
 Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const SetupOptions& options,
-                          std::wstring& logPath, const std::wstring& installedProductCode,
+                          const Boxes& boxes, std::wstring& logPath,
+                          const std::wstring& installedProductCode,
                           const std::wstring& packagePattern, const PluginArguments& arguments,
                           const wchar_t* publisher);
 
 // Deletes <Windows>\Installer\SourceHash<productCode>; the outcome is not looked at.
 void DeleteSourceHash(Platform& platform, const std::wstring& productCode);
-
-// Local time as "%Y-%m-%d-%H-%M-%S", also written as one line to standard output.
-std::wstring MakeAndPrintTimeStamp(Platform& platform);
-
-// Names an installer log: the log folder (-logdir's, else TMP), a backslash, `prefix`,
-// "_", the time stamp and ".log". When TMP cannot be read: text::kEnvironmentUnreadable
-// (unless `options.NoBoxes()`) and the read's error; a TMP that is not a full path or
-// holds a double quote: ERROR_BAD_PATHNAME. `logPath` is left as it was on failure.
-Status BuildLogPath(Platform& platform, const SetupOptions& options, const std::wstring& prefix,
-                    std::wstring& logPath);
 
 }  // namespace korvana

@@ -3,7 +3,7 @@
 #include "run/exit_codes.h"
 #include "install/installer_command.h"
 #include "packages/package_identity.h"
-#include "packages/version_decision.h"
+#include "packages/version_comparison.h"
 #include "platform/win_constants.h"
 #include "resources/text_ids.h"
 #include "support/log_event.h"
@@ -14,38 +14,44 @@ namespace korvana {
 namespace {
 
 // Whether to install over the installed product, by the version comparison, the
-// "-reinstall" and "-silent" switches and the user's answer. Stop leaves the run's
-// result in `result`.
+// "-reinstall" switch and the user's answers; every question about the installed
+// product is asked here, none where boxes are kept back. Stop leaves the run's result
+// in `result`.
 enum class Decision { GoOn, Stop };
 
-Decision DecideOnInstalled(Platform& platform, VersionOutcome outcome, bool silent, bool reinstall,
-                           Status& result) {
-  switch (outcome) {
-    case VersionOutcome::Update:
-      // DecideVersion has already asked about the update in an interactive run.
-      return Decision::GoOn;
-    case VersionOutcome::UpdateDeclined:
+// Without an owner window, like the package reads' errors (kPackageErrorLook).
+constexpr BoxLook kUpdateQuestionLook{kQuestionBox, text::kUpdateCaption, Owner::None};
+constexpr BoxLook kReinstallQuestionLook{kQuestionBox, text::kUpdateCaption};
+
+Decision DecideOnInstalled(Platform& platform, const Boxes& boxes, const VersionFindings& found,
+                           bool reinstall, Status& result) {
+  switch (found.comparison) {
+    case VersionComparison::PackageNewer:
+      if (boxes.KeptBack()) return Decision::GoOn;
+      if (boxes.Show(FormatText(platform.texts.LoadText(text::kUpdateQuestion),
+                                {found.productName, found.installedVersion, found.productVersion}),
+                     kUpdateQuestionLook) != win::IDNO)
+        return Decision::GoOn;
+      LogEvent(platform, {L"update declined"});
       result = exit_code::kUpdateDeclined;
       return Decision::Stop;
-    case VersionOutcome::Same:
+    case VersionComparison::Same:
       if (reinstall) return Decision::GoOn;
-      if (silent) {
+      if (boxes.KeptBack()) {
         // Nothing to do: the very version is installed and nobody asked for more.
         result = win::ERROR_SUCCESS;
         return Decision::Stop;
       }
       // A box that could not be shown (0) is no Yes either.
-      if (ShowTextBox(platform, silent, Owner::OwnerWindow, text::kReinstallQuestion,
-                      text::kUpdateCaption, kQuestionBox) == win::IDYES)
+      if (boxes.ShowText(text::kReinstallQuestion, kReinstallQuestionLook) == win::IDYES)
         return Decision::GoOn;
       result = exit_code::kUserDeclined;
       return Decision::Stop;
-    case VersionOutcome::InstalledNewer:
+    case VersionComparison::InstalledNewer:
       // A silent run is the administrator's explicit order: try the installation and
       // let Windows Installer decide.
-      if (silent) return Decision::GoOn;
-      ShowTextBox(platform, silent, Owner::OwnerWindow, text::kNewerInstalled, text::kUpdateCaption,
-                  kInfoBox);
+      if (boxes.KeptBack()) return Decision::GoOn;
+      boxes.ShowText(text::kNewerInstalled, {kInfoBox, text::kUpdateCaption});
       result = win::ERROR_PRODUCT_VERSION;
       return Decision::Stop;
   }
@@ -72,8 +78,7 @@ StepOutcome Ended(Status status, const std::wstring& logPath) {
 }  // namespace
 
 StepOutcome InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOptions& options,
-                          const wchar_t* publisher) {
-  const bool silent = options.NoBoxes();
+                          const Boxes& boxes, const wchar_t* publisher) {
   PluginArguments arguments;
   arguments.userText = options.sivetArgs;
   const std::wstring packagePattern = L"sivetcom" + locator.ArchitecturePattern();
@@ -90,8 +95,7 @@ StepOutcome InstallPlugin(Platform& platform, PackageLocator& locator, const Set
   // leaves us waiting), so it is refused here like a package that cannot be read.
   if (codeStatus == 0 && newCode.empty()) codeStatus = win::ERROR_INSTALL_PACKAGE_INVALID;
   if (codeStatus != 0) {
-    ShowTextBox(platform, silent, Owner::OwnerWindow, text::kProductCodeUnreadable,
-                text::kErrorCaption, kErrorBox);
+    boxes.ShowText(text::kProductCodeUnreadable, kErrorLook);
     return Ended(codeStatus, {});
   }
 
@@ -100,14 +104,13 @@ StepOutcome InstallPlugin(Platform& platform, PackageLocator& locator, const Set
     LogEvent(platform, {L"decision: fresh installation"});
     arguments.properties.Add(L" ADDNPSIVET=1");
   } else {
-    VersionOutcome outcome = VersionOutcome::Update;
-    std::wstring installedVersion;
-    const Status decided = DecideVersion(platform, locator, installedCode, L"sivetcom*.msi", silent,
-                                         /*askUpdate=*/true, outcome, installedVersion);
-    if (decided != 0) return Ended(decided, {});
+    VersionFindings found;
+    if (const Status compared =
+            CompareVersions(platform, locator, installedCode, L"sivetcom*.msi", boxes, found))
+      return Ended(compared, {});
 
     Status result = win::ERROR_SUCCESS;
-    if (DecideOnInstalled(platform, outcome, silent, options.reinstall, result) == Decision::Stop)
+    if (DecideOnInstalled(platform, boxes, found, options.reinstall, result) == Decision::Stop)
       return result == 0 ? StepOutcome::GoOn() : StepOutcome::End(result);
 
     DeleteSourceHash(platform, newCode);
@@ -126,8 +129,8 @@ StepOutcome InstallPlugin(Platform& platform, PackageLocator& locator, const Set
 
   std::wstring logPath;
   const Status installed =
-      RunPluginInstaller(platform, locator, options, logPath, installedCode, packagePattern, arguments,
-                         publisher);
+      RunPluginInstaller(platform, locator, options, boxes, logPath, installedCode, packagePattern,
+                         arguments, publisher);
   if (installed == win::ERROR_SUCCESS) {
     // What is on the machine now, as Windows Installer knows it, for the administrator
     // who reads the log afterwards; the package itself is not opened again.

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "run/exit_codes.h"
 #include "support/build_settings.h"
+#include "support/message_box.h"
 
 namespace korvana {
 
@@ -17,10 +18,10 @@ namespace korvana {
 // user declined the reinstall, 1 when the user declined the update, 1638 when a newer
 // version is installed (interactive), otherwise the failing step's status or
 // msiexec's exit code, with the plug-in's failure box where the user has not been
-// told already. Boxes are kept back when `options.NoBoxes()`. `publisher`: the signer
+// told already; every box goes through `boxes`. `publisher`: the signer
 // the package must carry (the build's setting); empty, the package is not checked. A
 // package refused ends the run with the check's result and the failure box.
 StepOutcome InstallPlugin(Platform& platform, PackageLocator& locator, const SetupOptions& options,
-                          const wchar_t* publisher = PackagePublisher());
+                          const Boxes& boxes, const wchar_t* publisher = PackagePublisher());
 
 }  // namespace korvana

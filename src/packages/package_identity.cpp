@@ -19,10 +19,6 @@ Status OpenPackage(WindowsInstaller& msi, const std::wstring& path, PackageHandl
   return win::ERROR_SUCCESS;
 }
 
-void ShowPackageError(Platform& platform, bool silent, std::uint16_t textId) {
-  ShowTextBox(platform, silent, Owner::None, textId, text::kErrorCaption, kErrorBox);
-}
-
 // What a read gave, or how it failed, for the run's log.
 void LogRead(Platform& platform, LogPiece what, Status status, LogPiece value) {
   if (status == win::ERROR_SUCCESS) LogEvent(platform, {what, L": ", value});
@@ -65,11 +61,12 @@ Status ReadPackageCode(Platform& platform, PackageLocator& locator, CodeRequest 
 }
 
 Status ReadNewPackageInfo(Platform& platform, PackageLocator& locator, const std::wstring& suffix,
-                          bool silent, std::wstring& productName, std::wstring& productVersion) {
+                          const Boxes& boxes, std::wstring& productName,
+                          std::wstring& productVersion) {
   std::wstring path;
   Status status = locator.VersionSearch(suffix, path);
   if (status != win::ERROR_SUCCESS) {
-    ShowPackageError(platform, silent, text::kNewPackageNotFound);
+    boxes.ShowText(text::kNewPackageNotFound, kPackageErrorLook);
     return status;
   }
 
@@ -78,7 +75,7 @@ Status ReadNewPackageInfo(Platform& platform, PackageLocator& locator, const std
   status = OpenPackage(msi, path, package);
   LogRead(platform, path, status, L"opened");
   if (status != win::ERROR_SUCCESS) {
-    ShowPackageError(platform, silent, text::kNewPackageUnopenable);
+    boxes.ShowText(text::kNewPackageUnopenable, kPackageErrorLook);
     return status;
   }
 
@@ -87,7 +84,7 @@ Status ReadNewPackageInfo(Platform& platform, PackageLocator& locator, const std
   productName = name.value;
   LogRead(platform, L"ProductName", name.status, productName);
   if (!name.ok) {
-    ShowPackageError(platform, silent, text::kNewPackageVersionUnreadable);
+    boxes.ShowText(text::kNewPackageVersionUnreadable, kPackageErrorLook);
     return name.status;
   }
   const Read<std::wstring> version = msi.GetProperty(package.get(), L"ProductVersion");
@@ -101,7 +98,7 @@ Status ReadNewPackageInfo(Platform& platform, PackageLocator& locator, const std
     status = win::ERROR_INSTALL_PACKAGE_INVALID;
   LogRead(platform, L"ProductVersion", status, productVersion);
   if (status != win::ERROR_SUCCESS) {
-    ShowPackageError(platform, silent, text::kNewPackageVersionUnreadable);
+    boxes.ShowText(text::kNewPackageVersionUnreadable, kPackageErrorLook);
     return status;
   }
   return win::ERROR_SUCCESS;

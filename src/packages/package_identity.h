@@ -6,6 +6,7 @@
 
 #include "packages/package_locator.h"
 #include "platform/platform.h"
+#include "support/message_box.h"
 
 namespace korvana {
 
@@ -18,8 +19,9 @@ Status ReadPackageCode(Platform& platform, PackageLocator& locator, CodeRequest 
 
 // "ProductName" and "ProductVersion" of the package VersionSearch(suffix) finds;
 // text::kNewPackageNotFound, kNewPackageUnopenable and kNewPackageVersionUnreadable
-// (no owner, caption text::kErrorCaption) unless silent.
+// (kPackageErrorLook) through `boxes`.
 Status ReadNewPackageInfo(Platform& platform, PackageLocator& locator, const std::wstring& suffix,
-                          bool silent, std::wstring& productName, std::wstring& productVersion);
+                          const Boxes& boxes, std::wstring& productName,
+                          std::wstring& productVersion);
 
 }  // namespace korvana

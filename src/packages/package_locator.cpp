@@ -1,27 +1,17 @@
 #include "packages/package_locator.h"
 
 #include "platform/win_constants.h"
+#include "support/paths.h"
 #include "support/log_event.h"
 #include "support/text.h"
 
 namespace korvana {
 namespace {
 
-const wchar_t kWin32Word[] = L"*win32*";
-const wchar_t kX64Word[] = L"*x64*";
 const wchar_t kArm64Word[] = L"*arm64*";
 const wchar_t kRussianWord[] = L"*rus*";
 const wchar_t kEnglishWord[] = L"*eng*";
 const wchar_t kAnyPackage[] = L"*.msi";
-
-// The executable's folder with its trailing backslash; empty when the path has none.
-// The whole module path is used, however long it is.
-std::wstring ExecutableFolder(FileSystem& files) {
-  std::wstring modulePath = files.ModulePath();
-  std::size_t cut = modulePath.rfind(L'\\');
-  if (cut == std::wstring::npos) return std::wstring();
-  return modulePath.substr(0, cut + 1);
-}
 
 // The first file that `pattern` matches, in file-system order. Never a folder: a
 // folder named like a package (say "sivetcom_x64\") is no package, and taking it
@@ -37,7 +27,7 @@ std::optional<std::wstring> FirstFile(FileSystem& files, const std::wstring& pat
 
 Status PackageLocator::FindPackage(const std::wstring& pattern, std::wstring& path) {
   FileSystem& files = platform_.files;
-  const std::wstring folder = ExecutableFolder(files);
+  const std::wstring folder = FolderOf(files.ModulePath());
 
   // A match beside the executable wins, whatever its subfolders hold.
   if (std::optional<std::wstring> name = FirstFile(files, folder + pattern)) {
@@ -62,8 +52,12 @@ Status PackageLocator::FindPackage(const std::wstring& pattern, std::wstring& pa
 }
 
 // A system that cannot tell counts as 32-bit.
+const wchar_t* PackageLocator::ArchitectureWord() {
+  return platform_.system.IsWow64().value_or(false) ? L"x64" : L"win32";
+}
+
 std::wstring PackageLocator::ArchitecturePattern() {
-  return platform_.system.IsWow64().value_or(false) ? kX64Word : kWin32Word;
+  return std::wstring(L"*").append(ArchitectureWord()).append(L"*");
 }
 
 std::wstring PackageLocator::Arm64Pattern() {

@@ -17,7 +17,8 @@ class PackageLocator {
   // when nothing matches, `path` then left as it was.
   Status FindPackage(const std::wstring& pattern, std::wstring& path);
 
-  std::wstring ArchitecturePattern();  // "*x64*" or "*win32*"
+  const wchar_t* ArchitectureWord();   // "x64" or "win32"
+  std::wstring ArchitecturePattern();  // the word between asterisks: "*x64*" or "*win32*"
   std::wstring Arm64Pattern();         // "*arm64*" or empty
   std::wstring LanguagePattern();      // "*rus*" or "*eng*"
 

@@ -1,27 +1,13 @@
 #include "support/log_folder.h"
 
 #include "platform/win_constants.h"
+#include "resources/text_ids.h"
+#include "support/log_event.h"
+#include "support/paths.h"
 #include "support/text.h"
 
 namespace korvana {
 namespace {
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
-
-// Where the part of a full path that can be created begins: behind "X:\", or behind
-// "\\server\share\"; 0 for a path that is not full.
-std::size_t RootLength(const std::wstring& path) {
-  if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && IsSeparator(path[2])) return 3;
-  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-    const std::size_t server = path.find_first_of(L"\\/", 2);
-    if (server == std::wstring::npos || server == 2) return 0;
-    const std::size_t share = path.find_first_of(L"\\/", server + 1);
-    if (share == server + 1) return 0;
-    return share == std::wstring::npos ? path.size() : share + 1;
-  }
-  return 0;
-}
 
 // Names tried for the own log before the run gives up on it.
 constexpr unsigned kOwnLogNames = 100;
@@ -79,6 +65,40 @@ Status CreateOwnLog(Platform& platform, const std::wstring& folder, const std::w
     if (created != win::ERROR_FILE_EXISTS && created != win::ERROR_ALREADY_EXISTS) break;
   }
   return created;
+}
+
+std::wstring MakeAndPrintTimeStamp(Platform& platform) {
+  const std::wstring stamp = FormatTimeStamp(platform.clock.Now());
+  // Seen only when whoever started us redirected standard output; a lost line is fine.
+  platform.output.WriteLine(stamp);
+  return stamp;
+}
+
+Status BuildLogPath(Platform& platform, const SetupOptions& options, const Boxes& boxes,
+                    const std::wstring& prefix, std::wstring& logPath) {
+  std::wstring folder = options.logDir;
+  if (folder.empty()) {
+    const Read<std::wstring> tmp = platform.environment.GetVariable(L"TMP");
+    if (!tmp.ok) {
+      // An unset TMP reports ERROR_ENVVAR_NOT_FOUND. A TMP that is set but empty also
+      // reads as nothing, yet sets no error code of its own; it is the same trouble for
+      // us (no folder to put the log in), so it gets the same code rather than a 0 that
+      // the caller would take for success.
+      const Status error = tmp.status != 0 ? tmp.status : win::ERROR_ENVVAR_NOT_FOUND;
+      LogEvent(platform, {L"TMP: error ", ToDecimal(error)});
+      boxes.ShowText(text::kEnvironmentUnreadable, kErrorLook);
+      return error;
+    }
+    // The run has refused such a TMP at its start, with its box; here it only must
+    // never reach a command line.
+    if (!IsUsableLogFolder(tmp.value)) return win::ERROR_BAD_PATHNAME;
+    folder = tmp.value;
+  }
+  // The backslash goes in even when the folder already ends with one; Windows reads the
+  // doubled separator as one.
+  logPath = folder;
+  logPath.append(L"\\").append(prefix).append(L"_").append(MakeAndPrintTimeStamp(platform)).append(L".log");
+  return 0;
 }
 
 }  // namespace korvana

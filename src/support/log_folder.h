@@ -1,10 +1,12 @@
-// Where the run's logs go: TMP, or the folder -logdir names; and the run's own log in it.
+// Where the run's logs go: TMP, or the folder -logdir names; the run's own log in it,
+// and the names of the installers' logs beside it.
 #pragma once
 
 #include <string>
 
 #include "platform/platform.h"
 #include "run/setup_options.h"
+#include "support/message_box.h"
 
 namespace korvana {
 
@@ -28,5 +30,15 @@ Status CreateFolderTree(Platform& platform, const std::wstring& folder);
 // korvana-setup_<stamp>_<n>.log from n = 2: 0 and the path, or the error of the create.
 Status CreateOwnLog(Platform& platform, const std::wstring& folder, const std::wstring& stamp,
                     std::wstring& path);
+
+// Local time as "%Y-%m-%d-%H-%M-%S", also written as one line to standard output.
+std::wstring MakeAndPrintTimeStamp(Platform& platform);
+
+// Names an installer log: the log folder (-logdir's, else TMP), a backslash, `prefix`,
+// "_", the time stamp and ".log". When TMP cannot be read: text::kEnvironmentUnreadable
+// (through `boxes`) and the read's error; a TMP that is not a full path or holds a
+// double quote: ERROR_BAD_PATHNAME. `logPath` is left as it was on failure.
+Status BuildLogPath(Platform& platform, const SetupOptions& options, const Boxes& boxes,
+                    const std::wstring& prefix, std::wstring& logPath);
 
 }  // namespace korvana

@@ -74,12 +74,6 @@ bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
   return true;
 }
 
-std::wstring UpToFirstNull(const wchar_t* buffer, std::size_t capacity) {
-  std::size_t n = 0;
-  while (n < capacity && buffer[n] != L'\0') ++n;
-  return std::wstring(buffer, n);
-}
-
 std::wstring ToHex(std::uint32_t value) {
   std::wstring out = L"0x";
   for (int shift = 28; shift >= 0; shift -= 4) out += L"0123456789ABCDEF"[(value >> shift) & 0xF];

@@ -44,7 +44,4 @@ bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);
 struct LocalTime;
 std::wstring FormatTimeStamp(const LocalTime& time);
 
-// Text up to (not including) the first null character.
-std::wstring UpToFirstNull(const wchar_t* buffer, std::size_t capacity);
-
 }  // namespace korvana

@@ -132,8 +132,9 @@ void CheckCsp(const Input& in) {
   options.cspArgs = in.cspArgs;
   options.silent = in.silent;
   options.reinstall = in.reinstall;
-  const korvana::StepOutcome step = korvana::InstallCsp(fake.platform(), options);
-  korvana::ShowFailureBox(fake.platform(), in.silent, step, text::kCspCaption);
+  const korvana::Boxes boxes(fake.platform(), in.silent, text::kCspCaption);
+  const korvana::StepOutcome step = korvana::InstallCsp(fake.platform(), options, boxes);
+  boxes.ShowFailure(step);
   const Status result = step.ended ? step.code : 0;
 
   if (!in.cspFolder) {
@@ -221,7 +222,8 @@ void CheckPlugin(const Input& in) {
   options.silent = in.silent;
   options.reinstall = in.reinstall;
   options.sivetArgs = in.sivetArgs;
-  const korvana::StepOutcome step = korvana::InstallPlugin(fake.platform(), locator, options);
+  const korvana::StepOutcome step =
+      korvana::InstallPlugin(fake.platform(), locator, options, korvana::Boxes(fake.platform(), in.silent));
   const Status result = step.ended ? step.code : 0;
 
   const std::wstring unreadableTmp = fake.platform().texts.LoadText(text::kEnvironmentUnreadable);

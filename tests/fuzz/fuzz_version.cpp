@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "packages/version_decision.h"
+#include "packages/version_comparison.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::wstring text;

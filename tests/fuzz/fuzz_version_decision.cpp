@@ -2,10 +2,10 @@
 // exactly what the C library's wide scan of "%lld.%lld.%lld.%lld" reads (the scan the
 // program is documented to behave as), and the decision is consistent: a text against
 // itself is "same", swapping the two turns "update" into "installed newer" and back,
-// and versions whose fields are all in range compare field by field. The update
-// question comes exactly when the decision is an update and may ask; No ends the run.
+// and versions whose fields are all in range compare field by field; once both are
+// read, nothing is shown.
 //
-// Input: a flag byte, a byte giving the installed text's length, the installed text,
+// Input: a flag byte (its lowest bit: boxes kept back), a byte giving the installed text's length, the installed text,
 // then the new one; one byte a character.
 #include <cstddef>
 #include <cstdint>
@@ -17,11 +17,11 @@
 
 #include "fake_platform.h"
 #include "packages/package_locator.h"
-#include "packages/version_decision.h"
+#include "packages/version_comparison.h"
 
 namespace {
 
-using korvana::VersionOutcome;
+using korvana::VersionComparison;
 using korvana::VersionQuad;
 using korvana::testing::FakePlatform;
 
@@ -55,60 +55,54 @@ bool InRange(const VersionQuad& v) {
 
 struct Decided {
   bool failed = false;  // a status other than 0
-  bool declined = false;  // the user answered No to the update question
-  VersionOutcome outcome = VersionOutcome::Update;
+  VersionComparison comparison = VersionComparison::Same;
   std::size_t boxes = 0;
 };
 
-Decided Decide(const std::wstring& installed, const std::wstring& fresh, bool silent,
-               bool askUpdate, bool answerNo) {
+Decided Decide(const std::wstring& installed, const std::wstring& fresh, bool silent) {
   FakePlatform fake;
   fake.AddFolder(L"C:\\setup");
   fake.AddFile(kPackage);
   fake.packages[kPackage].properties = {{L"ProductName", L"Korvana Plugin"},
                                         {L"ProductVersion", fresh}};
   fake.products.push_back({kInstalledCode, L"{UPGRADE}", installed});
-  if (answerNo) fake.boxAnswers.push_back(7);  // IDNO
   korvana::PackageLocator locator(fake.platform());
   Decided d;
-  // The caller's starting value; each outcome must be written over it.
-  d.outcome = static_cast<VersionOutcome>(42);
-  std::wstring installedVersion;
-  {
-    const korvana::Status status =
-        korvana::DecideVersion(fake.platform(), locator, kInstalledCode, L"sivetcom*.msi", silent,
-                               askUpdate, d.outcome, installedVersion);
-    if (status != 0) {
-      // A package without a version (empty up to a null) may be refused as one whose
-      // version cannot be read; then the outcome stays as the caller set it.
-      Check(fresh.substr(0, fresh.find(L'\0')).empty(),
-            "a readable pair of versions decides with status 0");
-      Check(d.outcome == static_cast<VersionOutcome>(42), "a failure leaves the outcome");
-      d.failed = true;
-    } else {
-      Check(d.outcome == VersionOutcome::Update || d.outcome == VersionOutcome::Same ||
-                d.outcome == VersionOutcome::InstalledNewer ||
-                d.outcome == VersionOutcome::UpdateDeclined,
-            "an outcome is written");
-      d.declined = d.outcome == VersionOutcome::UpdateDeclined;
-      Check(installedVersion == installed.substr(0, installed.find(L'\0')),
-            "the installed version text as Windows Installer gave it, up to a null");
-    }
+  korvana::VersionFindings found;
+  // The caller's starting value; each comparison must be written over it.
+  found.comparison = static_cast<VersionComparison>(42);
+  const korvana::Status status = korvana::CompareVersions(
+      fake.platform(), locator, kInstalledCode, L"sivetcom*.msi",
+      korvana::Boxes(fake.platform(), silent), found);
+  if (status != 0) {
+    // A package without a version (empty up to a null) may be refused as one whose
+    // version cannot be read; then the comparison stays as the caller set it.
+    Check(fresh.substr(0, fresh.find(L'\0')).empty(),
+          "a readable pair of versions compares with status 0");
+    Check(found.comparison == static_cast<VersionComparison>(42), "a failure leaves the comparison");
+    d.failed = true;
+  } else {
+    d.comparison = found.comparison;
+    Check(d.comparison == VersionComparison::PackageNewer || d.comparison == VersionComparison::Same ||
+              d.comparison == VersionComparison::InstalledNewer,
+          "a comparison is written");
+    Check(found.installedVersion == installed.substr(0, installed.find(L'\0')),
+          "the installed version text as Windows Installer gave it, up to a null");
   }
   d.boxes = fake.boxes.size();
   Check(fake.openMsiHandles == fake.closedMsiHandles, "the package is closed");
   return d;
 }
 
-int Sign(VersionOutcome o) { return static_cast<int>(o); }
+int Sign(VersionComparison c) {
+  return c == VersionComparison::PackageNewer ? 1 : c == VersionComparison::Same ? 0 : -1;
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   const bool silent = data[0] & 1;
-  const bool askUpdate = data[0] & 2;
-  const bool answerNo = data[0] & 4;
   const std::size_t rest = size - 2;
   const std::size_t split = data[1] % (rest + 1);
   const std::wstring installed = Text(data + 2, split);
@@ -117,21 +111,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckScan(installed);
   CheckScan(fresh);
 
-  // The pair as given (asked about as the flags say), the pair swapped, and the
-  // installed text against itself (both silently, so that each has its plain outcome).
-  const Decided asked = Decide(installed, fresh, silent, askUpdate, answerNo);
-  const Decided swapped = Decide(fresh, installed, true, askUpdate, false);
-  const Decided itself = Decide(installed, installed, true, askUpdate, false);
-  if (asked.failed || swapped.failed || itself.failed) return 0;
-  Check(swapped.boxes == 0 && itself.boxes == 0, "silent: no box");
-  Check(itself.outcome == VersionOutcome::Same, "a version against itself is the same");
-  // Only an update is asked about, so a run that No ended was an update.
-  const VersionOutcome outcome = asked.declined ? VersionOutcome::Update : asked.outcome;
-  Check(Sign(outcome) == -Sign(swapped.outcome), "swapping the versions flips the outcome");
-
-  const bool question = outcome == VersionOutcome::Update && !silent && askUpdate;
-  Check(asked.boxes == (question ? 1u : 0u), "the update question only for an update");
-  Check(asked.declined == (question && answerNo), "only No to the question ends the run");
+  // The pair as given, the pair swapped, and the installed text against itself.
+  const Decided given = Decide(installed, fresh, silent);
+  const Decided swapped = Decide(fresh, installed, true);
+  const Decided itself = Decide(installed, installed, true);
+  if (given.failed || swapped.failed || itself.failed) return 0;
+  Check(given.boxes == 0 && swapped.boxes == 0 && itself.boxes == 0,
+        "a comparison that reads both versions shows no box");
+  Check(itself.comparison == VersionComparison::Same, "a version against itself is the same");
+  const VersionComparison outcome = given.comparison;
+  Check(Sign(outcome) == -Sign(swapped.comparison), "swapping the versions flips the comparison");
 
   const VersionQuad a = korvana::ParseVersionQuad(installed);
   const VersionQuad b = korvana::ParseVersionQuad(fresh);

@@ -30,8 +30,9 @@ struct Csp {
     options.cspArgs = cspArgs;
     options.silent = silent;
     options.reinstall = reinstall;
-    const StepOutcome outcome = InstallCsp(fake.platform(), options, publisher);
-    ShowFailureBox(fake.platform(), silent, outcome, text::kCspCaption);
+    const Boxes boxes(fake.platform(), silent, text::kCspCaption);
+    const StepOutcome outcome = InstallCsp(fake.platform(), options, boxes, publisher);
+    boxes.ShowFailure(outcome);
     return outcome.ended ? outcome.code : 0;
   }
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "install_scenario.h"
+#include "support/log_folder.h"
 
 namespace korvana::testing {
 namespace {
@@ -31,8 +32,9 @@ RunOutcome RunInstaller(InstallScenario& s, const PluginArguments& arguments = k
                  const std::wstring& pattern = L"sivetcom*x64*") {
   RunOutcome run{0, L""};
   options.silent = silent;
-  run.result = RunPluginInstaller(s.fake.platform(), s.locator, options, run.logPath,
-                                  installedCode, pattern, arguments, /*publisher=*/L"");
+  run.result = RunPluginInstaller(s.fake.platform(), s.locator, options,
+                                  Boxes(s.fake.platform(), silent), run.logPath, installedCode,
+                                  pattern, arguments, /*publisher=*/L"");
   return run;
 }
 
@@ -183,8 +185,9 @@ TEST(RunPluginInstaller, FailuresShowTheirMessageUnlessSilentAndRunNothing) {
       RunOutcome run{0, L"as the caller passed it"};
       SetupOptions options;
       options.silent = silent;
-      run.result = RunPluginInstaller(s.fake.platform(), s.locator, options, run.logPath,
-                                      kOtherCode, L"sivetcom*x64*", kFreshArguments, /*publisher=*/L"");
+      run.result = RunPluginInstaller(s.fake.platform(), s.locator, options,
+                                      Boxes(s.fake.platform(), silent), run.logPath, kOtherCode,
+                                      L"sivetcom*x64*", kFreshArguments, /*publisher=*/L"");
       EXPECT_EQ(run.result, row.expected);
       if (silent) {
         EXPECT_TRUE(s.fake.boxes.empty());

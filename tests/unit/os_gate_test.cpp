@@ -39,7 +39,7 @@ TEST(CheckOperatingSystem, RefusesOnlyTheThreeOldServicePackLevels) {
       fake.osServicePack = c.servicePack;
       SCOPED_TRACE(std::to_string(c.major) + "." + std::to_string(c.minor) + " SP" +
                    std::to_string(c.servicePack) + (silent ? " silent" : ""));
-      EXPECT_EQ(CheckOperatingSystem(fake.platform(), silent), c.expected);
+      EXPECT_EQ(CheckOperatingSystem(fake.platform(), Boxes(fake.platform(), silent)), c.expected);
       if (c.text == nullptr || silent) {
         EXPECT_TRUE(fake.boxes.empty());
       } else {
@@ -55,7 +55,7 @@ TEST(CheckOperatingSystem, RefusesOnlyTheThreeOldServicePackLevels) {
 
 TEST(CheckOperatingSystem, AsksForEachOldVersionItsServicePack) {
   FakePlatform fake;
-  EXPECT_EQ(CheckOperatingSystem(fake.platform(), false), 0u);
+  EXPECT_EQ(CheckOperatingSystem(fake.platform(), Boxes(fake.platform())), 0u);
   ASSERT_EQ(fake.versionQueries.size(), 3u);
   const std::uint16_t servicePacks[] = {4, 2, 1};
   for (std::uint32_t minor = 0; minor < 3; ++minor) {
@@ -71,7 +71,7 @@ TEST(CheckOperatingSystem, AFailedQueryCountsAsAnotherSystem) {
   fake.osMajor = 5;
   fake.osMinor = 1;
   fake.verifyVersionFails = true;
-  EXPECT_EQ(CheckOperatingSystem(fake.platform(), false), 0u);
+  EXPECT_EQ(CheckOperatingSystem(fake.platform(), Boxes(fake.platform())), 0u);
   EXPECT_TRUE(fake.boxes.empty());
 }
 

@@ -186,8 +186,8 @@ TEST(ReadNewPackageInfo, MessagesStatusesAndHandlesForEveryPath) {
       c.setup(fake);
       PackageLocator locator(fake.platform());
       std::wstring name, version;
-      EXPECT_EQ(ReadNewPackageInfo(fake.platform(), locator, L"sivetcom*.msi", silent, name,
-                                   version),
+      EXPECT_EQ(ReadNewPackageInfo(fake.platform(), locator, L"sivetcom*.msi",
+                                   Boxes(fake.platform(), silent), name, version),
                 c.status);
       ExpectHandlesBalanced(fake, c.opened);
       if (c.status == 0) {
@@ -224,7 +224,8 @@ TEST(ReadNewPackageInfo, ReadsThePackageTheLanguageSearchFinds) {
                                                        {L"ProductVersion", L"1.2"}});
   PackageLocator locator(fake.platform());
   std::wstring name, version;
-  ASSERT_EQ(ReadNewPackageInfo(fake.platform(), locator, L"sivetcom*.msi", false, name, version),
+  ASSERT_EQ(ReadNewPackageInfo(fake.platform(), locator, L"sivetcom*.msi", Boxes(fake.platform()),
+                               name, version),
             0u);
   EXPECT_EQ(name, L"Russian");
   EXPECT_EQ(version, L"1.2");

@@ -26,7 +26,8 @@ Outcome Install(InstallScenario& s, bool silent = false, bool reinstall = false,
   options.silent = silent;
   options.reinstall = reinstall;
   options.sivetArgs = userText;
-  const StepOutcome step = InstallPlugin(s.fake.platform(), s.locator, options, publisher);
+  const StepOutcome step =
+      InstallPlugin(s.fake.platform(), s.locator, options, Boxes(s.fake.platform(), silent), publisher);
   return {step.ended ? step.code : 0, step.logPath, step.failureText};
 }
 
@@ -147,8 +148,12 @@ TEST(InstallPlugin, DecidesByOutcomeReinstallAndSilent) {
       {"newer installed, -reinstall", L"2.1", true, false, {}, 1638, NoRun,
        {text::kNewerInstalled}},
       {"newer installed, silent", L"2.1", false, true, {}, 0, Runs, {}},
-      {"update, asked by the version step", L"2.0.13", false, false, {6}, 0, Runs, {}},
-      {"update, silent", L"2.0.13", false, true, {}, 0, Runs, {}},
+      {"update, asked, Yes", L"2.0.13", false, false, {6}, 0, Runs, {}},
+      {"update, asked, No", L"2.0.13", false, false, {7}, 1, NoRun, {}},
+      {"update, asked, any other answer", L"2.0.13", false, false, {1}, 0, Runs, {}},
+      {"update, asked, box failed", L"2.0.13", false, false, {0}, 0, Runs, {}},
+      {"update, -reinstall, No", L"2.0.13", true, false, {7}, 1, NoRun, {}},
+      {"update, silent", L"2.0.13", false, true, {7}, 0, Runs, {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -171,10 +176,23 @@ TEST(InstallPlugin, DecidesByOutcomeReinstallAndSilent) {
       EXPECT_EQ(owned[i].caption, s.Text(text::kUpdateCaption));
       EXPECT_EQ(owned[i].style, question ? 0x00050004u : 0x00050040u);
     }
-    if (row.silent) {
-      EXPECT_TRUE(s.fake.boxes.empty());
-    }
+    // The update question alone has no owner window.
+    const bool update = row.installedVersion == L"2.0.13" && !row.silent;
+    EXPECT_EQ(s.fake.boxes.size(), owned.size() + (update ? 1 : 0));
   }
+}
+
+TEST(InstallPlugin, TheUpdateQuestion) {
+  InstallScenario s;
+  s.AddPackage(kNewCode, L"2.0.14");
+  s.AddInstalled(kNewCode, L"2.0.13");
+  EXPECT_EQ(Install(s).result, 0u);
+  ASSERT_EQ(s.fake.boxes.size(), 1u);
+  EXPECT_EQ(s.fake.boxes[0].owner, Owner::None);
+  EXPECT_EQ(s.fake.boxes[0].text,
+            L"Будет произведено обновление Korvana plug-in 2.0.13 до версии 2.0.14. Обновить?");
+  EXPECT_EQ(s.fake.boxes[0].caption, L"Обновление");
+  EXPECT_EQ(s.fake.boxes[0].style, 0x00050004u);
 }
 
 TEST(InstallPlugin, FailuresBeforeTheRunKeepTheirStatus) {

@@ -128,9 +128,11 @@ struct Scenario {
 
 constexpr wchar_t kPinned[] = L"Korvana Test Publisher";  // the fake's signer
 StepOutcome PinnedPlugin(Machine& m, const SetupOptions& o) {
-  return InstallPlugin(m.fake.platform(), m.locator, o, kPinned);
+  return InstallPlugin(m.fake.platform(), m.locator, o, Boxes(m.fake.platform(), o.NoBoxes()), kPinned);
 }
-StepOutcome PinnedCsp(Machine& m, const SetupOptions& o) { return InstallCsp(m.fake.platform(), o, kPinned); }
+StepOutcome PinnedCsp(Machine& m, const SetupOptions& o) {
+  return InstallCsp(m.fake.platform(), o, Boxes(m.fake.platform(), o.NoBoxes()), kPinned);
+}
 
 const Scenario kScenarios[] = {
     {"fresh install, silent", L"-silent", [](Machine&) {}},

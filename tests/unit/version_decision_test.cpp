@@ -1,4 +1,4 @@
-#include "packages/version_decision.h"
+#include "packages/version_comparison.h"
 
 #include <gtest/gtest.h>
 
@@ -98,7 +98,7 @@ TEST(VersionKey, PacksSixteenBitFieldsAndWrapsInSixtyFourBits) {
   }
 }
 
-// ---- DecideVersion ------------------------------------------------------------------
+// ---- CompareVersions ----------------------------------------------------------------
 
 const std::wstring kPackage = L"C:\\setup\\x64-rus-sivetcom.msi";
 const std::wstring kInstalledCode = L"{99999999-8888-7777-6666-555555555555}";
@@ -111,38 +111,38 @@ void Scene(PackageFake& fake, const std::wstring& installed, const std::wstring&
 }
 
 struct Decision {
-  Status status;
-  VersionOutcome outcome;
-  std::wstring installedVersion;
+  Status status = 0;
+  VersionFindings found;
 };
 
-Decision Decide(PackageFake& fake, bool silent, bool askUpdate,
-                VersionOutcome initial = VersionOutcome::Update) {
+Decision Decide(PackageFake& fake, bool silent,
+                VersionComparison initial = VersionComparison::PackageNewer) {
   PackageLocator locator(fake.platform());
-  Decision d{0, initial, L""};
-  d.status = DecideVersion(fake.platform(), locator, kInstalledCode, kSuffix, silent, askUpdate,
-                           d.outcome, d.installedVersion);
+  Decision d;
+  d.found.comparison = initial;
+  d.status = CompareVersions(fake.platform(), locator, kInstalledCode, kSuffix,
+                             Boxes(fake.platform(), silent), d.found);
   return d;
 }
 
-TEST(DecideVersion, ComparesTheKeysOfBothVersions) {
+TEST(CompareVersions, ComparesTheKeysOfBothVersions) {
   struct Case {
     const wchar_t* installed;
     const wchar_t* fresh;
-    VersionOutcome outcome;
+    VersionComparison outcome;
   };
   const Case cases[] = {
-      {L"2.0.13", L"2.0.13.0", VersionOutcome::Same},
-      {L"2.0.13", L"2.0.14", VersionOutcome::Update},
-      {L"2.0.14", L"2.0.13", VersionOutcome::InstalledNewer},
-      {L"2.0.65535", L"2.1", VersionOutcome::Update},
-      {L"2.1", L"1.65537", VersionOutcome::Same},  // equal keys
-      {L"2.0.9", L"2.0.10", VersionOutcome::Update},  // numbers, not text
-      {L"abc", L"0.0.0.1", VersionOutcome::Update},   // a letter first: key 0
-      {L"1.0", L"beta", VersionOutcome::InstalledNewer},
-      {L"32768.0", L"1.0", VersionOutcome::Update},   // installed key negative
-      {L" 2.0", L"+2.0.0.0", VersionOutcome::Same},
-      {L"", L"0", VersionOutcome::Same},  // an empty installed version: key 0
+      {L"2.0.13", L"2.0.13.0", VersionComparison::Same},
+      {L"2.0.13", L"2.0.14", VersionComparison::PackageNewer},
+      {L"2.0.14", L"2.0.13", VersionComparison::InstalledNewer},
+      {L"2.0.65535", L"2.1", VersionComparison::PackageNewer},
+      {L"2.1", L"1.65537", VersionComparison::Same},  // equal keys
+      {L"2.0.9", L"2.0.10", VersionComparison::PackageNewer},  // numbers, not text
+      {L"abc", L"0.0.0.1", VersionComparison::PackageNewer},   // a letter first: key 0
+      {L"1.0", L"beta", VersionComparison::InstalledNewer},
+      {L"32768.0", L"1.0", VersionComparison::PackageNewer},   // installed key negative
+      {L" 2.0", L"+2.0.0.0", VersionComparison::Same},
+      {L"", L"0", VersionComparison::Same},  // an empty installed version: key 0
   };
   for (const Case& c : cases) {
     for (bool silent : {false, true}) {
@@ -151,67 +151,23 @@ TEST(DecideVersion, ComparesTheKeysOfBothVersions) {
                    (silent ? ", silent" : ""));
       PackageFake fake;
       Scene(fake, c.installed, c.fresh);
-      const VersionOutcome initial = c.outcome == VersionOutcome::Update
-                                         ? VersionOutcome::InstalledNewer
-                                         : VersionOutcome::Update;
-      const Decision d = Decide(fake, silent, true, initial);
+      const VersionComparison initial = c.outcome == VersionComparison::PackageNewer
+                                            ? VersionComparison::InstalledNewer
+                                            : VersionComparison::PackageNewer;
+      const Decision d = Decide(fake, silent, initial);
       EXPECT_EQ(d.status, 0u);
-      EXPECT_EQ(d.outcome, c.outcome);
-      EXPECT_EQ(d.installedVersion, c.installed);
-      // Only an update asks, and only when not silent.
-      const bool asked = c.outcome == VersionOutcome::Update && !silent;
-      EXPECT_EQ(fake.boxes.size(), asked ? 1u : 0u);
+      EXPECT_EQ(d.found.comparison, c.outcome);
+      EXPECT_EQ(d.found.installedVersion, c.installed);
+      EXPECT_EQ(d.found.productName, L"Korvana Plugin");
+      EXPECT_EQ(d.found.productVersion, c.fresh);
+      EXPECT_TRUE(fake.boxes.empty());  // the comparison asks nothing
       EXPECT_EQ(fake.openMsiHandles, 1);
       EXPECT_EQ(fake.closedMsiHandles, 1);
     }
   }
 }
 
-TEST(DecideVersion, TheUpdateQuestion) {
-  PackageFake fake;
-  Scene(fake, L"2.0.13", L"2.0.14");
-  const Decision d = Decide(fake, false, true, VersionOutcome::Same);
-  EXPECT_EQ(d.status, 0u);
-  EXPECT_EQ(d.outcome, VersionOutcome::Update);
-  ASSERT_EQ(fake.boxes.size(), 1u);
-  EXPECT_EQ(fake.boxes[0].owner, Owner::None);
-  EXPECT_EQ(fake.boxes[0].text,
-            L"Будет произведено обновление Korvana Plugin 2.0.13 до версии 2.0.14. Обновить?");
-  EXPECT_EQ(fake.boxes[0].caption, L"Обновление");
-  EXPECT_EQ(fake.boxes[0].style, 0x00050004u);
-}
-
-TEST(DecideVersion, OnlyNoToTheUpdateQuestionDeclinesTheUpdate) {
-  struct Case {
-    const char* name;
-    bool silent;
-    bool askUpdate;
-    std::vector<int> answers;
-    bool declined;
-  };
-  const Case cases[] = {
-      {"Yes goes on", false, true, {6}, false},
-      {"No declines the update", false, true, {7}, true},
-      {"any other answer goes on", false, true, {1}, false},
-      {"a box that could not be shown goes on", false, true, {0}, false},
-      {"silent: no question", true, true, {7}, false},
-      {"update not to be confirmed: no question", false, false, {7}, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    PackageFake fake;
-    Scene(fake, L"2.0.13", L"2.0.14");
-    fake.boxAnswers.assign(c.answers.begin(), c.answers.end());
-    const Decision d = Decide(fake, c.silent, c.askUpdate, VersionOutcome::Same);
-    EXPECT_EQ(d.status, 0u);
-    EXPECT_EQ(d.outcome, c.declined ? VersionOutcome::UpdateDeclined : VersionOutcome::Update);
-    EXPECT_EQ(fake.boxes.size(), (c.silent || !c.askUpdate) ? 0u : 1u);
-    // The package was closed before the question, on the way out as well.
-    EXPECT_EQ(fake.closedMsiHandles, fake.openMsiHandles);
-  }
-}
-
-TEST(DecideVersion, EveryFailureWithItsMessageAndStatus) {
+TEST(CompareVersions, EveryFailureWithItsMessageAndStatus) {
   struct Case {
     const char* name;
     std::function<void(PackageFake&)> setup;
@@ -266,9 +222,9 @@ TEST(DecideVersion, EveryFailureWithItsMessageAndStatus) {
       SCOPED_TRACE(std::string(c.name) + (silent ? ", silent" : ""));
       PackageFake fake;
       c.setup(fake);
-      const Decision d = Decide(fake, silent, true, VersionOutcome::InstalledNewer);
+      const Decision d = Decide(fake, silent, VersionComparison::InstalledNewer);
       EXPECT_EQ(d.status, c.status);
-      EXPECT_EQ(d.outcome, VersionOutcome::InstalledNewer);  // untouched on failure
+      EXPECT_EQ(d.found.comparison, VersionComparison::InstalledNewer);  // untouched on failure
       EXPECT_EQ(fake.openMsiHandles, c.packageOpened ? 1 : 0);
       EXPECT_EQ(fake.closedMsiHandles, fake.openMsiHandles);
       if (silent) {
@@ -284,13 +240,13 @@ TEST(DecideVersion, EveryFailureWithItsMessageAndStatus) {
   }
 }
 
-TEST(DecideVersion, AskedTheLengthThenTheValueWithRoomForTheNull) {
+TEST(CompareVersions, AskedTheLengthThenTheValueWithRoomForTheNull) {
   // The fake refuses a buffer without room for the null (234), so a wrong size shows.
   PackageFake fake;
   Scene(fake, L"10.20.30.40", L"10.20.30.40");
-  const Decision d = Decide(fake, false, true);
+  const Decision d = Decide(fake, false);
   EXPECT_EQ(d.status, 0u);
-  EXPECT_EQ(d.installedVersion, L"10.20.30.40");
+  EXPECT_EQ(d.found.installedVersion, L"10.20.30.40");
   const std::vector<std::string> expected = {"MsiGetProductInfo:length",
                                              "MsiGetProductInfo:value"};
   EXPECT_EQ(testing::CallsNamed(fake, expected), expected);

@@ -1,7 +1,6 @@
 #include "platform/win32/registry.h"
 
 #include "platform/win32/unique_handle.h"
-#include "support/text.h"
 
 namespace korvana::win32 {
 namespace {

@@ -15,6 +15,8 @@
 #endif
 #include <windows.h>
 
+#include <string>
+
 #undef DeleteFile
 #undef GetWindowsDirectory
 #undef GetSystemDirectory
@@ -24,3 +26,12 @@
 #undef PostMessage
 #undef OpenService
 #undef LoadLibrary
+
+namespace korvana::win32 {
+// What a call wrote into `buffer`, up to (not including) its first null.
+inline std::wstring UpToFirstNull(const wchar_t* buffer, std::size_t capacity) {
+  std::size_t n = 0;
+  while (n < capacity && buffer[n] != L'\0') ++n;
+  return std::wstring(buffer, n);
+}
+}  // namespace korvana::win32

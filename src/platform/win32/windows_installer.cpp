@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "support/text.h"
 
 namespace korvana::win32 {
 namespace {

@@ -1,4 +1,4 @@
-#include "packages/version_decision.h"
+#include "packages/version_comparison.h"
 
 #include <limits>
 
@@ -80,51 +80,31 @@ std::int64_t VersionKey(const VersionQuad& version) {
   return static_cast<std::int64_t>(key);
 }
 
-Status DecideVersion(Platform& platform, PackageLocator& locator, const std::wstring& installedCode,
-                     const std::wstring& suffix, bool silent, bool askUpdate,
-                     VersionOutcome& outcome, std::wstring& installedVersion) {
+Status CompareVersions(Platform& platform, PackageLocator& locator, const std::wstring& installedCode,
+                       const std::wstring& suffix, const Boxes& boxes, VersionFindings& found) {
   const SizedRead installed = platform.msi.GetProductInfo(installedCode, L"VersionString");
   if (!installed.ok) {
     // An installed version that cannot be read is logged and told. The run ends with
     // the read's status, or with its own code when not even the length could be had.
     LogEvent(platform, {L"installed version: error ", ToDecimal(installed.status)});
-    ShowTextBox(platform, silent, Owner::None, text::kInstalledVersionUnreadable,
-                text::kErrorCaption, kErrorBox);
+    boxes.ShowText(text::kInstalledVersionUnreadable, kPackageErrorLook);
     return installed.lengthRead ? installed.status : exit_code::kInstalledVersionUnreadable;
   }
-  installedVersion = installed.value;
-  LogEvent(platform, {L"installed version: ", installedVersion});
+  found.installedVersion = installed.value;
+  LogEvent(platform, {L"installed version: ", found.installedVersion});
 
-  std::wstring productName;
-  std::wstring productVersion;
-  Status status = ReadNewPackageInfo(platform, locator, suffix, silent, productName, productVersion);
+  Status status =
+      ReadNewPackageInfo(platform, locator, suffix, boxes, found.productName, found.productVersion);
   if (status != win::ERROR_SUCCESS) return status;
 
-  const std::int64_t installedKey = VersionKey(ParseVersionQuad(installedVersion));
-  const std::int64_t newKey = VersionKey(ParseVersionQuad(productVersion));
-
+  const std::int64_t installedKey = VersionKey(ParseVersionQuad(found.installedVersion));
+  const std::int64_t newKey = VersionKey(ParseVersionQuad(found.productVersion));
+  found.comparison = newKey > installedKey    ? VersionComparison::PackageNewer
+                     : newKey == installedKey ? VersionComparison::Same
+                                              : VersionComparison::InstalledNewer;
   LogEvent(platform, {newKey > installedKey    ? L"decision: update"
                       : newKey == installedKey ? L"decision: same version"
                                                : L"decision: newer installed"});
-  if (newKey > installedKey) {
-    if (!silent && askUpdate) {
-      const std::wstring question =
-          FormatText(platform.texts.LoadText(text::kUpdateQuestion),
-                     {productName, installedVersion, productVersion});
-      const int answer = ShowBox(platform, silent, Owner::None, question, text::kUpdateCaption,
-                                 kQuestionBox);
-      if (answer == win::IDNO) {
-        LogEvent(platform, {L"update declined"});
-        outcome = VersionOutcome::UpdateDeclined;
-        return win::ERROR_SUCCESS;
-      }
-    }
-    outcome = VersionOutcome::Update;
-  } else if (newKey == installedKey) {
-    outcome = VersionOutcome::Same;
-  } else {
-    outcome = VersionOutcome::InstalledNewer;
-  }
   return win::ERROR_SUCCESS;
 }
 
