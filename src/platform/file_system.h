@@ -57,6 +57,8 @@ class FileSystem {
   [[nodiscard]] virtual bool FillRandom(void* buffer, std::uint32_t size) = 0;
 };
 
+using FileHandle = ScopedToken<FileSystem, FileToken, &FileSystem::CloseFile>;
+
 // The process's environment.
 class Environment {
  public:
@@ -67,7 +69,5 @@ class Environment {
   // ExpandEnvironmentStringsW: the size query, then the expansion into that size.
   virtual Read<std::wstring> Expand(const std::wstring& text) = 0;
 };
-
-using FileHandle = ScopedToken<FileSystem, FileToken, &FileSystem::CloseFile>;
 
 }  // namespace korvana

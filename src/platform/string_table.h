@@ -2,9 +2,8 @@
 // string table; the native build reads the same table compiled in.
 #pragma once
 
+#include <cstdint>
 #include <string>
-
-#include "platform/tokens.h"
 
 namespace korvana {
 
