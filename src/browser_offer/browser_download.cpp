@@ -51,11 +51,11 @@ void ApplySchannelPatch(Platform& platform, bool& schannelPatchDone) {
 
   RegistryKey patches(platform.registry);
   if (platform.registry.OpenKey(RegistryRoot::LocalMachine, kPatchKey, win::KEY_QUERY_VALUE,
-                                patches.Receive()) != 0)
+                                patches.put()) != 0)
     return;
   RegistryKey schannel(platform.registry);
   if (platform.registry.OpenSubKey(patches.get(), kPatchSubKey, win::KEY_QUERY_VALUE,
-                                   schannel.Receive()) != 0)
+                                   schannel.put()) != 0)
     return;
   // Only a text names a library, and never one that may have been cut short: a cut
   // name could name another library.
@@ -115,7 +115,7 @@ bool DownloadBrowserInstaller(Platform& platform, const std::wstring& url, const
   if (!file) return false;
   created = path;
   if (!Transfer(platform, request.get(), file.get(), stop)) return false;
-  file.Close();
+  file.reset();
   return true;
 }
 

@@ -90,9 +90,10 @@ Status RunPluginInstaller(Platform& platform, PackageLocator& locator, const Set
   // Point the installed product's source list at the new package's name, so that a
   // repair or an update does not go looking for the package it was first installed
   // from. With no product installed both calls fail; that is expected and harmless.
-  platform.msi.SourceListClearAll(installedProductCode);
-  platform.msi.SourceListSetInfo(installedProductCode, win::MSIINSTALLCONTEXT_MACHINE,
-                                 win::MSICODE_PRODUCT, L"PackageName", packageFileName);
+  static_cast<void>(platform.msi.SourceListClearAll(installedProductCode));
+  static_cast<void>(platform.msi.SourceListSetInfo(
+      installedProductCode, win::MSIINSTALLCONTEXT_MACHINE, win::MSICODE_PRODUCT, L"PackageName",
+      packageFileName));
 
   // Windows XP and Server 2003 check a new source against the installed product's
   // cached source hash; drop that hash there so that the new package is accepted.

@@ -15,7 +15,7 @@ Status OpenPackage(WindowsInstaller& msi, const std::wstring& path, PackageHandl
   MsiToken opened{};
   Status status = msi.OpenPackageEx(path, win::MSIOPENPACKAGEFLAGS_IGNOREMACHINESTATE, &opened);
   if (status != win::ERROR_SUCCESS) return status;
-  *package.Receive() = opened;
+  *package.put() = opened;
   return win::ERROR_SUCCESS;
 }
 

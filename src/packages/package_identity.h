@@ -10,9 +10,6 @@
 
 namespace korvana {
 
-// Owns one package handle and closes it exactly once; a handle of 0 is not closed.
-using PackageHandle = ScopedToken<WindowsInstaller, MsiToken, &WindowsInstaller::CloseHandle>;
-
 enum class CodeRequest { OwnProductCode, RelatedProductCode };
 
 // The package's own "ProductCode", or the code of the first installed product that

@@ -20,7 +20,9 @@ std::wstring MarkerKey() { return std::wstring(kMarkerParent) + L"\\" + kMarkerN
 void CreateRestartMarker(Platform& platform) {
   LogEvent(platform, {L"restart asked for"});
   RegistryKey marker(platform.registry);
-  platform.registry.CreateKey(RegistryRoot::CurrentUser, MarkerKey(), kWriteAccess, marker.Receive());
+  // Its status is not looked at: a marker that cannot be written costs only the restart.
+  static_cast<void>(platform.registry.CreateKey(RegistryRoot::CurrentUser, MarkerKey(),
+                                                kWriteAccess, marker.put()));
 }
 
 bool TakeRestartMarker(Platform& platform) {
@@ -28,14 +30,14 @@ bool TakeRestartMarker(Platform& platform) {
   {
     RegistryKey marker(platform.registry);
     found = platform.registry.OpenKey(RegistryRoot::CurrentUser, MarkerKey(), kReadAccess,
-                                      marker.Receive()) == 0;
+                                      marker.put()) == 0;
   }
   // Deleted whether or not it counted; a missing marker is the normal case.
   RegistryKey software(platform.registry);
   if (platform.registry.OpenKey(RegistryRoot::CurrentUser, kMarkerParent, kWriteAccess,
-                                software.Receive()) != 0)
+                                software.put()) != 0)
     return found;
-  platform.registry.DeleteSubKey(software.get(), kMarkerName);
+  static_cast<void>(platform.registry.DeleteSubKey(software.get(), kMarkerName));
   return found;
 }
 

@@ -16,7 +16,7 @@ Status HoldSignedFile(Platform& platform, const std::wstring& path, const wchar_
                       FileHandle& held) {
   if (*publisher == L'\0') return 0;
   Status result = 0;
-  *held.Receive() = platform.files.CreateFile(path, win::GENERIC_READ, win::FILE_SHARE_READ,
+  *held.put() = platform.files.CreateFile(path, win::GENERIC_READ, win::FILE_SHARE_READ,
                                               win::OPEN_EXISTING, win::FILE_ATTRIBUTE_NORMAL, &result);
   // A file not held is not checked: no verdict, no signer.
   const bool isHeld = static_cast<bool>(held);
@@ -29,7 +29,7 @@ Status HoldSignedFile(Platform& platform, const std::wstring& path, const wchar_
   }
   LogEvent(platform, {L"package check: ", path, L": ", ToHex(result),
                       isHeld ? L", signer " : L", not held", trust.signer});
-  if (result != 0) held.Close();
+  if (result != 0) held.reset();
   return result;
 }
 

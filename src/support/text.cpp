@@ -1,6 +1,6 @@
 #include "support/text.h"
 
-#include "platform/platform.h"
+#include "platform/clock.h"
 #include "platform/win_constants.h"
 
 namespace korvana {

@@ -77,7 +77,7 @@ bool CompletionDialog::BrowserInstalled() {
   }
   RegistryKey session(platform_.registry);
   return platform_.registry.OpenKey(RegistryRoot::CurrentUser, kBrowserSessionKey, win::KEY_READ,
-                                    session.Receive()) == 0;
+                                    session.put()) == 0;
 }
 
 bool CompletionDialog::OnMessage(DialogControls& controls, std::uint32_t message,
@@ -117,7 +117,7 @@ bool CompletionDialog::OnOk(DialogControls& controls) {
     // shared_ptr lock pool, whose unwind tables bring the exception runtime along.
     worker_.reset(new BrowserInstallWorker(platform_, controls.Window(), downloadUrl_,
                                            schannelPatchDone_));
-    *browserWorker_.Receive() = platform_.threads.StartThread(worker_);
+    *browserWorker_.put() = platform_.threads.StartThread(worker_);
     if (!browserWorker_) {
       worker_.reset();
       Close(controls);
@@ -169,7 +169,7 @@ void CompletionDialog::Close(DialogControls& controls) {
 }
 
 void CompletionDialog::ReleaseWorker() {
-  browserWorker_.Close();
+  browserWorker_.reset();
   worker_.reset();
 }
 

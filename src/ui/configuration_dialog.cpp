@@ -24,9 +24,9 @@ constexpr Choice kLanguages[] = {{kRussianButton, L"rus"}, {kEnglishButton, L"en
 }  // namespace
 
 bool ConfigurationDialog::OnInitDialog(DialogControls& controls) {
-  // Its own icon, not a shared one: released when the window goes.
-  icon_ = controls.LoadOwnIcon(kIconId, kIconPixels);
-  controls.SetIcons(icon_);
+  // Its own icon, not a shared one: destroyed when the window goes.
+  icon_.emplace(controls, controls.LoadOwnIcon(kIconId, kIconPixels));
+  controls.SetIcons(icon_->get());
   controls.Check(IsRussianRussia(platform_.system.GetUserDefaultUILanguage()) ? kRussianButton
                                                                              : kEnglishButton,
                  true);
@@ -37,8 +37,7 @@ bool ConfigurationDialog::OnInitDialog(DialogControls& controls) {
 bool ConfigurationDialog::OnMessage(DialogControls& controls, std::uint32_t message,
                                     std::uintptr_t wParam, std::intptr_t) {
   if (message == win::WM_DESTROY) {
-    if (IsOpen(icon_)) controls.DestroyIcon(icon_);
-    icon_ = IconToken{};
+    icon_.reset();
     return false;
   }
   if (message != win::WM_COMMAND) return false;

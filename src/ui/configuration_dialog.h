@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "run/setup_options.h"
 #include "platform/platform.h"
@@ -28,7 +29,7 @@ class ConfigurationDialog final : public DialogLogic {
 
   Platform& platform_;
   SetupOptions& options_;
-  IconToken icon_{};
+  std::optional<IconHandle> icon_;  // from WM_INITDIALOG to WM_DESTROY, while its controls live
   bool cancelled_ = false;
 };
 

@@ -274,7 +274,7 @@ TEST(DownloadFolder, RemovesTheFileThenTheFolderOnceAndLogsWhatStays) {
     if (c.written) {
       file = FileHandle(f.files, f.files.CreateFile(kInstaller, 0x40000000, 0, 1, 0x80));
       folder.file = kInstaller;
-      if (!c.stillOpen) file.Close();
+      if (!c.stillOpen) file.reset();
     }
     folder.Remove();
     folder.Remove();  // and again when it goes: nothing more

@@ -29,6 +29,8 @@ struct Configuration {
     for (int id : kOptionsPanel) dialog.hidden.insert(id);
     dialog.texts[kOptionsButton] = L"Опции";
   }
+  // The window goes before its logic, as under DialogBoxParamW.
+  ~Configuration() { dialog.Send(0x0002); }  // WM_DESTROY
   // An auto radio button: checking one unchecks the others of its group.
   void Choose(int id) {
     const bool language = id == kRussianButton || id == kEnglishButton;

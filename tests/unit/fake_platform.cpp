@@ -114,6 +114,7 @@ std::intptr_t FakeUserInterface::ShowDialog(std::uint16_t templateId, Owner owne
     dialog.Check(kBrowserBox, false);
     dialog.Press(kOk);
   }
+  dialog.Send(0x0002);  // WM_DESTROY: DialogBoxParamW destroys the window before it returns
   return dialog.endedWith.value_or(0);
 }
 

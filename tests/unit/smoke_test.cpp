@@ -14,16 +14,16 @@ TEST(ScopedToken, EveryTokenIsClosedOnceWhateverItsOwnerDoes) {
   Registry& registry = fake.registry;
   {
     RegistryKey key(registry);
-    ASSERT_EQ(registry.OpenKey(RegistryRoot::CurrentUser, L"Software", 1, key.Receive()), 0u);
-    ASSERT_EQ(registry.OpenKey(RegistryRoot::CurrentUser, L"Software", 1, key.Receive()), 0u);
+    ASSERT_EQ(registry.OpenKey(RegistryRoot::CurrentUser, L"Software", 1, key.put()), 0u);
+    ASSERT_EQ(registry.OpenKey(RegistryRoot::CurrentUser, L"Software", 1, key.put()), 0u);
     EXPECT_EQ(fake.registry.openKeys, 1);
     RegistryKey moved(std::move(key));
     EXPECT_FALSE(key);
     RegistryKey other(registry);
-    ASSERT_EQ(registry.OpenKey(RegistryRoot::CurrentUser, L"Software", 1, other.Receive()), 0u);
+    ASSERT_EQ(registry.OpenKey(RegistryRoot::CurrentUser, L"Software", 1, other.put()), 0u);
     other = std::move(moved);
     EXPECT_EQ(fake.registry.openKeys, 1);
-    registry.CloseKey(other.Release());
+    registry.CloseKey(other.release());
     EXPECT_FALSE(other);
   }
   EXPECT_EQ(fake.registry.openKeys, 0);

@@ -1,7 +1,7 @@
 // Local time and the standard output.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/clock.h"
 
 namespace korvana::win32 {
 

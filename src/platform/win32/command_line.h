@@ -1,7 +1,7 @@
 // The process's command line and its split into arguments.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/command_line.h"
 
 namespace korvana::win32 {
 

@@ -2,7 +2,7 @@
 // DialogLogic, and the dialog's controls as the logic sees them.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/user_interface.h"
 #include "platform/win32/windows_api.h"
 
 namespace korvana::win32 {

@@ -1,7 +1,7 @@
 // Files, folders and the environment.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/file_system.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/windows_api.h"
 

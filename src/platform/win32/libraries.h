@@ -1,7 +1,7 @@
 // Libraries loaded by a name the program was given, and their no-argument exports.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/libraries.h"
 
 namespace korvana::win32 {
 

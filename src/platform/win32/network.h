@@ -2,7 +2,7 @@
 // folder at the first call (which may come from a worker thread) and never unloaded.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/network.h"
 #include "platform/win32/system_library.h"
 
 namespace korvana::win32 {

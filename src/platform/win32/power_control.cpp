@@ -5,12 +5,10 @@
 namespace korvana::win32 {
 
 std::optional<Status> Win32PowerControl::EnableShutdownPrivilege() {
-  HANDLE opened = nullptr;
+  UniqueKernelHandle token;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
-                          &opened)) {
+                          token.put()))
     return std::nullopt;
-  }
-  UniqueKernelHandle token(opened);
 
   TOKEN_PRIVILEGES privileges{};
   privileges.PrivilegeCount = 1;

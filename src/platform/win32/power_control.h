@@ -1,7 +1,7 @@
 // The steps of a restart request.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/power_control.h"
 
 namespace korvana::win32 {
 

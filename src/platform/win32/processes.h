@@ -1,7 +1,7 @@
 // Child processes and this process's end.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/processes.h"
 
 namespace korvana::win32 {
 

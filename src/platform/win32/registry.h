@@ -1,7 +1,7 @@
 // Registry keys. Tokens handed out are the HKEY values; the logic closes them.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/registry.h"
 #include "platform/win32/windows_api.h"
 
 namespace korvana::win32 {

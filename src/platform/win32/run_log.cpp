@@ -35,9 +35,8 @@ void Win32Log::Write(const std::wstring& text) {
   std::vector<char> utf8(static_cast<std::size_t>(bytes));
   ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes,
                         nullptr, nullptr);
-  ::EnterCriticalSection(&lock_);
+  const CriticalSectionLock hold(lock_);
   Put(utf8.data(), utf8.size());
-  ::LeaveCriticalSection(&lock_);
 }
 
 Status Win32Log::Create(const std::wstring& path) {
@@ -46,22 +45,20 @@ Status Win32Log::Create(const std::wstring& path) {
   HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) return ::GetLastError();
-  ::EnterCriticalSection(&lock_);
+  const CriticalSectionLock hold(lock_);
   file_.reset(file);
   keeping_ = false;
   Put(kept_.data(), kept_.size());
   kept_.clear();
   kept_.shrink_to_fit();
-  ::LeaveCriticalSection(&lock_);
   return 0;
 }
 
 void Win32Log::Abandon() {
-  ::EnterCriticalSection(&lock_);
+  const CriticalSectionLock hold(lock_);
   keeping_ = false;
   kept_.clear();
   kept_.shrink_to_fit();
-  ::LeaveCriticalSection(&lock_);
 }
 #endif
 

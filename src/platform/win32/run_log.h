@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/run_log.h"
 #include "platform/win32/unique_handle.h"
 
 namespace korvana::win32 {

@@ -1,7 +1,7 @@
 // The service control manager, asked only whether a service exists.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/services.h"
 
 namespace korvana::win32 {
 

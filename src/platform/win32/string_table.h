@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/string_table.h"
 #include "platform/win32/windows_api.h"
 
 namespace korvana::win32 {

@@ -1,7 +1,7 @@
 // Questions about the running system: rights, version, architecture, language.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/system_probes.h"
 #include "platform/win32/windows_api.h"
 
 namespace korvana::win32 {
@@ -19,7 +19,10 @@ class Win32SystemProbes final : public SystemProbes {
 
  private:
   // IsWow64Process's entry, null where kernel32 lacks it; looked up once, at the first
-  // call that finds kernel32 (a program that imports kernel32 always does).
+  // call that finds kernel32 (a program that imports kernel32 always does). The cache
+  // is the one the program always had. IsWow64Process2's entry is looked up at each call
+  // instead: it is asked a few times a run (the log's system line, each version read),
+  // each time a GetProcAddress in a module already loaded, so a cache would buy nothing.
   bool isWow64ProcessLooked_ = false;
   FARPROC isWow64Process_ = nullptr;
 };

@@ -1,7 +1,7 @@
 // A second thread, started through the C runtime so that it may use the runtime.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/threads.h"
 
 namespace korvana::win32 {
 

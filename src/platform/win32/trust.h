@@ -2,7 +2,7 @@
 // loaded from the System32 folder at the first check and never unloaded.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/trust.h"
 #include "platform/win32/system_library.h"
 
 namespace korvana::win32 {

@@ -1,6 +1,7 @@
 // Owners for Win32 handles: each closes its handle exactly once, on every way out of
 // the scope that made it. Non-copyable, movable; one traits struct per handle kind
-// says what "no handle" is and how to close one.
+// says what "no handle" is and how to close one. The verbs are the seam's ScopedToken's:
+// get, put, reset, release.
 #pragma once
 
 #include <cstdint>
@@ -30,14 +31,21 @@ class UniqueHandle {
   bool valid() const { return value_ != Traits::Invalid(); }
   explicit operator bool() const { return valid(); }
 
-  Type release() {
-    Type value = value_;
-    value_ = Traits::Invalid();
-    return value;
+  // The slot for a call that hands out a handle; whatever was held is closed first.
+  Type* put() {
+    reset();
+    return &value_;
   }
+  // Closes the handle held now, if any, and holds `value` instead.
   void reset(Type value = Traits::Invalid()) {
     if (valid()) Traits::Close(value_);
     value_ = value;
+  }
+  // Hands the handle over without closing it.
+  [[nodiscard]] Type release() {
+    Type value = value_;
+    value_ = Traits::Invalid();
+    return value;
   }
 
  private:
@@ -98,6 +106,20 @@ using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
 using UniqueLoadedModule = UniqueHandle<LoadedModuleTraits>;
 using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
 using UniqueWindow = UniqueHandle<WindowTraits>;
+
+// Holds a critical section from here to the end of the scope.
+class CriticalSectionLock {
+ public:
+  explicit CriticalSectionLock(CRITICAL_SECTION& section) : section_(section) {
+    ::EnterCriticalSection(&section_);
+  }
+  CriticalSectionLock(const CriticalSectionLock&) = delete;
+  CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+  ~CriticalSectionLock() { ::LeaveCriticalSection(&section_); }
+
+ private:
+  CRITICAL_SECTION& section_;
+};
 
 // A seam token's Win32 handle, and back: the token's value is the handle's.
 template <class Handle, class Token>

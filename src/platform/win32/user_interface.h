@@ -1,7 +1,7 @@
 // Message boxes and the hidden window that owns them, modal dialogs, posted messages.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/user_interface.h"
 #include "platform/win32/unique_handle.h"
 
 namespace korvana::win32 {

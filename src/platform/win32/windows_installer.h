@@ -8,7 +8,7 @@
 
 #include <cwchar>
 
-#include "platform/platform.h"
+#include "platform/windows_installer.h"
 #include "platform/win32/system_library.h"
 
 namespace korvana::win32 {

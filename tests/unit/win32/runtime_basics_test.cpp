@@ -59,12 +59,24 @@ TEST(Win32UniqueHandle, ClosesOnceOnEveryWayOut) {
   EXPECT_FALSE(owner.valid());
   EXPECT_TRUE(IsOpen(released));
   owner.reset(released);
-  owner.reset();
+  HANDLE* slot = owner.put();  // a slot handed out closes what was held first
   EXPECT_FALSE(IsOpen(released));
+  EXPECT_EQ(*slot, nullptr);
 
   // A search handle's "none" is INVALID_HANDLE_VALUE, which must never be closed.
   UniqueFindHandle search(INVALID_HANDLE_VALUE);
   EXPECT_FALSE(search.valid());
+}
+
+TEST(Win32CriticalSectionLock, HoldsTheSectionForItsScopeOnly) {
+  CRITICAL_SECTION section;
+  ::InitializeCriticalSection(&section);
+  {
+    const CriticalSectionLock hold(section);
+    EXPECT_EQ(section.RecursionCount, 1);
+  }
+  EXPECT_EQ(section.RecursionCount, 0);
+  ::DeleteCriticalSection(&section);
 }
 
 }  // namespace
