@@ -10,21 +10,8 @@ namespace korvana {
 namespace {
 
 enum class Action {
-  CspMode,
-  Help,
-  SelectDlg,
-  Silent,
-  Reinstall,
-  NoRestart,
-  CspArgs,
-  Lang,
-  KcLevel,
-  SivetArgs,
-  VbScript,
-  DisableRm,
-  SkipInstallValidate,
-  RestartCodes,
-  LogDir,
+  CspMode, Help, SelectDlg, Silent, Reinstall, NoRestart, CspArgs, Lang, KcLevel, SivetArgs,
+  VbScript, DisableRm, SkipInstallValidate, RestartCodes, LogDir,
 };
 
 struct OptionRow {

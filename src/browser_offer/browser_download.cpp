@@ -7,7 +7,6 @@
 #include "platform/win_constants.h"
 #include "support/paths.h"
 
-
 namespace korvana {
 namespace {
 

@@ -32,11 +32,6 @@ inline bool IsScanSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\
 // Russian package and the CSP's Russian default; other Russian sublanguages get English.
 bool IsRussianRussia(std::uint16_t uiLanguage);
 
-// Exact, case-sensitive substring test.
-inline bool Contains(const std::wstring& text, const wchar_t* piece) {
-  return text.find(piece) != std::wstring::npos;
-}
-
 // Case-insensitive comparison of ASCII letters only (as _wcsicmp in the C locale).
 bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);
 

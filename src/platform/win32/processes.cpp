@@ -35,7 +35,6 @@ Status Win32Processes::RunAndWait(const std::wstring& commandLine, const std::ws
   return exitCode;
 }
 
-
 MutexClaim Win32Processes::ClaimMutex(const std::wstring& name, const std::wstring& sddl,
                                       std::wstring* owner, Status* error) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;

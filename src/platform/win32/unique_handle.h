@@ -1,7 +1,6 @@
 // Owners for Win32 handles: each closes its handle exactly once, on every way out of
-// the scope that made it. Non-copyable, movable; one traits struct per handle kind
-// says what "no handle" is and how to close one. The verbs are the seam's ScopedToken's:
-// get, put, reset, release.
+// the scope that made it. Non-copyable, movable; its traits say what "no handle" is
+// and how to close one. The verbs are the seam's ScopedToken's: get, put, reset, release.
 #pragma once
 
 #include <cstdint>
@@ -52,60 +51,27 @@ class UniqueHandle {
   Type value_ = Traits::Invalid();
 };
 
+// One kind of handle: its type, the call that closes one, and what "no handle" is:
+// null, or INVALID_HANDLE_VALUE for what CreateFileW and FindFirstFileW hand out.
+template <typename T, auto CloseCall, bool kNoneIsMinusOne = false>
+struct HandleTraits {
+  using Type = T;
+  static Type Invalid() {
+    return kNoneIsMinusOne ? reinterpret_cast<Type>(INVALID_HANDLE_VALUE) : nullptr;
+  }
+  static void Close(Type h) { CloseCall(h); }
+};
+
 // Kernel objects: processes, threads, tokens, files.
-struct KernelHandleTraits {
-  using Type = HANDLE;
-  static Type Invalid() { return nullptr; }
-  static void Close(Type h) { ::CloseHandle(h); }
-};
-
-// Files opened by CreateFileW, whose "no handle" is INVALID_HANDLE_VALUE.
-struct FileHandleTraits {
-  using Type = HANDLE;
-  static Type Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Type h) { ::CloseHandle(h); }
-};
-
-// FindFirstFileW searches, whose "no handle" is INVALID_HANDLE_VALUE.
-struct FindHandleTraits {
-  using Type = HANDLE;
-  static Type Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Type h) { ::FindClose(h); }
-};
-
-struct RegistryKeyTraits {
-  using Type = HKEY;
-  static Type Invalid() { return nullptr; }
-  static void Close(Type h) { ::RegCloseKey(h); }
-};
-
+using UniqueKernelHandle = UniqueHandle<HandleTraits<HANDLE, ::CloseHandle>>;
+using UniqueFileHandle = UniqueHandle<HandleTraits<HANDLE, ::CloseHandle, true>>;
+using UniqueFindHandle = UniqueHandle<HandleTraits<HANDLE, ::FindClose, true>>;
+using UniqueRegistryKey = UniqueHandle<HandleTraits<HKEY, ::RegCloseKey>>;
 // Modules this code loaded itself (LoadLibrary*), never GetModuleHandle results.
-struct LoadedModuleTraits {
-  using Type = HMODULE;
-  static Type Invalid() { return nullptr; }
-  static void Close(Type h) { ::FreeLibrary(h); }
-};
-
+using UniqueLoadedModule = UniqueHandle<HandleTraits<HMODULE, ::FreeLibrary>>;
 // Memory that a Win32 call allocated and the caller frees with LocalFree.
-struct LocalMemoryTraits {
-  using Type = HLOCAL;
-  static Type Invalid() { return nullptr; }
-  static void Close(Type h) { ::LocalFree(h); }
-};
-
-struct WindowTraits {
-  using Type = HWND;
-  static Type Invalid() { return nullptr; }
-  static void Close(Type h) { ::DestroyWindow(h); }
-};
-
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
-using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
-using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
-using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
-using UniqueLoadedModule = UniqueHandle<LoadedModuleTraits>;
-using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
-using UniqueWindow = UniqueHandle<WindowTraits>;
+using UniqueLocalMemory = UniqueHandle<HandleTraits<HLOCAL, ::LocalFree>>;
+using UniqueWindow = UniqueHandle<HandleTraits<HWND, ::DestroyWindow>>;
 
 // Holds a critical section from here to the end of the scope.
 class CriticalSectionLock {

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-
 namespace korvana::win32 {
 namespace {
 
