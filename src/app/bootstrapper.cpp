@@ -63,8 +63,8 @@ class Run {
     const CommandLineRequest request = commandLineTail.empty()
                                            ? CommandLineRequest::Run
                                            : ParseCommandLine(platform_, options_);
-    caption_ = options_.cspMode ? text::kCspCaption : text::kPluginCaption;
-    boxes_ = Boxes(platform_, options_.NoBoxes(), caption_);
+    boxes_ = Boxes(platform_, options_.NoBoxes(),
+                   options_.cspMode ? text::kCspCaption : text::kPluginCaption);
     if (const Status refused = OpenLogs(start)) return refused;
     switch (request) {
       case CommandLineRequest::Run:
@@ -275,8 +275,7 @@ class Run {
   Platform& platform_;
   PackageLocator locator_;
   SetupOptions options_;
-  std::uint16_t caption_ = text::kPluginCaption;
-  Boxes boxes_{platform_};  // made again once the command line is read
+  Boxes boxes_{platform_};  // made again once the command line is read, with its caption
 };
 
 }  // namespace
